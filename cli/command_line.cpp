@@ -1,0 +1,130 @@
+// Parsing tokiren-cli's arguments.
+#include "cli/command_line.h"
+
+#include <algorithm>
+
+namespace tokiren {
+
+const char kUsage[] =
+    "Usage:\n"
+    "  tokiren-cli run FOLDER (--ext EXT [--ext EXT ...] | --all) [--separator]\n"
+    "              [--no-count-up] [--creation] [--dry-run] [--log-dir DIR]\n"
+    "  tokiren-cli reset [--log-dir DIR]\n"
+    "  tokiren-cli --help\n"
+    "\n"
+    "run    Renames every file below FOLDER whose name ends with a chosen extension to its time\n"
+    "       stamp, e.g. photo.jpg -> 20160830124842.JPG, and writes each rename to the log.\n"
+    "  --ext EXT       act on files ending with EXT (any case); \"jpg\" and \".JPG\" are the same\n"
+    "  --all           act on every file; the new names then carry no extension\n"
+    "  --separator     put \"_\" after the year and after the day: 2016_0830_124842\n"
+    "  --no-count-up   leave a file alone when its new name is taken (default: count the\n"
+    "                  stamp up by one until a name is free)\n"
+    "  --creation      use the creation time instead of the last-write time\n"
+    "  --dry-run       print the log lines the run would write, and change nothing\n"
+    "reset  Renames the files of the last run back to their former names, from the log.\n"
+    "  --log-dir DIR   the folder holding the log (default: the program's folder, shared with\n"
+    "                  the window)\n"
+    "\n"
+    "Exit status: 0 done, 1 an error stopped the work (printed on stderr), 2 bad arguments.\n";
+
+namespace {
+
+// Takes the value of `--name VALUE` or `--name=VALUE` at args[*i].
+bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::string& name,
+               std::string* value, std::string* error) {
+  const std::string& arg = args[*i];
+  if (arg.size() > name.size() && arg.compare(0, name.size() + 1, name + "=") == 0) {
+    *value = arg.substr(name.size() + 1);
+    return true;
+  }
+  if (*i + 1 >= args.size()) {
+    *error = name + " needs a value";
+    return false;
+  }
+  *value = args[++*i];
+  return true;
+}
+
+bool Matches(const std::string& arg, const std::string& name) {
+  return arg == name || arg.starts_with(name + "=");
+}
+
+}  // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, std::string* error) {
+  *line = CommandLine{};
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    line->command = CommandLine::Command::kHelp;
+    return true;
+  }
+  if (args[0] == "run") {
+    line->command = CommandLine::Command::kRun;
+  } else if (args[0] == "reset") {
+    line->command = CommandLine::Command::kReset;
+  } else {
+    *error = "unknown command '" + args[0] + "' (try --help)";
+    return false;
+  }
+
+  const bool run = line->command == CommandLine::Command::kRun;
+  bool all = false;
+  std::vector<std::string> extensions;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    std::string value;
+    if (arg == "--help" || arg == "-h") {
+      line->command = CommandLine::Command::kHelp;
+      return true;
+    } else if (Matches(arg, "--log-dir")) {
+      if (!TakeValue(args, &i, "--log-dir", &line->logDir, error)) return false;
+      if (line->logDir.empty()) {
+        *error = "--log-dir needs a folder";
+        return false;
+      }
+    } else if (run && Matches(arg, "--ext")) {
+      if (!TakeValue(args, &i, "--ext", &value, error)) return false;
+      extensions.push_back(NormalizeExtension(value));
+    } else if (run && arg == "--all") {
+      all = true;
+    } else if (run && arg == "--separator") {
+      line->options.separator = true;
+    } else if (run && arg == "--no-count-up") {
+      line->options.countUp = false;
+    } else if (run && arg == "--creation") {
+      line->options.timeSource = TimeSource::kCreation;
+    } else if (run && arg == "--dry-run") {
+      line->dryRun = true;
+    } else if (run && !arg.starts_with("--") && line->folder.empty() && !arg.empty()) {
+      line->folder = arg;
+    } else {
+      *error = "unexpected argument '" + arg + "' (try --help)";
+      return false;
+    }
+  }
+
+  if (!run) return true;
+  if (line->folder.empty()) {
+    *error = "run needs a FOLDER";
+    return false;
+  }
+  if (all == !extensions.empty()) {
+    *error = all ? "give either --ext or --all, not both" : "give --ext EXT or --all";
+    return false;
+  }
+  // The same list the window would hold with these entries checked.
+  std::vector<ExtensionEntry>& list = line->options.extensions;
+  list.push_back(ExtensionEntry{std::string(kAllFilesEntry), all});
+  for (const std::string& text : extensions) {
+    const auto same = std::find_if(list.begin(), list.end(),
+                                   [&](const ExtensionEntry& entry) { return entry.text == text; });
+    if (same == list.end()) {
+      list.push_back(ExtensionEntry{text, true});
+    } else {
+      same->checked = true;  // "--ext .*" checks the every-file entry
+    }
+  }
+  std::stable_sort(list.begin(), list.end(), ListOrderLess);
+  return true;
+}
+
+}  // namespace tokiren

@@ -1,0 +1,31 @@
+// Every text the engine shows to the user, and the message box of an error.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/error_code.h"
+
+namespace tokiren {
+
+inline constexpr std::string_view kStopTitle = "処理を中止します。";
+inline constexpr std::string_view kUnexpectedErrorText = "エラー処理で想定されていないエラーです。";
+
+// An error as one message box: the code, what was being handled, and the box's text and title.
+// The box always carries the warning icon.
+struct ErrorReport {
+  ErrorCode code;
+  std::string where;
+  std::string text;
+  std::string title;
+};
+
+// The table's message for a listed code; kUnexpectedErrorText for any other number.
+std::string_view ErrorMessageText(ErrorCode code);
+
+// The box for `code` while handling `where`: the message, CR LF, then `where`; the title is
+// kStopTitle for a listed code, and "エラー番号は", the number with a blank for its sign, "です。"
+// for any other ("エラー番号は 70です。").
+ErrorReport MakeErrorReport(ErrorCode code, std::string where);
+
+}  // namespace tokiren

@@ -1,0 +1,124 @@
+// The file-system operations the engine and the settings need, behind one small interface so a
+// platform can be swapped (POSIX now, Win32 beside it later) and a test can stand in for a disk.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/error_code.h"
+
+namespace tokiren {
+
+// The separator between path components. Every folder path the program holds ends with it.
+#if defined(_WIN32)
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+struct FolderEntry {
+  std::string name;
+  bool isFolder = false;
+};
+
+// A moment as local calendar fields, to the second.
+struct LocalTime {
+  int year = 0;
+  int month = 0;  // 1-12
+  int day = 0;    // 1-31
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  friend bool operator==(const LocalTime&, const LocalTime&) = default;
+};
+
+struct FileTimes {
+  LocalTime lastWrite;
+  LocalTime creation;
+};
+
+// A text file open for writing. Bytes pass through unchanged; the caller writes its own line ends.
+// Closed when destroyed.
+class TextFileWriter {
+ public:
+  virtual ~TextFileWriter() = default;
+  // Writes all of `bytes` at the end of the file, or fails (kDiskFull when the disk fills up).
+  virtual ErrorCode Append(std::string_view bytes) = 0;
+  // Returns once everything appended so far is on the disk.
+  virtual ErrorCode Sync() = 0;
+};
+
+class FileSystem {
+ public:
+  enum class ListMask {
+    kFiles,            // ordinary entries only
+    kFilesAndFolders,  // ordinary entries and folders
+  };
+
+  virtual ~FileSystem() = default;
+
+  // Lists `folder` (a path ending with kPathSeparator). Ordinary entries are regular files whose
+  // name does not start with "." (POSIX: hidden). Left out always: "." and "..", hidden entries,
+  // symbolic links (never listed as files, never followed as folders), fifos, sockets and
+  // devices. Names come back sorted by CompareNames (ASCII case-folded, then bytewise), so a tree
+  // lists the same way on every file system. A folder that cannot be opened or read fails with its
+  // code (kPathNotFound when it is missing, kPathFileAccessError when it may not be read or its
+  // path is longer than the system accepts); `entries` is then empty.
+  virtual ErrorCode ListFolder(const std::string& folder, ListMask mask,
+                               std::vector<FolderEntry>* entries) = 0;
+
+  // The existence test: true when `path` names a regular file whose name does not start with ".".
+  // The exact path is looked up without following a final link, so a name differing only in case
+  // counts as taken exactly where the file system says so (as on a FAT memory card).
+  virtual bool FileExists(const std::string& path) = 0;
+
+  // Reads the file's last-write and creation time as local calendar fields, without opening the
+  // file and without changing it (its mode is never touched, so read-only files and files the user
+  // may not write have times too). Times are read to the second; the local time uses the zone
+  // rules in force at that moment (the daylight saving of the file's own date, not of today).
+  // POSIX: the creation time is the birth time where the file system records one; where it does
+  // not, the last-write time stands in for it.
+  virtual ErrorCode GetFileTimes(const std::string& path, FileTimes* times) = 0;
+
+  // Renames the file `from` to `to`, both full paths in one folder, and never replaces an existing
+  // entry: when `to` exists (even one created a moment before) the result is kFileAlreadyExists
+  // and nothing changes. POSIX: renameat2(RENAME_NOREPLACE); where the file system refuses that
+  // flag, a hard link to `to` followed by the removal of `from`, which cannot replace either; where
+  // links are refused too, the rename fails (kPathFileAccessError) rather than risk a replace.
+  virtual ErrorCode RenameNoReplace(const std::string& from, const std::string& to) = 0;
+
+  // Whether a rename by link and removal was cut off between its two steps: `from` and `to` are
+  // two distinct entries of one folder naming one file (same device and inode). False in every
+  // other case, among them a case-insensitive file system where both spellings find one entry.
+  virtual bool IsInterruptedRename(const std::string& from, const std::string& to) = 0;
+
+  // Completes such a rename by removing `from`, after testing it again; when the two names are no
+  // longer one file the result is kFileAlreadyExists and nothing changes.
+  virtual ErrorCode FinishInterruptedRename(const std::string& from, const std::string& to) = 0;
+
+  // Creates `path` empty, or truncates it, for writing. The folder entry of a newly created file is
+  // synced too, so the file survives a power cut once its contents are synced.
+  virtual ErrorCode CreateTextFile(const std::string& path,
+                                   std::unique_ptr<TextFileWriter>* writer) = 0;
+
+  // Reads the whole file into `contents`, bytes unchanged.
+  virtual ErrorCode ReadTextFile(const std::string& path, std::string* contents) = 0;
+};
+
+// The file system of the platform the program runs on.
+FileSystem& SystemFileSystem();
+
+// The absolute path of the existing folder `path` (relative to the working folder, or absolute),
+// ending with kPathSeparator; POSIX resolves symbolic links on the way. Fails with kPathNotFound
+// when `path` is missing or not a folder.
+ErrorCode ResolveFolder(const std::string& path, std::string* absolute);
+
+// The parent folder of a path (with its trailing separator), or "" when it has no separator.
+std::string_view FolderOf(std::string_view path);
+
+// The last component of a path: everything after its last separator.
+std::string_view NameOf(std::string_view path);
+
+}  // namespace tokiren

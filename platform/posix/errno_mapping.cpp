@@ -1,0 +1,43 @@
+// errno to error codes. Generic POSIX only.
+#include "platform/posix/errno_mapping.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+namespace tokiren {
+namespace {
+
+bool FolderExists(const std::string& folder) {
+  struct stat st;
+  return !folder.empty() && stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+ErrorCode ErrorCodeFromErrno(int err, const std::string& folder) {
+  switch (err) {
+    case 0:
+      return kSuccess;
+    case ENOENT:  // the file is missing, or a folder on the way to it
+      return FolderExists(folder) ? kFileNotFound : kPathNotFound;
+    case ENOTDIR:  // a component of the path is not a folder
+      return kPathNotFound;
+    case EEXIST:  // the target name is taken
+      return kFileAlreadyExists;
+    case ENOSPC:  // no room on the device
+    case EDQUOT:  // no room within the user's quota
+      return kDiskFull;
+    case EACCES:        // no permission on a folder on the way
+    case EPERM:         // the operation is not allowed (sticky folder, immutable file)
+    case EROFS:         // read-only file system
+    case EBUSY:         // in use by the system (a mount point)
+    case ETXTBSY:       // a running program's file
+    case ENAMETOOLONG:  // longer than the system accepts
+      return kPathFileAccessError;
+    default:
+      return ErrorCode::Unlisted(err);
+  }
+}
+
+}  // namespace tokiren

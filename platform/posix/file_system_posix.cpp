@@ -1,0 +1,255 @@
+// The file system on POSIX. Generic POSIX, with two Linux calls (statx for the birth time and
+// renameat2 for the no-replace rename) that the fallbacks below stand in for where they are missing.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/file_system.h"
+#include "platform/names.h"
+#include "platform/posix/errno_mapping.h"
+#include "platform/posix/rename_fallback.h"
+
+namespace tokiren {
+namespace {
+
+bool IsHidden(std::string_view name) { return !name.empty() && name.front() == '.'; }
+
+ErrorCode LastError(const std::string& folder) { return ErrorCodeFromErrno(errno, folder); }
+
+ErrorCode ErrorIn(const std::string& path) {
+  return ErrorCodeFromErrno(errno, std::string(FolderOf(path)));
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+class Directory {
+ public:
+  explicit Directory(const std::string& path) : dir_(opendir(path.c_str())) {}
+  ~Directory() {
+    if (dir_) closedir(dir_);
+  }
+  Directory(const Directory&) = delete;
+  Directory& operator=(const Directory&) = delete;
+  DIR* get() const { return dir_; }
+
+ private:
+  DIR* dir_;
+};
+
+LocalTime ToLocalTime(time_t seconds) {
+  struct tm fields {};
+  localtime_r(&seconds, &fields);
+  return LocalTime{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
+                   fields.tm_hour,        fields.tm_min,     fields.tm_sec};
+}
+
+bool SyncFolder(const std::string& folder) {
+  FileDescriptor fd(open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return fd.get() >= 0 && fsync(fd.get()) == 0;
+}
+
+class PosixTextFileWriter final : public TextFileWriter {
+ public:
+  PosixTextFileWriter(int fd, std::string folder) : fd_(fd), folder_(std::move(folder)) {}
+
+  ErrorCode Append(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t written = write(fd_.get(), bytes.data(), bytes.size());
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        return LastError(folder_);
+      }
+      bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return kSuccess;
+  }
+
+  ErrorCode Sync() override { return fdatasync(fd_.get()) == 0 ? kSuccess : LastError(folder_); }
+
+ private:
+  FileDescriptor fd_;
+  std::string folder_;
+};
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  ErrorCode ListFolder(const std::string& folder, ListMask mask,
+                       std::vector<FolderEntry>* entries) override {
+    entries->clear();
+    Directory dir(folder);
+    if (!dir.get()) return LastError(folder);
+    const bool wantFolders = mask == ListMask::kFilesAndFolders;
+    for (;;) {
+      errno = 0;
+      const dirent* entry = readdir(dir.get());
+      if (!entry) {
+        if (errno != 0) {
+          entries->clear();
+          return LastError(folder);
+        }
+        break;
+      }
+      if (IsHidden(entry->d_name)) continue;  // also "." and ".."
+      unsigned char type = entry->d_type;
+      if (type == DT_UNKNOWN) {  // some file systems do not fill the type in
+        struct stat st;
+        if (fstatat(dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+      }
+      if (type == DT_REG) {
+        entries->push_back(FolderEntry{entry->d_name, false});
+      } else if (type == DT_DIR && wantFolders) {
+        entries->push_back(FolderEntry{entry->d_name, true});
+      }
+    }
+    std::sort(entries->begin(), entries->end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return NameLess(a.name, b.name); });
+    return kSuccess;
+  }
+
+  bool FileExists(const std::string& path) override {
+    struct stat st;
+    return !IsHidden(NameOf(path)) && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  }
+
+  ErrorCode GetFileTimes(const std::string& path, FileTimes* times) override {
+    struct statx stx {};
+    if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
+              STATX_TYPE | STATX_MTIME | STATX_BTIME, &stx) != 0) {
+      return ErrorIn(path);
+    }
+    if (!S_ISREG(stx.stx_mode)) return kFileNotFound;
+    times->lastWrite = ToLocalTime(static_cast<time_t>(stx.stx_mtime.tv_sec));
+    times->creation = (stx.stx_mask & STATX_BTIME)
+                          ? ToLocalTime(static_cast<time_t>(stx.stx_btime.tv_sec))
+                          : times->lastWrite;
+    return kSuccess;
+  }
+
+  ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+      return kSuccess;
+    }
+    // The file system does not know the flag (NFS, older FUSE, older kernels).
+    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+      return RenameByLinkAndUnlink(from, to);
+    }
+    return ErrorIn(from);
+  }
+
+  bool IsInterruptedRename(const std::string& from, const std::string& to) override {
+    const std::string_view folder = FolderOf(from);
+    if (folder != FolderOf(to) || from == to) return false;
+    struct stat a, b;
+    if (lstat(from.c_str(), &a) != 0 || lstat(to.c_str(), &b) != 0) return false;
+    if (!S_ISREG(a.st_mode) || a.st_dev != b.st_dev || a.st_ino != b.st_ino || a.st_nlink < 2) {
+      return false;
+    }
+    // On a case-insensitive file system both spellings may find one entry; only two distinct
+    // entries make a leftover.
+    Directory dir{std::string(folder)};
+    if (!dir.get()) return false;
+    const std::string_view fromName = NameOf(from), toName = NameOf(to);
+    bool sawFrom = false, sawTo = false;
+    while (const dirent* entry = readdir(dir.get())) {
+      sawFrom = sawFrom || fromName == entry->d_name;
+      sawTo = sawTo || toName == entry->d_name;
+    }
+    return sawFrom && sawTo;
+  }
+
+  ErrorCode FinishInterruptedRename(const std::string& from, const std::string& to) override {
+    if (!IsInterruptedRename(from, to)) return kFileAlreadyExists;
+    return unlink(from.c_str()) == 0 ? kSuccess : ErrorIn(from);
+  }
+
+  ErrorCode CreateTextFile(const std::string& path,
+                           std::unique_ptr<TextFileWriter>* writer) override {
+    const std::string folder(FolderOf(path));
+    constexpr int kFlags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW;
+    int fd = open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0644);
+    const bool created = fd >= 0;
+    if (fd < 0 && errno == EEXIST) fd = open(path.c_str(), kFlags | O_TRUNC);
+    if (fd < 0) return LastError(folder);
+    auto file = std::make_unique<PosixTextFileWriter>(fd, folder);
+    if (created && !SyncFolder(folder)) return LastError(folder);
+    *writer = std::move(file);
+    return kSuccess;
+  }
+
+  ErrorCode ReadTextFile(const std::string& path, std::string* contents) override {
+    contents->clear();
+    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return ErrorIn(path);
+    char buffer[1 << 16];
+    for (;;) {
+      const ssize_t got = read(fd.get(), buffer, sizeof buffer);
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return ErrorIn(path);
+      }
+      if (got == 0) return kSuccess;
+      contents->append(buffer, static_cast<size_t>(got));
+    }
+  }
+};
+
+}  // namespace
+
+ErrorCode RenameByLinkAndUnlink(const std::string& from, const std::string& to) {
+  if (linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) != 0) {
+    switch (errno) {
+      case EPERM:       // the file system has no hard links
+      case EOPNOTSUPP:  // the same, as some file systems say it
+      case EMLINK:      // the file has all the links it may have
+      case EXDEV:       // not one file system: not a rename within a folder
+        return kPathFileAccessError;
+      default:
+        return ErrorIn(from);
+    }
+  }
+  if (unlink(from.c_str()) != 0) {
+    const ErrorCode error = ErrorIn(from);
+    unlink(to.c_str());
+    return error;
+  }
+  return kSuccess;
+}
+
+ErrorCode ResolveFolder(const std::string& path, std::string* absolute) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (!resolved) return ErrorCodeFromErrno(errno == ENOENT ? ENOTDIR : errno, {});
+  std::string result(resolved);
+  free(resolved);
+  struct stat st;
+  if (stat(result.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kPathNotFound;
+  if (result.back() != kPathSeparator) result += kPathSeparator;
+  *absolute = std::move(result);
+  return kSuccess;
+}
+
+FileSystem& SystemFileSystem() {
+  static PosixFileSystem system;
+  return system;
+}
+
+}  // namespace tokiren

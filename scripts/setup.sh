@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what building and testing Tokiren needs on Debian/Ubuntu, then configures and builds it
+# (Release) in build/. Safe to run again: only missing packages are installed. Runs as root, or as
+# a normal user with sudo.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  g++ cmake make pkg-config
+  googletest libgtest-dev  # the tests
+  tzdata                   # time-zone cases in the tests
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build build -j "$(nproc)"

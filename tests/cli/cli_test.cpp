@@ -1,0 +1,131 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "cli/command_line.h"
+#include "tests/support/temp_tree.h"
+
+namespace tokiren {
+namespace {
+
+using testing::LocalTimestamp;
+using testing::ScopedTimeZone;
+using testing::TempTree;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs tokiren-cli with `args`, its output going to files in `scratch`.
+Result RunCli(const TempTree& scratch, std::vector<std::string> args) {
+  const std::string outPath = scratch / "stdout", errPath = scratch / "stderr";
+  args.insert(args.begin(), TOKIREN_CLI);
+  const pid_t child = fork();
+  if (child == 0) {
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  Result result;
+  int status = 0;
+  waitpid(child, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = scratch.Read("stdout");
+  result.err = scratch.Read("stderr");
+  return result;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  ScopedTimeZone zone_{"UTC"};  // inherited by the child
+  TempTree tree_;
+  TempTree scratch_;
+  const std::time_t stamp42_ = LocalTimestamp(2016, 8, 30, 12, 48, 42);
+};
+
+TEST_F(CliTest, ADryRunPrintsTheLogTheRunThenWrites) {
+  tree_.Write("photos/a.jpg", "", stamp42_);
+  tree_.Write("photos/b.JPG", "", stamp42_);
+  tree_.Write("photos/c.png", "", stamp42_);
+  tree_.Write("photos/sub/d.png", "", stamp42_);
+  tree_.MakeFolder("app");
+  const std::vector<std::string> args{"run", tree_ / "photos", "--ext", "jpg", "--ext=.PNG",
+                                      "--separator", "--log-dir", tree_ / "app"};
+  std::vector<std::string> dryArgs = args;
+  dryArgs.push_back("--dry-run");
+  const Result dry = RunCli(scratch_, dryArgs);
+  EXPECT_EQ(dry.status, 0) << dry.err;
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "b.JPG", "c.png", "sub"}));
+  EXPECT_FALSE(tree_.Exists("app/tokiren_log.txt"));
+
+  const Result run = RunCli(scratch_, args);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"2016_0830_124842.JPG", "2016_0830_124842.PNG",
+                                      "2016_0830_124843.JPG", "sub"}));
+  EXPECT_EQ(dry.out, tree_.Read("app/tokiren_log.txt"));
+  EXPECT_NE(dry.out.find(tree_ / "photos/sub/d.png as "), std::string::npos);
+}
+
+TEST_F(CliTest, ReportsARunErrorWithItsMessageAndFails) {
+  tree_.Write("photos/a.jpg", "", stamp42_);
+  tree_.MakeFolder("photos/20160830124842.JPG");  // not a file, so the name looks free
+  tree_.MakeFolder("app");
+  const Result run =
+      RunCli(scratch_, {"run", tree_ / "photos", "--ext", ".JPG", "--log-dir", tree_ / "app"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("処理を中止します。\n同名のファイルが存在します。\n" +
+                         tree_ / "photos/a.jpg\n" + tree_ / "photos/20160830124842.JPG\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_TRUE(tree_.Exists("photos/a.jpg"));
+}
+
+TEST_F(CliTest, RefusesBadArgumentsAndTouchesNothing) {
+  tree_.Write("photos/a.jpg", "", stamp42_);
+  const std::vector<std::vector<std::string>> bad{
+      {"run", tree_ / "photos"},                               // no extension
+      {"run", tree_ / "photos", "--all", "--ext", "jpg"},      // both
+      {"run", tree_ / "missing", "--all"},                     // no such folder
+      {"run", tree_ / "photos/a.jpg", "--all"},                // a file
+      {"run", "--all"},                                        // no folder
+      {"run", tree_ / "photos", "--ext"},                      // no value
+      {"run", tree_ / "photos", "--all", "--bogus"},
+      {"frobnicate"},
+  };
+  for (const auto& args : bad) {
+    const Result result = RunCli(scratch_, args);
+    EXPECT_EQ(result.status, 2) << args[0] << " " << (args.size() > 1 ? args.back() : "");
+    EXPECT_NE(result.err.find("tokiren-cli: "), std::string::npos);
+  }
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+  const Result help = RunCli(scratch_, {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("tokiren-cli run FOLDER"), std::string::npos);
+}
+
+TEST(CommandLineTest, BuildsTheListTheWindowWouldHold) {
+  CommandLine line;
+  std::string error;
+  ASSERT_TRUE(ParseCommandLine({"run", "f", "--ext", "txt", "--ext", ".avi", "--ext", "TXT"}, &line,
+                               &error));
+  const std::vector<ExtensionEntry> expected{{".*", false}, {".AVI", true}, {".TXT", true}};
+  EXPECT_EQ(line.options.extensions, expected);
+  ASSERT_TRUE(ParseCommandLine({"run", "f", "--ext", ".*", "--creation", "--no-count-up"}, &line,
+                               &error));
+  EXPECT_EQ(line.options.extensions, (std::vector<ExtensionEntry>{{".*", true}}));
+  EXPECT_EQ(line.options.timeSource, TimeSource::kCreation);
+  EXPECT_FALSE(line.options.countUp);
+}
+
+}  // namespace
+}  // namespace tokiren

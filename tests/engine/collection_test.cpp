@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/engine.h"
+#include "tests/engine/engine_test_support.h"
+
+namespace tokiren {
+namespace {
+
+using testing::Checked;
+using testing::JobOnTree;
+using testing::RunUnprivileged;
+using testing::TempTree;
+
+std::vector<std::string> Collected(const RenameJob& job, const std::string& root) {
+  std::vector<std::string> paths;
+  for (int i = 1; i <= job.FileCount(); ++i) {
+    paths.push_back((job.PathArray(i) + job.NameArray(i)).substr(root.size()));
+  }
+  return paths;
+}
+
+TEST(RecurseTreeTest, WalksFilesFirstThenEachSubfolderInOrder) {
+  TempTree tree;
+  JobOnTree fixture(tree, {});
+  RenameJob& job = fixture.job;
+  tree.Write("photos/b.jpg");
+  tree.Write("photos/A.txt");
+  tree.Write("photos/sub1/deep/x.jpg");
+  tree.Write("photos/sub1/y.jpg");
+  tree.Write("photos/Sub2/z.jpg");
+  tree.MakeFolder("photos/empty");
+  std::string failed;
+  ASSERT_TRUE(job.RecurseTree(job.SelectedPath, &failed).ok());
+  EXPECT_EQ(Collected(job, job.SelectedPath),
+            (std::vector<std::string>{"A.txt", "b.jpg", "sub1/y.jpg", "sub1/deep/x.jpg",
+                                      "Sub2/z.jpg"}));
+  EXPECT_EQ(job.PathArray(3), job.SelectedPath + "sub1/");
+  EXPECT_EQ(job.PathArray(0), "");
+  EXPECT_EQ(job.NameArray(0), "");
+  // Files of one folder share one copy of its path.
+  EXPECT_EQ(&job.PathArray(1), &job.PathArray(2));
+}
+
+TEST(RecurseTreeTest, LeavesOutHiddenEntriesLinksAndSpecialFiles) {
+  TempTree tree;
+  JobOnTree fixture(tree, {});
+  RenameJob& job = fixture.job;
+  tree.Write("photos/keep.jpg");
+  tree.Write("photos/.hidden.jpg");
+  tree.Write("photos/.hidden/inside.jpg");
+  tree.Write("elsewhere/outside.jpg");
+  ASSERT_EQ(symlink((tree / "elsewhere").c_str(), (tree / "photos/linked").c_str()), 0);
+  ASSERT_EQ(symlink("keep.jpg", (tree / "photos/link.jpg").c_str()), 0);
+  ASSERT_EQ(symlink(".", (tree / "photos/loop").c_str()), 0);
+  ASSERT_EQ(mkfifo((tree / "photos/fifo.jpg").c_str(), 0644), 0);
+  std::string failed;
+  ASSERT_TRUE(job.RecurseTree(job.SelectedPath, &failed).ok());
+  EXPECT_EQ(Collected(job, job.SelectedPath), (std::vector<std::string>{"keep.jpg"}));
+}
+
+TEST(RecurseTreeTest, ATreeWithoutFilesCollectsNothing) {
+  TempTree tree;
+  JobOnTree fixture(tree, Checked({".JPG"}, true));
+  tree.MakeFolder("photos/a/b/c");
+  EXPECT_TRUE(fixture.job.Run().error.ok());
+  EXPECT_EQ(fixture.job.FileCount(), 0);
+  EXPECT_EQ(tree.Read("app/tokiren_log.txt"), "");
+}
+
+TEST(RecurseTreeTest, WalksAVeryDeepTree) {
+  TempTree tree;
+  JobOnTree fixture(tree, {});
+  std::string relative = "photos/";
+  for (int depth = 0; depth < 1000; ++depth) relative += "d/";
+  tree.Write(relative + "bottom.jpg");
+  tree.Write("photos/top.jpg");
+  std::string failed;
+  ASSERT_TRUE(fixture.job.RecurseTree(fixture.job.SelectedPath, &failed).ok());
+  ASSERT_EQ(fixture.job.FileCount(), 2);
+  EXPECT_EQ(fixture.job.NameArray(1), "top.jpg");
+  EXPECT_EQ(fixture.job.NameArray(2), "bottom.jpg");
+}
+
+TEST(RunTest, APathLongerThanTheSystemAcceptsStopsTheRunBeforeAnyRename) {
+  TempTree tree;
+  JobOnTree fixture(tree, Checked({".JPG"}));
+  tree.Write("photos/a.jpg", "", 1000000000);
+  // Built folder by folder: no single call sees the whole path.
+  ASSERT_EQ(chdir(fixture.job.SelectedPath.c_str()), 0);
+  const std::string name(200, 'n');
+  for (int depth = 0; depth < 25; ++depth) {
+    ASSERT_EQ(mkdir(name.c_str(), 0755), 0);
+    ASSERT_EQ(chdir(name.c_str()), 0);
+  }
+  const RunSummary summary = fixture.job.Run();
+  // Taken down the same way, as no single path reaches the bottom.
+  for (int depth = 0; depth < 25; ++depth) {
+    ASSERT_EQ(chdir(".."), 0);
+    ASSERT_EQ(rmdir(name.c_str()), 0);
+  }
+  ASSERT_EQ(chdir("/"), 0);
+  EXPECT_EQ(summary.error, kPathFileAccessError);
+  ASSERT_EQ(fixture.sink.errors.size(), 1u);
+  EXPECT_EQ(fixture.sink.errors[0].title, "処理を中止します。");
+  EXPECT_TRUE(tree.Exists("photos/a.jpg"));
+  EXPECT_FALSE(tree.Exists("app/tokiren_log.txt"));
+}
+
+TEST(RunTest, AFolderThatCannotBeListedStopsTheRunBeforeAnyRename) {
+  TempTree tree;
+  JobOnTree fixture(tree, Checked({".JPG"}));
+  tree.Write("photos/a.jpg", "", 1000000000);
+  const std::string locked = tree.MakeFolder("photos/locked");
+  tree.Write("photos/locked/b.jpg");
+  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+  ASSERT_EQ(chmod((tree / "app").c_str(), 0777), 0);
+  const int status = RunUnprivileged([&] {
+    const RunSummary summary = fixture.job.Run();
+    return summary.error == kPathFileAccessError && fixture.sink.errors.size() == 1 &&
+           fixture.sink.errors[0].where == locked + "/" &&
+           fixture.sink.errors[0].text == "パス名が無効です。\r\n" + locked + "/" &&
+           access((tree / "photos/a.jpg").c_str(), F_OK) == 0;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(tree.Exists("photos/a.jpg"));
+}
+
+TEST(RunTest, ASecondRunCollectsTheRenamedFilesAgain) {
+  testing::ScopedTimeZone zone("UTC");
+  TempTree tree;
+  JobOnTree fixture(tree, Checked({".JPG"}));
+  tree.Write("photos/a.jpg", "", 1000000000);
+  ASSERT_TRUE(fixture.job.Run().error.ok());
+  EXPECT_EQ(fixture.job.NameArray(1), "a.jpg");
+  fixture.job.options.separator = true;
+  ASSERT_TRUE(fixture.job.Run().error.ok());
+  ASSERT_EQ(fixture.job.FileCount(), 1);
+  EXPECT_EQ(fixture.job.NameArray(1), "20010909014640.JPG");
+  EXPECT_EQ(tree.Names("photos"), (std::vector<std::string>{"2001_0909_014640.JPG"}));
+}
+
+}  // namespace
+}  // namespace tokiren

@@ -1,0 +1,45 @@
+// A sink that records what the engine reports, and a job set up on a temporary tree.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "tests/support/temp_tree.h"
+
+namespace tokiren::testing {
+
+class RecordingSink : public EngineSink {
+ public:
+  void ShowError(const ErrorReport& report) override { errors.push_back(report); }
+  void PlannedLine(std::string_view line) override {
+    planned += line;
+    planned += kLogLineEnd;
+  }
+  std::vector<ErrorReport> errors;
+  std::string planned;  // a dry run's lines, as the log would hold them
+};
+
+// A job on `tree`'s folder "photos/" with its log in "app/", acting on the given extensions.
+struct JobOnTree {
+  JobOnTree(const TempTree& tree, std::vector<ExtensionEntry> extensions,
+            FileSystem& fileSystem = SystemFileSystem())
+      : job(fileSystem, sink) {
+    job.SelectedPath = tree.MakeFolder("photos") + "/";
+    job.AppPath = tree.MakeFolder("app") + "/";
+    job.options.extensions = std::move(extensions);
+    logPath = job.AppPath + std::string(kLogFileName);
+  }
+  RecordingSink sink;
+  RenameJob job;
+  std::string logPath;
+};
+
+// The extension list with ".*" and `checked` entries, as the window would hold it.
+inline std::vector<ExtensionEntry> Checked(std::vector<std::string> texts, bool all = false) {
+  std::vector<ExtensionEntry> list{{".*", all}};
+  for (std::string& text : texts) list.push_back({std::move(text), true});
+  return list;
+}
+
+}  // namespace tokiren::testing

@@ -1,0 +1,305 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/engine.h"
+#include "tests/engine/engine_test_support.h"
+#include "tests/support/forwarding_file_system.h"
+
+namespace tokiren {
+namespace {
+
+using testing::Checked;
+using testing::ForwardingFileSystem;
+using testing::JobOnTree;
+using testing::LocalTimestamp;
+using testing::RunUnprivileged;
+using testing::ScopedTimeZone;
+using testing::TempTree;
+
+class RenameTest : public ::testing::Test {
+ protected:
+  ScopedTimeZone zone_{"Asia/Tokyo"};
+  TempTree tree_;
+  const std::time_t stamp42_ = LocalTimestamp(2016, 8, 30, 12, 48, 42);
+};
+
+TEST_F(RenameTest, RenamesMatchingFilesAndLogsEachRenameExactly) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  tree_.Write("photos/b.png", "b", stamp42_);
+  tree_.Write("photos/x.jpg.txt", "", stamp42_);
+  tree_.Write("photos/sub/c.Jpg", "c", LocalTimestamp(2017, 1, 1, 0, 0, 5));
+  const RunSummary summary = fixture.job.Run();
+  EXPECT_TRUE(summary.error.ok());
+  EXPECT_EQ(summary.renamed, 2u);
+  EXPECT_TRUE(fixture.sink.errors.empty());
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20160830124842.JPG", "b.png", "sub", "x.jpg.txt"}));
+  EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "a");
+  EXPECT_EQ(tree_.Names("photos/sub"), (std::vector<std::string>{"20170101000005.JPG"}));
+  const std::string p = fixture.job.SelectedPath;
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"),
+            p + "a.jpg as " + p + "20160830124842.JPG\r\n" +
+            p + "sub/c.Jpg as " + p + "sub/20170101000005.JPG\r\n");
+}
+
+TEST_F(RenameTest, UsesTheNewYearOfTheLocalZone) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  fixture.job.options.separator = true;
+  tree_.Write("photos/a.jpg", "", 1483227000);  // 2016-12-31 23:30 UTC
+  ASSERT_TRUE(fixture.job.Run().error.ok());
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"2017_0101_083000.JPG"}));
+}
+
+TEST_F(RenameTest, CountsUpATakenNameWhenAsked) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  tree_.Write("photos/20160830124842.JPG", "has its name", stamp42_);
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  tree_.Write("photos/b.jpg", "b", stamp42_);
+  const RunSummary summary = fixture.job.Run();
+  EXPECT_EQ(summary.renamed, 2u);
+  EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "has its name");
+  EXPECT_EQ(tree_.Read("photos/20160830124843.JPG"), "a");
+  EXPECT_EQ(tree_.Read("photos/20160830124844.JPG"), "b");
+  const std::string p = fixture.job.SelectedPath;
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"),  // nothing for the file that has its name
+            p + "a.jpg as " + p + "20160830124843.JPG\r\n" +
+            p + "b.jpg as " + p + "20160830124844.JPG\r\n");
+}
+
+TEST_F(RenameTest, LeavesATakenNameAloneWhenNotCountingUp) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  fixture.job.options.countUp = false;
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  tree_.Write("photos/b.jpg", "b", stamp42_);
+  EXPECT_EQ(fixture.job.Run().renamed, 1u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG", "b.jpg"}));
+}
+
+TEST_F(RenameTest, AllFilesEntryRenamesEveryFileWithoutExtensionWhereverItStands) {
+  std::vector<ExtensionEntry> list{{".", false}, {". JPG", false}, {".*", true}, {".PNG", false}};
+  JobOnTree fixture(tree_, list);
+  tree_.Write("photos/a.png", "", stamp42_);
+  tree_.Write("photos/b", "", LocalTimestamp(2016, 8, 30, 12, 48, 50));
+  EXPECT_EQ(fixture.job.Run().renamed, 2u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842", "20160830124850"}));
+}
+
+TEST_F(RenameTest, AStrayEntrySortedFirstIsOnlyASuffix) {
+  JobOnTree fixture(tree_, {{".", true}, {".*", false}, {".JPG", false}});
+  tree_.Write("photos/a.jpg", "", stamp42_);
+  tree_.Write("photos/b.", "", stamp42_);
+  EXPECT_EQ(fixture.job.Run().renamed, 1u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.", "a.jpg"}));
+}
+
+TEST_F(RenameTest, NothingCheckedRenamesNothingAndLeavesAnEmptyLog) {
+  JobOnTree fixture(tree_, {{".*", false}, {".JPG", false}});
+  tree_.Write("app/tokiren_log.txt", "an earlier run\r\n");
+  tree_.Write("photos/a.jpg", "", stamp42_);
+  EXPECT_EQ(fixture.job.Run().renamed, 0u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), "");
+}
+
+TEST_F(RenameTest, RenamesReadOnlyFilesWithoutTouchingTheirMode) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  const std::string path = tree_.Write("photos/a.jpg", "", stamp42_);
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  ASSERT_EQ(fixture.job.Run().renamed, 1u);
+  struct stat st;
+  ASSERT_EQ(stat((tree_ / "photos/20160830124842.JPG").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+TEST_F(RenameTest, LeavesAloneNamesTheLogCannotHold) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  tree_.Write("photos/line\nbreak.jpg", "", stamp42_);
+  tree_.Write("photos/carriage\rreturn.jpg", "", stamp42_);
+  tree_.Write("photos/folder\nbreak/a.jpg", "", stamp42_);
+  EXPECT_EQ(fixture.job.Run().renamed, 0u);
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), "");
+  EXPECT_TRUE(tree_.Exists("photos/folder\nbreak/a.jpg"));
+}
+
+// Times are read from a table: one file's cannot be read, another's creation differs.
+class TimesFileSystem : public ForwardingFileSystem {
+ public:
+  ErrorCode GetFileTimes(const std::string& path, FileTimes* times) override {
+    if (NameOf(path) == "unreadable.jpg") return kPathFileAccessError;
+    const ErrorCode error = base_.GetFileTimes(path, times);
+    times->creation = LocalTime{2001, 2, 3, 4, 5, 6};
+    return error;
+  }
+};
+
+TEST_F(RenameTest, SkipsAFileWhoseTimeCannotBeRead) {
+  TimesFileSystem fileSystem;
+  JobOnTree fixture(tree_, Checked({".JPG"}), fileSystem);
+  tree_.Write("photos/a.jpg", "", stamp42_);
+  tree_.Write("photos/unreadable.jpg", "", stamp42_);
+  EXPECT_EQ(fixture.job.Run().renamed, 1u);
+  EXPECT_TRUE(fixture.sink.errors.empty());
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20160830124842.JPG", "unreadable.jpg"}));
+}
+
+TEST_F(RenameTest, UsesTheCreationTimeWhenChosen) {
+  TimesFileSystem fileSystem;
+  JobOnTree fixture(tree_, Checked({".JPG"}), fileSystem);
+  fixture.job.options.timeSource = TimeSource::kCreation;
+  tree_.Write("photos/a.jpg", "", stamp42_);
+  EXPECT_EQ(fixture.job.Run().renamed, 1u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20010203040506.JPG"}));
+}
+
+// Another program takes the target name between the existence test and the rename.
+class RacingFileSystem : public ForwardingFileSystem {
+ public:
+  ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override {
+    testing::TempTree::WriteFile(to, "someone else's");
+    return base_.RenameNoReplace(from, to);
+  }
+};
+
+TEST_F(RenameTest, NeverReplacesATargetThatAppearsBeforeTheRename) {
+  RacingFileSystem fileSystem;
+  JobOnTree fixture(tree_, Checked({".JPG"}), fileSystem);
+  tree_.Write("photos/a.jpg", "mine", stamp42_);
+  tree_.Write("photos/b.jpg", "mine too", stamp42_ + 1);
+  const RunSummary summary = fixture.job.Run();
+  EXPECT_EQ(summary.error, kFileAlreadyExists);
+  EXPECT_EQ(summary.renamed, 0u);
+  EXPECT_EQ(tree_.Read("photos/a.jpg"), "mine");
+  EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "someone else's");
+  EXPECT_TRUE(tree_.Exists("photos/b.jpg"));  // the pass ended at the first failure
+  const std::string p = fixture.job.SelectedPath;
+  ASSERT_EQ(fixture.sink.errors.size(), 1u);
+  EXPECT_EQ(fixture.sink.errors[0].text,
+            "同名のファイルが存在します。\r\n" + p + "a.jpg\r" + p + "20160830124842.JPG");
+  EXPECT_EQ(fixture.sink.errors[0].title, "処理を中止します。");
+}
+
+TEST_F(RenameTest, ATargetNameHeldByAFolderStopsThePassAndKeepsItsLine) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  tree_.MakeFolder("photos/20160830124842.JPG");
+  EXPECT_EQ(fixture.job.Run().error, kFileAlreadyExists);
+  EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
+  const std::string p = fixture.job.SelectedPath;
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), p + "a.jpg as " + p + "20160830124842.JPG\r\n");
+}
+
+TEST_F(RenameTest, ALogThatCannotBeCreatedRenamesNothing) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  tree_.Write("photos/a.jpg", "", stamp42_);
+  ASSERT_EQ(chmod(fixture.job.AppPath.c_str(), 0555), 0);
+  const int status = RunUnprivileged([&] {
+    const RunSummary summary = fixture.job.Run();
+    return summary.error == kPathFileAccessError && fixture.sink.errors.size() == 1 &&
+           fixture.sink.errors[0].text == "パス名が無効です。\r\n\r";
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+}
+
+// A disk that fills up when the log is written.
+class FullDiskFileSystem : public ForwardingFileSystem {
+ public:
+  class FullWriter : public TextFileWriter {
+   public:
+    ErrorCode Append(std::string_view) override { return kDiskFull; }
+    ErrorCode Sync() override { return kSuccess; }
+  };
+  ErrorCode CreateTextFile(const std::string&, std::unique_ptr<TextFileWriter>* writer) override {
+    *writer = std::make_unique<FullWriter>();
+    return kSuccess;
+  }
+};
+
+TEST_F(RenameTest, NoRenameFollowsALineThatDidNotReachTheDisk) {
+  FullDiskFileSystem fileSystem;
+  JobOnTree fixture(tree_, Checked({".JPG"}), fileSystem);
+  tree_.Write("photos/a.jpg", "", stamp42_);
+  const RunSummary summary = fixture.job.Run();
+  EXPECT_EQ(summary.error, kDiskFull);
+  ASSERT_EQ(fixture.sink.errors.size(), 1u);
+  EXPECT_EQ(fixture.sink.errors[0].text.substr(0, fixture.sink.errors[0].text.find('\r')),
+            "ディスクの空き容量が不足しています。");
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+}
+
+// Every name is taken.
+class CrowdedFileSystem : public ForwardingFileSystem {
+ public:
+  bool FileExists(const std::string&) override {
+    ++tests;
+    return true;
+  }
+  int tests = 0;
+};
+
+TEST_F(RenameTest, GivesUpCountingUpOnceEveryNameWasTried) {
+  CrowdedFileSystem fileSystem;
+  JobOnTree fixture(tree_, Checked({".JPG"}), fileSystem);
+  tree_.Write("photos/a.jpg", "", stamp42_);
+  EXPECT_TRUE(fixture.job.Run().error.ok());
+  EXPECT_EQ(fileSystem.tests, 100000);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+}
+
+TEST_F(RenameTest, FinishesARenameCutOffBetweenLinkAndUnlink) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  const std::string old = tree_.Write("photos/a.jpg", "a", stamp42_);
+  ASSERT_EQ(link(old.c_str(), (tree_ / "photos/20160830124842.JPG").c_str()), 0);
+  EXPECT_EQ(fixture.job.Run().renamed, 1u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG"}));
+  EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "a");
+  const std::string p = fixture.job.SelectedPath;
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), p + "a.jpg as " + p + "20160830124842.JPG\r\n");
+}
+
+TEST_F(RenameTest, ADryRunPlansExactlyWhatTheRunDoesAndTouchesNothing) {
+  JobOnTree fixture(tree_, Checked({".JPG", ".PNG"}));
+  for (int i = 0; i < 30; ++i) {
+    const std::string name = "photos/" + std::string(i % 3 ? "sub/" : "") + "f" + std::to_string(i);
+    tree_.Write(name + (i % 2 ? ".jpg" : ".PNG"), "", stamp42_ + i / 4);
+  }
+  tree_.Write("photos/20160830124843.JPG", "", stamp42_);  // a taken name to count past
+  const std::vector<std::string> before = tree_.Names("photos");
+  const RunSummary planned = fixture.job.Run(RunMode::kDryRun);
+  EXPECT_EQ(tree_.Names("photos"), before);
+  EXPECT_FALSE(tree_.Exists("app/tokiren_log.txt"));
+  const RunSummary done = fixture.job.Run();
+  EXPECT_EQ(planned.renamed, done.renamed);
+  EXPECT_EQ(done.renamed, 31u);  // the taken name itself is counted up as well
+  EXPECT_EQ(fixture.sink.planned, tree_.Read("app/tokiren_log.txt"));
+}
+
+TEST(ErrorDispTest, ShowsTheTablesTextsAndNumbersOtherErrors) {
+  struct Case {
+    ErrorCode code;
+    const char* text;
+    const char* title;
+  };
+  const Case cases[] = {
+      {kFileNotFound, "ファイルが見つかりません。", "処理を中止します。"},
+      {kFileAlreadyExists, "同名のファイルが存在します。", "処理を中止します。"},
+      {kDiskFull, "ディスクの空き容量が不足しています。", "処理を中止します。"},
+      {kPathFileAccessError, "パス名が無効です。", "処理を中止します。"},
+      {kPathNotFound, "パスが見つかりません。", "処理を中止します。"},
+      {kInvalidPropertyValue, "プロパティの値が不正です｡", "処理を中止します。"},
+      {ErrorCode::Unlisted(70), "エラー処理で想定されていないエラーです。", "エラー番号は 70です。"},
+      {ErrorCode::Unlisted(61), "エラー処理で想定されていないエラーです。", "エラー番号は 61です。"},
+  };
+  for (const Case& c : cases) {
+    const ErrorReport report = MakeErrorReport(c.code, "old\rnew");
+    EXPECT_EQ(report.text, std::string(c.text) + "\r\nold\rnew");
+    EXPECT_EQ(report.title, c.title);
+    EXPECT_EQ(report.where, "old\rnew");
+  }
+}
+
+}  // namespace
+}  // namespace tokiren

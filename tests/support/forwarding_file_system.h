@@ -1,0 +1,42 @@
+// A file system that hands every call to another one; a test overrides the call it wants to
+// disturb (a target that appears before the rename, a disk that fills up).
+#pragma once
+
+#include "platform/file_system.h"
+
+namespace tokiren::testing {
+
+class ForwardingFileSystem : public FileSystem {
+ public:
+  explicit ForwardingFileSystem(FileSystem& base = SystemFileSystem()) : base_(base) {}
+
+  ErrorCode ListFolder(const std::string& folder, ListMask mask,
+                       std::vector<FolderEntry>* entries) override {
+    return base_.ListFolder(folder, mask, entries);
+  }
+  bool FileExists(const std::string& path) override { return base_.FileExists(path); }
+  ErrorCode GetFileTimes(const std::string& path, FileTimes* times) override {
+    return base_.GetFileTimes(path, times);
+  }
+  ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override {
+    return base_.RenameNoReplace(from, to);
+  }
+  bool IsInterruptedRename(const std::string& from, const std::string& to) override {
+    return base_.IsInterruptedRename(from, to);
+  }
+  ErrorCode FinishInterruptedRename(const std::string& from, const std::string& to) override {
+    return base_.FinishInterruptedRename(from, to);
+  }
+  ErrorCode CreateTextFile(const std::string& path,
+                           std::unique_ptr<TextFileWriter>* writer) override {
+    return base_.CreateTextFile(path, writer);
+  }
+  ErrorCode ReadTextFile(const std::string& path, std::string* contents) override {
+    return base_.ReadTextFile(path, contents);
+  }
+
+ protected:
+  FileSystem& base_;
+};
+
+}  // namespace tokiren::testing
