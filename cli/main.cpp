@@ -7,7 +7,7 @@
 
 #include "cli/command_line.h"
 #include "engine/engine.h"
-#include "platform/program_folder.h"
+#include "settings/settings_files.h"
 
 namespace tokiren {
 namespace {
@@ -70,10 +70,10 @@ int Usage(const std::string& error) {
   return kExitUsage;
 }
 
-// The folder of the log: --log-dir, else the program's own folder.
+// The folder of the log: --log-dir, else the program's folder, as the window chooses it.
 bool LogFolder(const CommandLine& line, std::string* folder) {
   if (line.logDir.empty()) {
-    *folder = ExecutableFolder();
+    *folder = ChooseProgramFolder();
     return !folder->empty();
   }
   return ResolveFolder(line.logDir, folder).ok();
@@ -103,7 +103,17 @@ int Main(const std::vector<std::string>& args) {
     }
     return summary.error.ok() ? kExitOk : kExitFailed;
   }
-  return Usage("reset is not available yet");
+  const ResetSummary summary = job.Reset();
+  std::fprintf(stderr, "%llu files restored", static_cast<unsigned long long>(summary.restored));
+  if (summary.failed > 0) {
+    std::fprintf(stderr, ", %llu could not be restored", static_cast<unsigned long long>(summary.failed));
+  }
+  if (summary.damaged > 0) {
+    std::fprintf(stderr, ", %llu damaged log lines left alone",
+                 static_cast<unsigned long long>(summary.damaged));
+  }
+  std::fputc('\n', stderr);
+  return summary.error.ok() ? kExitOk : kExitFailed;
 }
 
 }  // namespace

@@ -116,9 +116,28 @@ void RenameJob::ClearCollection() {
   files_.assign(1, CollectedFile{0, std::string()});
 }
 
+std::unique_ptr<FileLock> RenameJob::LockLog(ErrorCode* error) {
+  FileSystem::LockAttempt attempt = fileSystem_.TryLock(AppPath + std::string(kLockFileName));
+  if (attempt.heldElsewhere) {
+    const ErrorReport busy = MakeBusyReport(AppPath + std::string(kLogFileName));
+    *error = busy.code;
+    sink_.ShowError(busy);
+  } else if (!attempt.error.ok()) {
+    *error = attempt.error;
+    ErrorDisp(attempt.error, "\r");  // as for a log that cannot be created
+  }
+  return std::move(attempt.lock);
+}
+
 RunSummary RenameJob::Run(RunMode mode) {
+  RunSummary summary;
+  std::unique_ptr<FileLock> lock;
+  if (mode == RunMode::kRename) {
+    lock = LockLog(&summary.error);
+    if (!lock) return summary;
+  }
   ClearCollection();
-  SepChar = options.separator ? "_" : "";
+  SepChar = options.separator ? std::string("_") : std::string();
   if (!SelectedPath.empty() && SelectedPath.back() != kPathSeparator) {
     SelectedPath += kPathSeparator;
   }
@@ -126,9 +145,69 @@ RunSummary RenameJob::Run(RunMode mode) {
   const ErrorCode error = RecurseTree(SelectedPath, &failedFolder);
   if (!error.ok()) {
     ErrorDisp(error, failedFolder);
-    return RunSummary{0, error};
+    summary.error = error;
+    return summary;
   }
   return ReName(mode);
+}
+
+ResetSummary RenameJob::Reset() {
+  ResetSummary summary;
+  const std::string logPath = AppPath + std::string(kLogFileName);
+  if (!fileSystem_.FileExists(logPath)) return summary;
+  const std::unique_ptr<FileLock> lock = LockLog(&summary.error);
+  if (!lock) return summary;
+  std::string contents;
+  ErrorCode error = fileSystem_.ReadTextFile(logPath, &contents);
+  if (!error.ok()) {
+    ErrorDisp(error, logPath);
+    summary.error = error;
+    return summary;
+  }
+
+  // Last rename first: a run may have given a later file the former name of an earlier one.
+  const std::vector<std::string_view> lines = CompleteLogLines(contents);
+  std::vector<bool> keep(lines.size(), false);
+  for (size_t k = lines.size(); k-- > 0;) {
+    std::string_view oldView, newView;
+    if (!SplitLogLine(lines[k], &oldView, &newView)) {
+      keep[k] = true;
+      ++summary.damaged;
+      continue;
+    }
+    const std::string oldPath(oldView), newPath(newView);
+    if (!fileSystem_.FileExists(newPath)) {
+      ++summary.skipped;
+      continue;
+    }
+    error = fileSystem_.RenameNoReplace(newPath, oldPath);
+    if (error == kFileAlreadyExists && fileSystem_.IsInterruptedRename(newPath, oldPath)) {
+      error = fileSystem_.FinishInterruptedRename(newPath, oldPath);
+    }
+    if (error.ok()) {
+      ++summary.restored;
+      continue;
+    }
+    keep[k] = true;
+    ++summary.failed;
+    if (summary.error.ok()) summary.error = error;
+    ErrorDisp(error, oldPath + "\r" + newPath);
+  }
+
+  std::string remaining;
+  for (size_t k = 0; k < lines.size(); ++k) {
+    if (!keep[k]) continue;
+    remaining += lines[k];
+    remaining += kLogLineEnd;
+  }
+  if (remaining != contents) {
+    error = fileSystem_.ReplaceTextFile(logPath, remaining);
+    if (!error.ok()) {
+      ErrorDisp(error, logPath);
+      if (summary.error.ok()) summary.error = error;
+    }
+  }
+  return summary;
 }
 
 ErrorCode RenameJob::RecurseTree(const std::string& CurrentPath, std::string* failedFolder) {

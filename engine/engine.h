@@ -9,14 +9,11 @@
 #include <vector>
 
 #include "engine/extensions.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "platform/file_system.h"
 
 namespace tokiren {
-
-inline constexpr std::string_view kLogFileName = "tokiren_log.txt";
-inline constexpr std::string_view kLogSeparator = " as ";
-inline constexpr std::string_view kLogLineEnd = "\r\n";
 
 enum class TimeSource { kLastWrite, kCreation };
 
@@ -55,6 +52,14 @@ struct RunSummary {
   ErrorCode error;             // the failure that ended the run, if one did
 };
 
+struct ResetSummary {
+  std::uint64_t restored = 0;  // files given their former names back
+  std::uint64_t failed = 0;    // renames back that failed, each one reported
+  std::uint64_t skipped = 0;   // lines whose file is no longer at its new name
+  std::uint64_t damaged = 0;   // lines that do not split into two paths of one folder
+  ErrorCode error;             // the first failure, if any
+};
+
 class RenameJob {
  public:
   RenameJob(FileSystem& fileSystem, EngineSink& sink);
@@ -73,8 +78,16 @@ class RenameJob {
 
   // Clears the collection, takes the separator from the options, collects SelectedPath's tree and
   // renames. A folder that cannot be listed is reported and ends the run before anything is
-  // renamed.
+  // renamed. While a run renames, it holds the log's lock: a run or Reset started meanwhile (by
+  // this or another process) is refused with kBusyText.
   RunSummary Run(RunMode mode = RunMode::kRename);
+
+  // Renames the files of the last run back, from the log in AppPath, last rename first. No log:
+  // nothing happens and nothing is shown. A line whose file is no longer at its new name is
+  // skipped; a rename back never replaces anything, and one that fails is reported and the next
+  // line tried. Afterwards the log holds only the lines that could not be restored (failed or
+  // damaged), so a second Reset does nothing and a later one retries only what failed.
+  ResetSummary Reset();
 
   // Empties the collection.
   void ClearCollection();
@@ -101,6 +114,9 @@ class RenameJob {
     std::string name;
   };
   class Pass;
+
+  // Takes the log's lock; reports and returns null when it cannot.
+  std::unique_ptr<FileLock> LockLog(ErrorCode* error);
 
   FileSystem& fileSystem_;
   EngineSink& sink_;

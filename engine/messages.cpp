@@ -39,4 +39,13 @@ ErrorReport MakeErrorReport(ErrorCode code, std::string where) {
   return report;
 }
 
+ErrorReport MakeBusyReport(std::string logPath) {
+  ErrorReport report;
+  report.code = kPathFileAccessError;
+  report.text = std::string(kBusyText) + "\r\n" + logPath;
+  report.where = std::move(logPath);
+  report.title = kStopTitle;
+  return report;
+}
+
 }  // namespace tokiren

@@ -10,6 +10,8 @@ namespace tokiren {
 
 inline constexpr std::string_view kStopTitle = "処理を中止します。";
 inline constexpr std::string_view kUnexpectedErrorText = "エラー処理で想定されていないエラーです。";
+inline constexpr std::string_view kBusyText =
+    "ほかの実行またはリセットが進行中です。終わってからもう一度お試しください。";
 
 // An error as one message box: the code, what was being handled, and the box's text and title.
 // The box always carries the warning icon.
@@ -27,5 +29,9 @@ std::string_view ErrorMessageText(ErrorCode code);
 // kStopTitle for a listed code, and "エラー番号は", the number with a blank for its sign, "です。"
 // for any other ("エラー番号は 70です。").
 ErrorReport MakeErrorReport(ErrorCode code, std::string where);
+
+// The box shown when another run or Reset holds the log: kBusyText, CR LF, the log's path. Its
+// code is the one of a sharing violation.
+ErrorReport MakeBusyReport(std::string logPath);
 
 }  // namespace tokiren

@@ -50,6 +50,12 @@ class TextFileWriter {
   virtual ErrorCode Sync() = 0;
 };
 
+// An exclusive lock held until the object goes.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
 class FileSystem {
  public:
   enum class ListMask {
@@ -105,6 +111,20 @@ class FileSystem {
 
   // Reads the whole file into `contents`, bytes unchanged.
   virtual ErrorCode ReadTextFile(const std::string& path, std::string* contents) = 0;
+
+  // Replaces the program's own file `path` with `contents` whole or not at all: a temporary file
+  // in the same folder is written and synced, then renamed over `path`. A crash or a full disk
+  // leaves the old file as it was. This rename replaces, so it is never used on the user's files.
+  virtual ErrorCode ReplaceTextFile(const std::string& path, std::string_view contents) = 0;
+
+  struct LockAttempt {
+    std::unique_ptr<FileLock> lock;  // set when the lock was taken
+    bool heldElsewhere = false;      // another process holds it
+    ErrorCode error;                 // the lock file could not be opened
+  };
+  // Takes an exclusive lock on the file `path` (created when missing) without waiting. The lock
+  // goes with the process: a process that dies frees it. POSIX: flock.
+  virtual LockAttempt TryLock(const std::string& path) = 0;
 };
 
 // The file system of the platform the program runs on.

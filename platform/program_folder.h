@@ -3,10 +3,22 @@
 
 #include <string>
 
+#include "platform/error_code.h"
+
 namespace tokiren {
 
 // The folder that holds the running executable (not the working folder), ending with the path
 // separator; "" when the platform cannot tell.
 std::string ExecutableFolder();
+
+// The user's own folder for the program's data, ending with the path separator ("" when the
+// platform cannot tell). POSIX: $XDG_DATA_HOME/tokiren/, by default ~/.local/share/tokiren/.
+std::string UserDataFolder();
+
+// Whether the current user may create and replace files in `folder`.
+bool CanWriteFolder(const std::string& folder);
+
+// Creates `folder` and every missing folder above it.
+ErrorCode MakeFolders(const std::string& folder);
 
 }  // namespace tokiren

@@ -2,6 +2,7 @@
 // renameat2 for the no-replace rename) that the fallbacks below stand in for where they are missing.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +89,14 @@ class PosixTextFileWriter final : public TextFileWriter {
  private:
   FileDescriptor fd_;
   std::string folder_;
+};
+
+class PosixFileLock final : public FileLock {
+ public:
+  explicit PosixFileLock(int fd) : fd_(fd) {}
+
+ private:
+  FileDescriptor fd_;  // closing it frees the lock
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -194,6 +203,46 @@ class PosixFileSystem final : public FileSystem {
     if (created && !SyncFolder(folder)) return LastError(folder);
     *writer = std::move(file);
     return kSuccess;
+  }
+
+  ErrorCode ReplaceTextFile(const std::string& path, std::string_view contents) override {
+    const std::string folder(FolderOf(path));
+    std::string temporary = path + ".XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return LastError(folder);
+    ErrorCode error;
+    {
+      PosixTextFileWriter file(fd, folder);
+      error = file.Append(contents);
+      if (error.ok() && fchmod(fd, 0644) != 0) error = LastError(folder);
+      if (error.ok() && fsync(fd) != 0) error = LastError(folder);
+    }
+    if (error.ok() && rename(temporary.c_str(), path.c_str()) != 0) error = LastError(folder);
+    if (!error.ok()) {
+      unlink(temporary.c_str());
+      return error;
+    }
+    return SyncFolder(folder) ? kSuccess : LastError(folder);
+  }
+
+  LockAttempt TryLock(const std::string& path) override {
+    LockAttempt attempt;
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+      attempt.error = ErrorIn(path);
+      return attempt;
+    }
+    auto lock = std::make_unique<PosixFileLock>(fd);
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK) {
+        attempt.heldElsewhere = true;
+      } else {
+        attempt.error = ErrorIn(path);
+      }
+      return attempt;
+    }
+    attempt.lock = std::move(lock);
+    return attempt;
   }
 
   ErrorCode ReadTextFile(const std::string& path, std::string* contents) override {

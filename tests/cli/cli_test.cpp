@@ -90,6 +90,32 @@ TEST_F(CliTest, ReportsARunErrorWithItsMessageAndFails) {
   EXPECT_TRUE(tree_.Exists("photos/a.jpg"));
 }
 
+TEST_F(CliTest, ResetRestoresTheLastRun) {
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  tree_.MakeFolder("app");
+  ASSERT_EQ(RunCli(scratch_, {"run", tree_ / "photos", "--all", "--log-dir", tree_ / "app"}).status,
+            0);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842"}));
+  tree_.Write("photos/b.jpg", "", stamp42_);
+  const Result reset = RunCli(scratch_, {"reset", "--log-dir", tree_ / "app"});
+  EXPECT_EQ(reset.status, 0) << reset.err;
+  EXPECT_NE(reset.err.find("1 files restored"), std::string::npos);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+}
+
+TEST_F(CliTest, ResetFailsWhenARenameBackFails) {
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  tree_.MakeFolder("app");
+  ASSERT_EQ(RunCli(scratch_, {"run", tree_ / "photos", "--ext", "JPG", "--log-dir", tree_ / "app"})
+                .status,
+            0);
+  tree_.Write("photos/a.jpg", "taken");
+  const Result reset = RunCli(scratch_, {"reset", "--log-dir", tree_ / "app"});
+  EXPECT_EQ(reset.status, 1);
+  EXPECT_NE(reset.err.find("同名のファイルが存在します。"), std::string::npos);
+  EXPECT_EQ(tree_.Read("photos/a.jpg"), "taken");
+}
+
 TEST_F(CliTest, RefusesBadArgumentsAndTouchesNothing) {
   tree_.Write("photos/a.jpg", "", stamp42_);
   const std::vector<std::vector<std::string>> bad{

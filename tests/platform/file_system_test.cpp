@@ -198,6 +198,30 @@ TEST(TextFileTest, WritesBytesUnchangedAndReadsThemBack) {
   EXPECT_EQ(tree.Read("log.txt"), "");
 }
 
+TEST(TextFileTest, ReplacesAFileWholeAndLeavesNoTemporaryFile) {
+  TempTree tree;
+  tree.Write("settings", "old\r\n");
+  ASSERT_TRUE(SystemFileSystem().ReplaceTextFile(tree / "settings", "new\r\n").ok());
+  EXPECT_EQ(tree.Read("settings"), "new\r\n");
+  EXPECT_EQ(tree.Names(), (std::vector<std::string>{"settings"}));
+  EXPECT_EQ(SystemFileSystem().ReplaceTextFile(tree / "missing/settings", "x"), kPathNotFound);
+}
+
+TEST(LockTest, OneHolderAtATime) {
+  TempTree tree;
+  FileSystem& fs = SystemFileSystem();
+  FileSystem::LockAttempt first = fs.TryLock(tree / "lock");
+  ASSERT_TRUE(first.lock);
+  FileSystem::LockAttempt second = fs.TryLock(tree / "lock");
+  EXPECT_FALSE(second.lock);
+  EXPECT_TRUE(second.heldElsewhere);
+  first.lock.reset();
+  EXPECT_TRUE(fs.TryLock(tree / "lock").lock);
+  FileSystem::LockAttempt nowhere = fs.TryLock(tree / "missing/lock");
+  EXPECT_FALSE(nowhere.lock);
+  EXPECT_EQ(nowhere.error, kPathNotFound);
+}
+
 TEST(PathsTest, ResolvesFoldersAndNamesTheProgramFolder) {
   TempTree tree;
   tree.MakeFolder("sub");

@@ -34,6 +34,10 @@ class ForwardingFileSystem : public FileSystem {
   ErrorCode ReadTextFile(const std::string& path, std::string* contents) override {
     return base_.ReadTextFile(path, contents);
   }
+  ErrorCode ReplaceTextFile(const std::string& path, std::string_view contents) override {
+    return base_.ReplaceTextFile(path, contents);
+  }
+  LockAttempt TryLock(const std::string& path) override { return base_.TryLock(path); }
 
  protected:
   FileSystem& base_;

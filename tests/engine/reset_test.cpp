@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "engine/engine.h"
+#include "tests/engine/engine_test_support.h"
+
+namespace tokiren {
+namespace {
+
+using testing::Checked;
+using testing::JobOnTree;
+using testing::LocalTimestamp;
+using testing::ScopedTimeZone;
+using testing::TempTree;
+
+class ResetTest : public ::testing::Test {
+ protected:
+  ResetTest() : fixture_(tree_, Checked({".JPG"})), job_(fixture_.job) {}
+
+  std::string Log() const { return tree_.Read("app/tokiren_log.txt"); }
+  void WriteLog(const std::string& contents) const { tree_.Write("app/tokiren_log.txt", contents); }
+
+  ScopedTimeZone zone_{"UTC"};
+  TempTree tree_;
+  JobOnTree fixture_;
+  RenameJob& job_;
+  const std::time_t stamp42_ = LocalTimestamp(2016, 8, 30, 12, 48, 42);
+};
+
+TEST_F(ResetTest, WithoutALogDoesNothingAndShowsNothing) {
+  tree_.Write("photos/a.jpg");
+  const ResetSummary summary = job_.Reset();
+  EXPECT_TRUE(summary.error.ok());
+  EXPECT_EQ(summary.restored, 0u);
+  EXPECT_TRUE(fixture_.sink.errors.empty());
+  EXPECT_FALSE(tree_.Exists("app/tokiren_log.txt"));
+  WriteLog("");
+  EXPECT_EQ(job_.Reset().restored, 0u);
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(ResetTest, RestoresEveryNameAndASecondResetDoesNothing) {
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  tree_.Write("photos/b.jpg", "b", stamp42_);  // counted up
+  tree_.Write("photos/sub/c.jpg", "c", stamp42_);
+  tree_.Write("photos/d.png", "d", stamp42_);
+  ASSERT_EQ(job_.Run().renamed, 3u);
+  const ResetSummary summary = job_.Reset();
+  EXPECT_EQ(summary.restored, 3u);
+  EXPECT_TRUE(fixture_.sink.errors.empty());
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "b.jpg", "d.png", "sub"}));
+  EXPECT_EQ(tree_.Read("photos/b.jpg"), "b");
+  EXPECT_EQ(tree_.Names("photos/sub"), (std::vector<std::string>{"c.jpg"}));
+  EXPECT_EQ(Log(), "");
+  EXPECT_EQ(job_.Reset().restored, 0u);
+}
+
+TEST_F(ResetTest, UndoesAChainLastRenameFirst) {
+  // The first file gives up the name 20160830124842.JPG, which the second then takes.
+  tree_.Write("photos/20160830124842.JPG", "first", LocalTimestamp(2016, 8, 30, 12, 48, 50));
+  tree_.Write("photos/b.jpg", "second", stamp42_);
+  ASSERT_EQ(job_.Run().renamed, 2u);
+  EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "second");
+  EXPECT_EQ(job_.Reset().restored, 2u);
+  EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "first");
+  EXPECT_EQ(tree_.Read("photos/b.jpg"), "second");
+  // The restored first file stands at a logged new name again: a second Reset must not move it.
+  EXPECT_EQ(job_.Reset().restored, 0u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG", "b.jpg"}));
+}
+
+TEST_F(ResetTest, UndoesPathsContainingTheSeparatorText) {
+  tree_.Write("photos/a as b/x as y.jpg", "x", stamp42_);
+  ASSERT_EQ(job_.Run().renamed, 1u);
+  EXPECT_EQ(job_.Reset().restored, 1u);
+  EXPECT_EQ(tree_.Names("photos/a as b"), (std::vector<std::string>{"x as y.jpg"}));
+}
+
+TEST_F(ResetTest, LeavesDamagedLinesAloneAndUndoesTheRest) {
+  const std::string p = tree_.path() + "photos/";
+  tree_.Write("photos/1.JPG", "one");
+  tree_.Write("photos/2.JPG", "two");
+  tree_.Write("photos/3.JPG", "three");
+  tree_.Write("photos/other/4.JPG", "four");
+  const std::string damaged = "no separator here\r\n" +
+                              p + "d.jpg as " + p + "other/4.JPG\r\n" +  // not one folder
+                              p + "e.jpg as 3.JPG\r\n";                  // not a full path
+  WriteLog(p + "a.jpg as " + p + "1.JPG\r\n" + damaged + p + "b.jpg as " + p + "2.JPG\r\n" +
+           p + "c.jpg as " + p + "3.J");  // torn by a crash
+  const ResetSummary summary = job_.Reset();
+  EXPECT_EQ(summary.restored, 2u);
+  EXPECT_EQ(summary.damaged, 3u);
+  EXPECT_TRUE(fixture_.sink.errors.empty());
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"3.JPG", "a.jpg", "b.jpg", "other"}));
+  EXPECT_EQ(tree_.Names("photos/other"), (std::vector<std::string>{"4.JPG"}));
+  EXPECT_EQ(Log(), damaged);
+}
+
+TEST_F(ResetTest, SkipsAFileMovedAwayAfterTheRun) {
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  tree_.Write("photos/b.jpg", "b", stamp42_ + 1);
+  ASSERT_EQ(job_.Run().renamed, 2u);
+  ASSERT_EQ(rename((tree_ / "photos/20160830124842.JPG").c_str(), (tree_ / "moved.JPG").c_str()), 0);
+  const ResetSummary summary = job_.Reset();
+  EXPECT_EQ(summary.restored, 1u);
+  EXPECT_EQ(summary.skipped, 1u);
+  EXPECT_TRUE(fixture_.sink.errors.empty());
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"b.jpg"}));
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(ResetTest, ReportsARenameBackThatFailsAndRetriesItLater) {
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  tree_.Write("photos/b.jpg", "b", stamp42_ + 1);
+  ASSERT_EQ(job_.Run().renamed, 2u);
+  const std::string firstLine = Log().substr(0, Log().find("\r\n") + 2);
+  tree_.Write("photos/a.jpg", "taken meanwhile");
+  const ResetSummary summary = job_.Reset();
+  EXPECT_EQ(summary.restored, 1u);
+  EXPECT_EQ(summary.failed, 1u);
+  EXPECT_EQ(summary.error, kFileAlreadyExists);
+  ASSERT_EQ(fixture_.sink.errors.size(), 1u);
+  const std::string p = job_.SelectedPath;
+  EXPECT_EQ(fixture_.sink.errors[0].text,
+            "同名のファイルが存在します。\r\n" + p + "a.jpg\r" + p + "20160830124842.JPG");
+  EXPECT_EQ(tree_.Read("photos/a.jpg"), "taken meanwhile");
+  EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "a");
+  EXPECT_EQ(Log(), firstLine);
+
+  ASSERT_EQ(unlink((tree_ / "photos/a.jpg").c_str()), 0);
+  EXPECT_EQ(job_.Reset().restored, 1u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+  EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
+}
+
+TEST_F(ResetTest, FinishesARenameBackCutOffBetweenLinkAndUnlink) {
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  ASSERT_EQ(job_.Run().renamed, 1u);
+  ASSERT_EQ(link((tree_ / "photos/20160830124842.JPG").c_str(), (tree_ / "photos/a.jpg").c_str()),
+            0);
+  EXPECT_EQ(job_.Reset().restored, 1u);
+  EXPECT_TRUE(fixture_.sink.errors.empty());
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+}
+
+TEST_F(ResetTest, ARunOrResetIsRefusedWhileAnotherHoldsTheLog) {
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  ASSERT_EQ(job_.Run().renamed, 1u);
+  FileSystem::LockAttempt other =
+      SystemFileSystem().TryLock(job_.AppPath + std::string(kLockFileName));
+  ASSERT_TRUE(other.lock);
+  EXPECT_EQ(job_.Reset().restored, 0u);
+  EXPECT_EQ(job_.Run().renamed, 0u);
+  ASSERT_EQ(fixture_.sink.errors.size(), 2u);
+  EXPECT_EQ(fixture_.sink.errors[0].text,
+            "ほかの実行またはリセットが進行中です。終わってからもう一度お試しください。\r\n" +
+                fixture_.logPath);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG"}));
+  other.lock.reset();
+  EXPECT_EQ(job_.Reset().restored, 1u);
+}
+
+TEST(LogLineTest, SplitsAtTheSeparatorWhoseSidesShareAFolder) {
+  struct Case {
+    const char* line;
+    const char* oldPath;  // nullptr: no split
+    const char* newPath;
+  };
+  const Case cases[] = {
+      {"/p/a.jpg as /p/1.JPG", "/p/a.jpg", "/p/1.JPG"},
+      {"/a as b/x as y.jpg as /a as b/1.JPG", "/a as b/x as y.jpg", "/a as b/1.JPG"},
+      {"/p/a as /p/ as /p/1", nullptr, nullptr},  // no side of it holds two names of /p/
+      {"/p/a.jpg as /q/1.JPG", nullptr, nullptr},
+      {"/p/a.jpg as /p/sub/1.JPG", nullptr, nullptr},
+      {"/p/a.jpg as /p/", nullptr, nullptr},
+      {"/p/ as /p/1.JPG", nullptr, nullptr},
+      {"a.jpg as 1.JPG", nullptr, nullptr},
+      {"/p/a.jpg", nullptr, nullptr},
+      {"", nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    std::string_view oldPath, newPath;
+    const bool split = SplitLogLine(c.line, &oldPath, &newPath);
+    EXPECT_EQ(split, c.newPath != nullptr) << c.line;
+    if (split && c.newPath) {
+      EXPECT_EQ(oldPath, c.oldPath);
+      EXPECT_EQ(newPath, c.newPath);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tokiren

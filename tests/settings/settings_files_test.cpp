@@ -1,0 +1,110 @@
+#include "settings/settings_files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "platform/program_folder.h"
+#include "tests/support/temp_tree.h"
+
+namespace tokiren {
+namespace {
+
+using testing::RunUnprivileged;
+using testing::TempTree;
+
+TEST(ReadDelimitedValuesTest, ReadsValueByValue) {
+  struct Case {
+    const char* contents;
+    std::vector<std::string> values;
+  };
+  const Case cases[] = {
+      {".JPG\r\n.PNG\r\n", {".JPG", ".PNG"}},
+      {".JPG,.PNG\r\n", {".JPG", ".PNG"}},             // two values on one line
+      {"   \t.JPG\r\n", {".JPG"}},                      // blanks before a value
+      {". JPG\r\n", {". JPG"}},                         // but not inside it
+      {"/photos/a,b/\r\n", {"/photos/a", "b/"}},        // a comma ends a value
+      {"\"/photos/a,b/\"\r\n", {"/photos/a,b/"}},       // unless the value is quoted
+      {"\"x\"junk,y\r\n", {"x", "y"}},
+      {"\r\n\r\n.JPG", {".JPG"}},                       // empty lines; no final line end
+      {".A\n.B\r.C", {".A", ".B", ".C"}},
+      {"", {}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ReadDelimitedValues(c.contents), c.values) << c.contents;
+  }
+}
+
+TEST(SettingsFilesTest, WritesCrLfLinesAndReadsThemBack) {
+  TempTree tree;
+  SettingsFiles files(SystemFileSystem(), tree.path());
+  std::vector<std::string> values{"stale"};
+  ASSERT_TRUE(files.LoadExtensionList(&values).ok());
+  EXPECT_TRUE(values.empty());  // first start: no file
+  const std::vector<std::string> list{".", ". JPG", ".AVI", ".TXT"};
+  ASSERT_TRUE(files.SaveExtensionList(list).ok());
+  EXPECT_EQ(tree.Read("tokiren"), ".\r\n. JPG\r\n.AVI\r\n.TXT\r\n");
+  ASSERT_TRUE(files.LoadExtensionList(&values).ok());
+  EXPECT_EQ(values, list);
+  EXPECT_EQ(tree.Names(), (std::vector<std::string>{"tokiren"}));  // no temporary file left
+}
+
+TEST(SettingsFilesTest, KeepsAFolderUpToItsFirstComma) {
+  TempTree tree;
+  SettingsFiles files(SystemFileSystem(), tree.path());
+  std::string defaultPath = "unchanged";
+  ASSERT_TRUE(files.LoadKeptFolder(&defaultPath).ok());
+  EXPECT_EQ(defaultPath, "unchanged");
+  ASSERT_TRUE(files.SaveKeptFolder("/home/me/photos/").ok());
+  EXPECT_EQ(tree.Read("tokirenfolder"), "/home/me/photos/\r\n");
+  ASSERT_TRUE(files.LoadKeptFolder(&defaultPath).ok());
+  EXPECT_EQ(defaultPath, "/home/me/photos/");
+  ASSERT_TRUE(files.SaveKeptFolder("/home/me/a,b/").ok());
+  ASSERT_TRUE(files.LoadKeptFolder(&defaultPath).ok());
+  EXPECT_EQ(defaultPath, "/home/me/a");
+  EXPECT_TRUE(SettingsFiles(SystemFileSystem(), "").SaveKeptFolder("/x/").ok());
+}
+
+TEST(SettingsFilesTest, AnUnwritableFolderFailsAndKeepsTheOldFile) {
+  TempTree tree;
+  SettingsFiles files(SystemFileSystem(), tree.path());
+  ASSERT_TRUE(files.SaveExtensionList({".JPG"}).ok());
+  ASSERT_EQ(chmod(tree.path().c_str(), 0555), 0);
+  const int status = RunUnprivileged([&] {
+    std::vector<std::string> values;
+    return files.SaveExtensionList({".PNG"}) == kPathFileAccessError &&
+           files.SaveKeptFolder("/x/") == kPathFileAccessError &&
+           files.LoadExtensionList(&values).ok() && values == std::vector<std::string>{".JPG"};
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(tree.Read("tokiren"), ".JPG\r\n");
+}
+
+TEST(SettingsFilesTest, AnUnreadableFileFailsWithItsCode) {
+  TempTree tree;
+  SettingsFiles files(SystemFileSystem(), tree.path());
+  ASSERT_TRUE(files.SaveKeptFolder("/x/").ok());
+  ASSERT_EQ(chmod(files.KeptFolderPath().c_str(), 0), 0);
+  const int status = RunUnprivileged([&] {
+    std::string defaultPath;
+    return files.LoadKeptFolder(&defaultPath) == kPathFileAccessError && defaultPath.empty();
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST(ChooseProgramFolderTest, FallsBackToTheUsersDataFolder) {
+  EXPECT_EQ(ChooseProgramFolder(), ExecutableFolder());  // the build folder is ours to write
+  TempTree home;
+  ASSERT_EQ(chmod(home.path().c_str(), 0777), 0);
+  const int status = RunUnprivileged([&] {
+    if (CanWriteFolder(ExecutableFolder())) return true;  // nothing to fall back from
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    const std::string chosen = ChooseProgramFolder();
+    return chosen == home / "data/tokiren/" && CanWriteFolder(chosen);
+  });
+  EXPECT_EQ(status, 0);
+}
+
+}  // namespace
+}  // namespace tokiren
