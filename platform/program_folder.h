@@ -15,6 +15,10 @@ std::string ExecutableFolder();
 // platform cannot tell). POSIX: $XDG_DATA_HOME/tokiren/, by default ~/.local/share/tokiren/.
 std::string UserDataFolder();
 
+// Whether `path` is a program: a regular file that may be executed. The program's own files are
+// never made executable.
+bool IsProgramFile(const std::string& path);
+
 // Whether the current user may create and replace files in `folder`.
 bool CanWriteFolder(const std::string& folder);
 

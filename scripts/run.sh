@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up and builds Tokiren, then starts it.
+# Sets up and builds Tokiren, then opens its window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
-exec ./build/bin/tokiren-cli --help
+exec ./build/bin/tokiren

@@ -7,8 +7,11 @@ cd "$(dirname "$0")/.."
 
 packages=(
   g++ cmake make pkg-config
+  qt6-base-dev             # the window (Qt 6 Widgets)
+  fonts-ipafont-gothic     # a Japanese font for the tool tips and messages
   googletest libgtest-dev  # the tests
   tzdata                   # time-zone cases in the tests
+  xvfb xauth x11-utils xdotool imagemagick openbox  # scripts/screenshots.sh
 )
 
 missing=()

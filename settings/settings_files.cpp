@@ -85,9 +85,12 @@ ErrorCode SettingsFiles::SaveKeptFolder(const std::string& SelectedPath) const {
   return fileSystem_.ReplaceTextFile(KeptFolderPath(), SelectedPath + std::string(kLineEnd));
 }
 
-std::string ChooseProgramFolder() {
-  const std::string executableFolder = ExecutableFolder();
-  if (CanWriteFolder(executableFolder)) return executableFolder;
+std::string ChooseProgramFolder() { return ChooseProgramFolder(ExecutableFolder()); }
+
+std::string ChooseProgramFolder(const std::string& executableFolder) {
+  const bool listFileTaken =
+      IsProgramFile(executableFolder + std::string(kExtensionListFileName));
+  if (CanWriteFolder(executableFolder) && !listFileTaken) return executableFolder;
   const std::string userFolder = UserDataFolder();
   if (userFolder.empty()) return executableFolder;
   MakeFolders(userFolder);  // a failure shows when a file is first written there

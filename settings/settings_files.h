@@ -46,7 +46,10 @@ class SettingsFiles {
 
 // The folder that holds the log and the settings files: the executable's folder where the user
 // may write it, otherwise the user's data folder (created when missing), so that an installed copy
-// works too. The window and tokiren-cli decide alike, and so share one log.
+// works too. The window and tokiren-cli decide alike, and so share one log. Where the window's
+// program itself is called "tokiren" (POSIX has no ".exe"), the extension-list file cannot stand
+// beside it, so its folder is passed over the same way.
 std::string ChooseProgramFolder();
+std::string ChooseProgramFolder(const std::string& executableFolder);
 
 }  // namespace tokiren

@@ -38,6 +38,12 @@ std::string UserDataFolder() {
   return base + "tokiren" + kPathSeparator;
 }
 
+bool IsProgramFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+         (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
+}
+
 bool CanWriteFolder(const std::string& folder) {
   return !folder.empty() && access(folder.c_str(), W_OK | X_OK) == 0;
 }

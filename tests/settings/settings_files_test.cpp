@@ -93,14 +93,30 @@ TEST(SettingsFilesTest, AnUnreadableFileFailsWithItsCode) {
   EXPECT_EQ(status, 0);
 }
 
-TEST(ChooseProgramFolderTest, FallsBackToTheUsersDataFolder) {
-  EXPECT_EQ(ChooseProgramFolder(), ExecutableFolder());  // the build folder is ours to write
-  TempTree home;
+TEST(ChooseProgramFolderTest, UsesAWritableProgramFolder) {
+  TempTree folder;
+  EXPECT_EQ(ChooseProgramFolder(folder.path()), folder.path());
+  folder.Write("tokiren", ".JPG\r\n");  // an extension list is no reason to move
+  EXPECT_EQ(ChooseProgramFolder(folder.path()), folder.path());
+}
+
+TEST(ChooseProgramFolderTest, NeverPutsTheListFileOverTheProgram) {
+  TempTree folder, home;
+  const std::string program = folder.Write("tokiren", "\x7f" "ELF");
+  ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+  setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+  EXPECT_EQ(ChooseProgramFolder(folder.path()), home / "data/tokiren/");
+  EXPECT_TRUE(CanWriteFolder(home / "data/tokiren/"));
+  unsetenv("XDG_DATA_HOME");
+}
+
+TEST(ChooseProgramFolderTest, FallsBackToTheUsersDataFolderWhenItCannotWrite) {
+  TempTree folder, home;
   ASSERT_EQ(chmod(home.path().c_str(), 0777), 0);
+  ASSERT_EQ(chmod(folder.path().c_str(), 0555), 0);
   const int status = RunUnprivileged([&] {
-    if (CanWriteFolder(ExecutableFolder())) return true;  // nothing to fall back from
     setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    const std::string chosen = ChooseProgramFolder();
+    const std::string chosen = ChooseProgramFolder(folder.path());
     return chosen == home / "data/tokiren/" && CanWriteFolder(chosen);
   });
   EXPECT_EQ(status, 0);

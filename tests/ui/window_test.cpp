@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+
+#include "tests/support/temp_tree.h"
+#include "ui/strings.h"
+#include "ui/tokiren_window.h"
+
+namespace tokiren::ui {
+namespace {
+
+using testing::LocalTimestamp;
+using testing::ScopedTimeZone;
+using testing::TempTree;
+
+// Records the message boxes and answers the folder picker.
+class RecordingDialogs : public Dialogs {
+ public:
+  struct Message {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+  };
+  void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) override {
+    messages.push_back({icon, title, text});
+  }
+  QString ChooseFolder(const QString& start) override {
+    starts.push_back(start);
+    return answer;
+  }
+  std::vector<Message> messages;
+  std::vector<QString> starts;
+  QString answer;
+};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  // A window whose program folder is "app/" of a temporary tree.
+  std::unique_ptr<Tokiren> Open() {
+    auto window = std::make_unique<Tokiren>(tree_.MakeFolder("app") + "/", &dialogs_);
+    window->show();
+    return window;
+  }
+  static void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+  static void Check(Tokiren& window, const QString& entry) {
+    const auto items = window.controls().List1->findItems(entry, Qt::MatchExactly);
+    ASSERT_EQ(items.size(), 1);
+    items.front()->setCheckState(Qt::Checked);
+  }
+  static std::vector<QString> ListTexts(const Tokiren& window) {
+    std::vector<QString> texts;
+    for (int row = 0; row < window.controls().List1->count(); ++row) {
+      texts.push_back(window.controls().List1->item(row)->text());
+    }
+    return texts;
+  }
+  void Add(Tokiren& window, const QString& typed) {
+    window.controls().Text1->setText(typed);
+    Click(window.controls().Command3);
+  }
+  // Drops `data` on the folder button as the file manager would.
+  static void Drop(Tokiren& window, QMimeData* data) {
+    QWidget* target = window.controls().Command7;
+    const QPointF centre = QRectF(target->rect()).center();
+    QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(centre, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    delete data;
+  }
+  static QMimeData* Urls(const QList<QUrl>& urls) {
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
+  }
+
+  TempTree tree_;
+  RecordingDialogs dialogs_;
+};
+
+TEST_F(WindowTest, StartsOnTheStartPanelWithTheDesignValues) {
+  tree_.Write("app/tokiren", ".TXT\r\n.AVI,.JPG\r\n");
+  tree_.Write("app/tokirenfolder", "/kept/photos/\r\n");
+  const auto window = Open();
+  const Controls& c = window->controls();
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Change Tokiren Ver 3.0"));
+  EXPECT_TRUE(c.FrameStart->isVisible());
+  EXPECT_FALSE(c.FrameRunning->isVisible());
+  EXPECT_FALSE(c.FrameOptions->isVisible());
+  EXPECT_FALSE(c.Command7->isEnabled());
+  EXPECT_EQ(ListTexts(*window), (std::vector<QString>{".*", ".AVI", ".JPG", ".TXT"}));
+  EXPECT_EQ(window->DefaultPath, "/kept/photos/");
+  EXPECT_TRUE(c.Check1->isChecked());
+  EXPECT_FALSE(c.CheckSep->isChecked());
+  EXPECT_TRUE(c.Option1->isChecked());
+  EXPECT_TRUE(dialogs_.messages.empty());
+  // Fixed size, panels at the top, everything down to the notice inside the client area.
+  EXPECT_EQ(window->minimumSize(), window->maximumSize());
+  EXPECT_EQ(c.FrameStart->geometry(), QRect(2, 0, 357, 53));
+  EXPECT_EQ(c.FrameOptions->y(), -1);
+  EXPECT_EQ(c.Label2->geometry().topLeft(), QPoint(50, 54));
+  EXPECT_EQ(c.Label2->width(), 276);
+  EXPECT_GT(window->height(), c.Label2->geometry().bottom());
+  EXPECT_EQ(c.Command7->geometry(), QRect(160, 4, 189, 22));
+  EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+  // Captions fit their controls in the font found here.
+  for (QWidget* widget : std::initializer_list<QWidget*>{c.CheckSep, c.Check1, c.Label2}) {
+    EXPECT_GE(widget->width(), widget->sizeHint().width()) << widget->metaObject()->className();
+    EXPECT_GE(widget->height(), widget->sizeHint().height() - 2);
+  }
+}
+
+TEST_F(WindowTest, CarriesTheDesignToolTips) {
+  const auto window = Open();
+  const Controls& c = window->controls();
+  const std::pair<QWidget*, const char*> tips[] = {
+      {c.CheckSep, "チェックすると、同一ファイル名が存在した場合にファイル名の番号に＋１します。"},
+      {c.Check1, "チェックすると、同一ファイル名が存在した場合にファイル名の番号に＋１します。"},
+      {c.Command4, "上のフォルダを次回選択時のデフォルトとして記録します。"},
+      {c.Command1, "処理を実行します。"},
+      {c.Command2, "フォルダの選択に戻ります。"},
+      {c.Label3, "実行対象となっているフォルダ名です。"},
+      {c.Command5, "直前の変更をもとにもどします。"},
+      {c.Command8, "オプションを設定します。"},
+      {c.List1, "名前を変更するファイルの拡張子を指定します。"},
+      {c.Command3, "下の拡張子をリストに加えます。"},
+      {c.Command7, "フォルダ名をドロップするかフォルダ選択の画面に移動します。します。"},
+      {c.Text1, "リストに加える拡張子を入力します。"},
+  };
+  for (const auto& [widget, tip] : tips) {
+    EXPECT_EQ(widget->toolTip(), QString::fromUtf8(tip)) << widget->metaObject()->className();
+  }
+}
+
+TEST_F(WindowTest, SwitchesPanels) {
+  const auto window = Open();
+  const Controls& c = window->controls();
+  Click(c.Command8);
+  EXPECT_TRUE(c.FrameOptions->isVisible());
+  EXPECT_FALSE(c.FrameStart->isVisible());
+  Click(c.Command6);
+  EXPECT_TRUE(c.FrameStart->isVisible());
+  EXPECT_FALSE(c.FrameOptions->isVisible());
+  Click(c.Command5);  // Reset without a log
+  EXPECT_TRUE(c.FrameStart->isVisible());
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(WindowTest, AddsExtensionsAsTypedAndSavesThem) {
+  const auto window = Open();
+  Add(*window, "jpg");
+  Add(*window, ".jpg");  // the same entry
+  Add(*window, ".*");    // the built-in entry
+  Add(*window, ".txt");
+  Add(*window, ".AVI");
+  Add(*window, "");      // "."
+  Add(*window, " jpg");  // not trimmed
+  EXPECT_EQ(ListTexts(*window),
+            (std::vector<QString>{".", ". JPG", ".*", ".AVI", ".JPG", ".TXT"}));
+  EXPECT_EQ(window->controls().Text1->text(), QStringLiteral(" jpg"));
+  EXPECT_EQ(tree_.Read("app/tokiren"), ".\r\n. JPG\r\n.AVI\r\n.JPG\r\n.TXT\r\n");
+  // A restart reproduces the list, with ".*" once.
+  const auto again = Open();
+  EXPECT_EQ(ListTexts(*again), ListTexts(*window));
+}
+
+TEST_F(WindowTest, TheFolderButtonFollowsTheCheckMarks) {
+  const auto window = Open();
+  QListWidgetItem* all = window->controls().List1->item(0);
+  all->setCheckState(Qt::Checked);
+  EXPECT_TRUE(window->controls().Command7->isEnabled());
+  all->setCheckState(Qt::Unchecked);
+  EXPECT_FALSE(window->controls().Command7->isEnabled());
+}
+
+TEST_F(WindowTest, BrowsesFromTheKeptFolderAndKeepsTheChoice) {
+  tree_.Write("app/tokirenfolder", "/kept/photos/\r\n");
+  const auto window = Open();
+  const Controls& c = window->controls();
+  Check(*window, ".*");
+  dialogs_.answer.clear();  // cancelled
+  Click(c.Command7);
+  EXPECT_EQ(dialogs_.starts.back(), QStringLiteral("/kept/photos"));
+  EXPECT_TRUE(window->SelectedPath.empty());
+  EXPECT_TRUE(c.FrameStart->isVisible());
+
+  dialogs_.answer = QString::fromStdString(tree_.MakeFolder("photos"));
+  Click(c.Command7);
+  EXPECT_EQ(window->SelectedPath, tree_ / "photos/");
+  EXPECT_TRUE(c.FrameRunning->isVisible());
+  EXPECT_EQ(c.Label3->text(), QString::fromStdString(tree_ / "photos/"));
+  Click(c.Command4);
+  EXPECT_EQ(tree_.Read("app/tokirenfolder"), tree_ / "photos/\r\n");
+  EXPECT_EQ(window->DefaultPath, tree_ / "photos/");
+  Click(c.Command2);
+  EXPECT_TRUE(c.FrameStart->isVisible());
+  dialogs_.answer = QStringLiteral("/");
+  Click(c.Command7);
+  EXPECT_EQ(window->SelectedPath, "/");  // a root gets no second separator
+}
+
+TEST_F(WindowTest, TakesOnlyAFolderDroppedFirst) {
+  const auto window = Open();
+  const Controls& c = window->controls();
+  Check(*window, ".*");
+  const QUrl first = QUrl::fromLocalFile(QString::fromStdString(tree_.MakeFolder("one")));
+  const QUrl second = QUrl::fromLocalFile(QString::fromStdString(tree_.MakeFolder("two")));
+  const QUrl file = QUrl::fromLocalFile(QString::fromStdString(tree_.Write("file.jpg")));
+  const QUrl remote(QStringLiteral("https://example.com/photos/"));
+
+  Drop(*window, Urls({file, first}));
+  Drop(*window, Urls({remote, first}));
+  auto* text = new QMimeData;
+  text->setText(QString::fromStdString(tree_ / "one"));
+  Drop(*window, text);
+  EXPECT_TRUE(window->SelectedPath.empty());
+  EXPECT_TRUE(c.FrameStart->isVisible());
+
+  Drop(*window, Urls({second, first, file}));
+  EXPECT_EQ(window->SelectedPath, tree_ / "two/");
+  EXPECT_TRUE(c.FrameRunning->isVisible());
+}
+
+TEST_F(WindowTest, RunsOnTheChosenFolderThenResets) {
+  ScopedTimeZone zone("UTC");
+  tree_.Write("photos/a.jpg", "a", LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  tree_.Write("photos/b.png", "b", LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  const auto window = Open();
+  const Controls& c = window->controls();
+  Add(*window, "jpg");
+  Check(*window, ".JPG");
+  Click(c.Command8);
+  c.CheckSep->setChecked(true);
+  c.Option2->setChecked(true);  // creation: the birth time, or the last-write time without one
+  Click(c.Command6);
+  dialogs_.answer = QString::fromStdString(tree_ / "photos");
+  Click(c.Command7);
+  Click(c.Command1);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Information);
+  EXPECT_EQ(dialogs_.messages[0].title, QString());
+  EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("処理を終了しました。"));
+  EXPECT_TRUE(c.FrameStart->isVisible());
+  const std::vector<std::string> names = tree_.Names("photos");
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(names[1], "b.png");
+  EXPECT_EQ(names[0].size(), std::string("2016_0830_124842.JPG").size());
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"),
+            tree_ / "photos/a.jpg as " + tree_ / "photos/" + names[0] + "\r\n");
+
+  Click(c.Command5);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "b.png"}));
+  EXPECT_EQ(dialogs_.messages.size(), 1u);  // Reset says nothing when all went well
+}
+
+TEST_F(WindowTest, ShowsOneBoxForAResetWithManyFailures) {
+  const std::string p = tree_.MakeFolder("photos") + "/";
+  std::string log;
+  for (const char* name : {"a", "b", "c"}) {
+    tree_.Write(std::string("photos/") + name + ".jpg", "taken");
+    tree_.Write(std::string("photos/") + name + ".JPG", "renamed");
+    log += p + name + ".jpg as " + p + name + ".JPG\r\n";
+  }
+  tree_.Write("app/tokiren_log.txt", log);
+  const auto window = Open();
+  Click(window->controls().Command5);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  const RecordingDialogs::Message& box = dialogs_.messages[0];
+  EXPECT_EQ(box.icon, QMessageBox::Warning);
+  EXPECT_EQ(box.title, QStringLiteral("処理を中止します。"));
+  EXPECT_EQ(box.text, QString::fromStdString("同名のファイルが存在します。\r\n" + p + "c.jpg\r" + p +
+                                             "c.JPG\r\nほかに 2 行を元に戻せませんでした。"));
+}
+
+TEST_F(WindowTest, TellsOnceWhenTheListCannotBeSaved) {
+  tree_.Write("app/tokiren/blocker");  // a folder where the file should go
+  const auto window = Open();
+  Add(*window, "jpg");
+  Add(*window, "png");
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Warning);
+  EXPECT_TRUE(dialogs_.messages[0].text.startsWith(QStringLiteral("設定ファイルを保存できませんでした。\r\n") +
+                                                   QString::fromStdString(tree_ / "app/tokiren")));
+  EXPECT_EQ(ListTexts(*window), (std::vector<QString>{".*", ".JPG", ".PNG"}));
+}
+
+TEST(UnqualifyPathTest, DropsOneTrailingSeparator) {
+  EXPECT_EQ(UnqualifyPath(QStringLiteral("/photos/")), QStringLiteral("/photos"));
+  EXPECT_EQ(UnqualifyPath(QStringLiteral("/photos")), QStringLiteral("/photos"));
+  EXPECT_EQ(UnqualifyPath(QStringLiteral("/")), QStringLiteral("/"));
+  EXPECT_EQ(UnqualifyPath(QString()), QString());
+}
+
+}  // namespace
+}  // namespace tokiren::ui

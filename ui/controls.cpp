@@ -1,0 +1,143 @@
+// The window's controls.
+#include "ui/controls.h"
+
+#include <QStringList>
+#include <algorithm>
+
+#include "ui/strings.h"
+
+namespace tokiren::ui {
+namespace {
+
+constexpr double kWindowPointSize = 9.75;
+constexpr double kSmallPointSize = 9.0;
+constexpr double kRunPointSize = 10.5;
+constexpr QRgb kLightGrey = 0xE0E0E0;
+
+// The fonts the design names first, then what Linux desktops have in their place.
+const QStringList kProportionalGothic{"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic",
+                                      "Noto Sans CJK JP", "VL PGothic", "TakaoPGothic", "Sans"};
+const QStringList kFixedGothic{"ＭＳ ゴシック", "MS Gothic", "IPAGothic", "Noto Sans Mono CJK JP",
+                               "VL Gothic", "TakaoGothic", "Monospace"};
+
+QFont FontOf(const QStringList& families, double pointSize) {
+  QFont font;
+  font.setFamilies(families);
+  font.setPointSizeF(pointSize);
+  return font;
+}
+
+QRect TwipsRect(int left, int top, int width, int height) {
+  return QRect(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
+}
+
+template <typename Widget>
+Widget* Place(Widget* widget, int left, int top, int width, int height, const char* tip = nullptr) {
+  widget->setGeometry(TwipsRect(left, top, width, height));
+  if (tip) widget->setToolTip(QString::fromUtf8(tip));
+  return widget;
+}
+
+void LightGrey(QWidget* widget) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Base, QColor(kLightGrey));
+  palette.setColor(QPalette::Window, QColor(kLightGrey));
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(true);
+}
+
+// The design's sizes suit the design's font; where the caption of a control needs more room in
+// the font actually found, the control grows into the free space beside or below it, up to
+// `limit` pixels in its container, so that nothing is clipped.
+void GrowWidthToFit(QWidget* widget, int limit) {
+  const int wanted = std::min(widget->sizeHint().width(), limit - widget->x());
+  if (wanted > widget->width()) widget->resize(wanted, widget->height());
+}
+
+void GrowHeightToFit(QWidget* widget, int limit) {
+  const int wanted = std::min(widget->sizeHint().height(), limit - widget->y());
+  if (wanted > widget->height()) widget->resize(widget->width(), wanted);
+}
+
+QFrame* Panel(QWidget* window, int top) {
+  auto* panel = new QFrame(window);
+  panel->setFrameShape(QFrame::NoFrame);
+  return Place(panel, 30, top, 5355, 795);
+}
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+}  // namespace
+
+int Pixels(int twips) { return qRound(static_cast<double>(twips) / kTwipsPerPixel); }
+
+QFont WindowFont() { return FontOf(kProportionalGothic, kWindowPointSize); }
+
+Controls BuildControls(QWidget* window) {
+  Controls c;
+  const QFont small = FontOf(kProportionalGothic, kSmallPointSize);
+
+  // The panels lie one below the other as designed; start-up moves them to the top.
+  c.FrameOptions = Place(new QGroupBox(Text(kOptionsCaption), window), 30, 4350, 5355, 795);
+  c.Command6 = Place(new QPushButton(Text(kSetCaption), c.FrameOptions), 4350, 375, 675, 285);
+  c.CheckSep = Place(new QCheckBox(Text(kSeparatorCaption), c.FrameOptions), 3015, 480, 1035, 255,
+                     kTipCountUp);
+  c.CheckSep->setFont(small);
+  c.Check1 = Place(new QCheckBox(Text(kCountUpCaption), c.FrameOptions), 3015, 210, 1155, 255,
+                   kTipCountUp);
+  c.Check1->setFont(small);
+  c.Check1->setChecked(true);
+  c.Frame1 = Place(new QGroupBox(c.FrameOptions), 420, 240, 2385, 420);
+  c.Option1 = Place(new QRadioButton(Text(kLastWriteCaption), c.Frame1), 90, 150, 1185, 195);
+  c.Option2 = Place(new QRadioButton(Text(kCreationCaption), c.Frame1), 1260, 150, 1065, 195);
+  c.Option1->setChecked(true);
+  GrowWidthToFit(c.CheckSep, c.Command6->x() - 1);
+  GrowWidthToFit(c.Check1, c.Command6->x() - 1);
+
+  c.FrameRunning = Panel(window, 3300);
+  c.Command4 = Place(new QPushButton(Text(kKeepFolderCaption), c.FrameRunning), 1329, 456, 2208,
+                     264, kTipKeepFolder);
+  c.Command1 = Place(new QPushButton(Text(kRunCaption), c.FrameRunning), 3684, 396, 1272, 372,
+                     kTipRun);
+  c.Command1->setFont(FontOf(kFixedGothic, kRunPointSize));
+  c.Command2 = Place(new QPushButton(Text(kBackCaption), c.FrameRunning), 459, 432, 720, 312,
+                     kTipBack);
+  c.Label3 = Place(new QLabel(c.FrameRunning), 90, 90, 5175, 255, kTipFolder);
+  c.Label3->setFrameStyle(QFrame::Box | QFrame::Plain);
+  c.Label3->setAlignment(Qt::AlignCenter);
+  c.Label3->setTextFormat(Qt::PlainText);  // a folder may be named like markup
+  LightGrey(c.Label3);
+
+  c.FrameStart = Panel(window, 2130);
+  c.Command5 = Place(new QPushButton(Text(kResetCaption), c.FrameStart), 3780, 450, 1455, 285,
+                     kTipReset);
+  c.Command8 = Place(new QPushButton(Text(kOptionsCaption), c.FrameStart), 2400, 450, 1035, 285,
+                     kTipOptions);
+  c.List1 = Place(new QListWidget(c.FrameStart), 108, 36, 1272, 690, kTipList);
+  c.List1->setFont(small);
+  LightGrey(c.List1);
+  c.Command3 = Place(new QPushButton(Text(kAddCaption), c.FrameStart), 1410, 36, 804, 264,
+                     kTipAdd);
+  c.Command7 = Place(new DropButton(Text(kSelectFolderCaption), c.FrameStart), 2400, 60, 2835,
+                     336, kTipSelectFolder);
+  c.Text1 = Place(new QLineEdit(c.FrameStart), 1415, 336, 795, 264, kTipNewExtension);
+  c.Text1->setFont(small);
+  LightGrey(c.Text1);
+
+  c.Label2 = Place(new QLabel(Text(kNotice), window), 750, 810, 4140, 180);
+  c.Label2->setAlignment(Qt::AlignCenter);
+  c.Label2->setFont(small);
+  GrowHeightToFit(c.Label2, Pixels(kClientHeightTwips));
+
+  // Tab order of the design: Text1, Command7, Command2, Command1, Command3, List1, Command4,
+  // Option2, Option1, Check1, CheckSep, Command6, Command8, Command5.
+  QWidget* const order[] = {c.Text1,   c.Command7, c.Command2, c.Command1, c.Command3,
+                             c.List1,   c.Command4, c.Option2,  c.Option1,  c.Check1,
+                             c.CheckSep, c.Command6, c.Command8, c.Command5};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) {
+    QWidget::setTabOrder(order[i], order[i + 1]);
+  }
+  return c;
+}
+
+}  // namespace tokiren::ui

@@ -1,0 +1,29 @@
+// The window's modal dialogs behind one interface, so tests can answer them.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+namespace tokiren::ui {
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // A modal message box with an OK button. `text` may hold CR LF and lone CR line ends.
+  virtual void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) = 0;
+  // The folder picker, opened at `start` with it selected; "" when the user cancels.
+  virtual QString ChooseFolder(const QString& start) = 0;
+};
+
+// The real dialogs, owned by `owner`.
+class WindowDialogs final : public Dialogs {
+ public:
+  explicit WindowDialogs(QWidget* owner) : owner_(owner) {}
+  void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) override;
+  QString ChooseFolder(const QString& start) override;
+
+ private:
+  QWidget* owner_;
+};
+
+}  // namespace tokiren::ui
