@@ -56,6 +56,10 @@ class FileLock {
   virtual ~FileLock() = default;
 };
 
+// POSIX keeps the folder of the last file operation open, so that each further file of it is found
+// by its name alone rather than by walking the whole path again. ListFolder and TryLock drop that
+// handle; as every run lists and every run and Reset locks before touching a file, a folder
+// replaced between two jobs is always found anew.
 class FileSystem {
  public:
   enum class ListMask {

@@ -99,10 +99,45 @@ class PosixFileLock final : public FileLock {
   FileDescriptor fd_;  // closing it frees the lock
 };
 
+// The folder whose files were handled last, kept open, so that the kernel does not walk the
+// folder's whole path again for every file in it: a run handles a folder's files one after the
+// other. A file's path is then looked up as the handle and the file's bare name.
+class LastFolder {
+ public:
+  ~LastFolder() { Forget(); }
+
+  struct Place {
+    int dir;           // the folder's handle, or AT_FDCWD
+    const char* name;  // the name within it, or the whole path
+  };
+
+  Place Of(const std::string& path) {
+    const std::string_view folder = FolderOf(path);
+    if (folder.empty()) return {AT_FDCWD, path.c_str()};
+    if (fd_ < 0 || folder != path_) {
+      Forget();
+      path_ = folder;
+      fd_ = open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      if (fd_ < 0) return {AT_FDCWD, path.c_str()};
+    }
+    return {fd_, path.c_str() + folder.size()};
+  }
+
+  void Forget() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
 class PosixFileSystem final : public FileSystem {
  public:
   ErrorCode ListFolder(const std::string& folder, ListMask mask,
                        std::vector<FolderEntry>* entries) override {
+    lastFolder_.Forget();
     entries->clear();
     Directory dir(folder);
     if (!dir.get()) return LastError(folder);
@@ -136,13 +171,16 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool FileExists(const std::string& path) override {
+    if (IsHidden(NameOf(path))) return false;
+    const LastFolder::Place file = lastFolder_.Of(path);
     struct stat st;
-    return !IsHidden(NameOf(path)) && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return fstatat(file.dir, file.name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
   }
 
   ErrorCode GetFileTimes(const std::string& path, FileTimes* times) override {
+    const LastFolder::Place file = lastFolder_.Of(path);
     struct statx stx {};
-    if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
+    if (statx(file.dir, file.name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
               STATX_TYPE | STATX_MTIME | STATX_BTIME, &stx) != 0) {
       return ErrorIn(path);
     }
@@ -155,9 +193,15 @@ class PosixFileSystem final : public FileSystem {
   }
 
   ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override {
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-      return kSuccess;
+    int renamed;
+    if (FolderOf(from) == FolderOf(to)) {
+      const LastFolder::Place source = lastFolder_.Of(from);
+      const LastFolder::Place target = lastFolder_.Of(to);  // the same folder: its handle stays
+      renamed = renameat2(source.dir, source.name, target.dir, target.name, RENAME_NOREPLACE);
+    } else {
+      renamed = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
     }
+    if (renamed == 0) return kSuccess;
     // The file system does not know the flag (NFS, older FUSE, older kernels).
     if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
       return RenameByLinkAndUnlink(from, to);
@@ -226,6 +270,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   LockAttempt TryLock(const std::string& path) override {
+    lastFolder_.Forget();
     LockAttempt attempt;
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
@@ -260,6 +305,9 @@ class PosixFileSystem final : public FileSystem {
       contents->append(buffer, static_cast<size_t>(got));
     }
   }
+
+ private:
+  LastFolder lastFolder_;
 };
 
 }  // namespace

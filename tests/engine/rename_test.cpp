@@ -277,6 +277,19 @@ TEST_F(RenameTest, ADryRunPlansExactlyWhatTheRunDoesAndTouchesNothing) {
   EXPECT_EQ(fixture.sink.planned, tree_.Read("app/tokiren_log.txt"));
 }
 
+TEST_F(RenameTest, FindsAFolderReplacedSinceTheLastJob) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  tree_.Write("photos/sub/a.jpg", "first", stamp42_);
+  ASSERT_EQ(fixture.job.Run().renamed, 1u);
+  ASSERT_EQ(rename((tree_ / "photos/sub").c_str(), (tree_ / "old-sub").c_str()), 0);
+  tree_.Write("photos/sub/b.jpg", "second", stamp42_ + 1);
+  EXPECT_EQ(fixture.job.Run().renamed, 1u);
+  EXPECT_EQ(tree_.Names("photos/sub"), (std::vector<std::string>{"20160830124843.JPG"}));
+  EXPECT_EQ(fixture.job.Reset().restored, 1u);
+  EXPECT_EQ(tree_.Names("photos/sub"), (std::vector<std::string>{"b.jpg"}));
+  EXPECT_EQ(tree_.Names("old-sub"), (std::vector<std::string>{"20160830124842.JPG"}));
+}
+
 TEST(ErrorDispTest, ShowsTheTablesTextsAndNumbersOtherErrors) {
   struct Case {
     ErrorCode code;

@@ -1,0 +1,180 @@
+// The floor: the least a rename run or an undo must do, as plain system calls, to measure the
+// program against. It lists each folder once (unsorted), reads each matching file's last-write
+// time, formats the local stamp, tests the new name, writes the log line and renames without
+// replacing; folders are reached through open folder handles, so no full path is looked up twice.
+//
+//   tokiren-floor run ROOT LOG [--no-sync]   rename every *.jpg below ROOT, logging to LOG
+//   tokiren-floor undo LOG                   rename back from LOG, last line first
+//
+// With sync, the log is written and synced before each group of renames, as the program does;
+// --no-sync leaves the log to the page cache.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+constexpr size_t kRenamesPerSync = 4096;
+
+struct Rename {
+  int folder;  // index into Floor::folders_
+  std::string oldName, newName;
+};
+
+class Floor {
+ public:
+  Floor(int log, bool sync) : log_(log), sync_(sync) {}
+
+  void Walk(int dir, const std::string& path) {
+    std::vector<std::string> files, subfolders;
+    DIR* listing = fdopendir(dup(dir));
+    if (!listing) Die(path.c_str());
+    while (const dirent* entry = readdir(listing)) {
+      if (entry->d_name[0] == '.') continue;
+      unsigned char type = entry->d_type;
+      if (type == DT_UNKNOWN) {
+        struct stat st;
+        if (fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+      }
+      if (type == DT_REG) files.emplace_back(entry->d_name);
+      if (type == DT_DIR) subfolders.emplace_back(entry->d_name);
+    }
+    closedir(listing);
+
+    const int folder = static_cast<int>(folders_.size());
+    folders_.push_back(dir);
+    waiting_.push_back(0);
+    std::unordered_set<std::string> taken;  // names this run gives in this folder
+    for (const std::string& name : files) {
+      const size_t n = name.size();
+      if (n < 4 || strcasecmp(name.c_str() + n - 4, ".jpg") != 0) continue;
+      struct statx stx;
+      if (statx(dir, name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_MTIME, &stx) != 0) continue;
+      const time_t seconds = static_cast<time_t>(stx.stx_mtime.tv_sec);
+      struct tm t;
+      localtime_r(&seconds, &t);
+      char stamp[32];
+      std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", t.tm_year + 1900,
+                    t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+      std::string base = stamp;
+      for (int tries = 0; tries < 100000; ++tries) {
+        std::string newName = base + ".JPG";
+        if (newName == name) break;
+        struct stat st;
+        const bool exists = taken.count(newName) ||
+                            (fstatat(dir, newName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                             S_ISREG(st.st_mode));
+        if (!exists) {
+          lines_ += path + "/" + name + " as " + path + "/" + newName + "\r\n";
+          taken.insert(newName);
+          pending_.push_back({folder, name, std::move(newName)});
+          waiting_[static_cast<size_t>(folder)] = 1;
+          break;
+        }
+        const int counter = (std::atoi(base.c_str() + base.size() - 5) + 1) % 100000;
+        std::snprintf(stamp, sizeof stamp, "%05d", counter);
+        base.replace(base.size() - 5, 5, stamp);
+      }
+      if (pending_.size() >= kRenamesPerSync) Flush();
+    }
+    for (const std::string& name : subfolders) {
+      const int sub = openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (sub < 0) Die(name.c_str());
+      Walk(sub, path + "/" + name);
+    }
+    // A folder handle stays open while renames wait for it.
+    if (waiting_[static_cast<size_t>(folder)]) {
+      finished_.push_back(folder);
+    } else {
+      close(dir);
+    }
+  }
+
+  void Flush() {
+    if (write(log_, lines_.data(), lines_.size()) != static_cast<ssize_t>(lines_.size())) {
+      Die("log");
+    }
+    if (sync_ && fdatasync(log_) != 0) Die("sync");
+    for (const Rename& r : pending_) {
+      const int dir = folders_[static_cast<size_t>(r.folder)];
+      if (renameat2(dir, r.oldName.c_str(), dir, r.newName.c_str(), RENAME_NOREPLACE) != 0) {
+        Die(r.oldName.c_str());
+      }
+      waiting_[static_cast<size_t>(r.folder)] = 0;
+    }
+    for (const int folder : finished_) close(folders_[static_cast<size_t>(folder)]);
+    finished_.clear();
+    pending_.clear();
+    lines_.clear();
+  }
+
+  static void Die(const char* what) {
+    std::perror(what);
+    std::exit(1);
+  }
+
+ private:
+  int log_;
+  bool sync_;
+  std::vector<int> folders_;     // handles by folder number
+  std::vector<char> waiting_;    // folders with renames waiting for the next flush
+  std::vector<int> finished_;    // walked folders whose handles wait for that flush
+  std::vector<Rename> pending_;
+  std::string lines_;
+};
+
+int Undo(const char* logPath) {
+  const int log = open(logPath, O_RDWR);
+  if (log < 0) Floor::Die(logPath);
+  std::string contents;
+  char buffer[1 << 16];
+  for (ssize_t got; (got = read(log, buffer, sizeof buffer)) > 0;) contents.append(buffer, got);
+  std::vector<std::pair<size_t, size_t>> lines;  // start and length of each line
+  for (size_t start = 0, end; (end = contents.find("\r\n", start)) != std::string::npos;
+       start = end + 2) {
+    lines.emplace_back(start, end - start);
+  }
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+    const std::string line = contents.substr(it->first, it->second);
+    const size_t as = line.rfind(" as ");
+    const std::string oldPath = line.substr(0, as), newPath = line.substr(as + 4);
+    struct stat st;
+    if (lstat(newPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (renameat2(AT_FDCWD, newPath.c_str(), AT_FDCWD, oldPath.c_str(), RENAME_NOREPLACE) != 0) {
+      Floor::Die(newPath.c_str());
+    }
+  }
+  if (ftruncate(log, 0) != 0 || fsync(log) != 0) Floor::Die(logPath);
+  close(log);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 3 && std::strcmp(argv[1], "undo") == 0) return Undo(argv[2]);
+  if (argc < 4 || std::strcmp(argv[1], "run") != 0) {
+    std::fprintf(stderr, "usage: tokiren-floor run ROOT LOG [--no-sync] | undo LOG\n");
+    return 2;
+  }
+  const bool sync = !(argc > 4 && std::strcmp(argv[4], "--no-sync") == 0);
+  const int log = open(argv[3], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int root = open(argv[2], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (log < 0 || root < 0) Floor::Die("open");
+  std::string path = argv[2];
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  Floor floor(log, sync);
+  floor.Walk(root, path);
+  floor.Flush();
+  return 0;
+}
