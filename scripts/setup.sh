@@ -12,6 +12,8 @@ packages=(
   googletest libgtest-dev  # the tests
   tzdata                   # time-zone cases in the tests
   xvfb xauth x11-utils xdotool imagemagick openbox  # scripts/screenshots.sh
+  strace e2fsprogs xfsprogs util-linux  # the reliability suite: faults, crashes, power cuts
+  clang libclang-rt-dev    # the sanitizer build and the fuzz targets (scripts/sanitize.sh)
 )
 
 missing=()

@@ -1,0 +1,264 @@
+// System calls that fail, a disk that fills up and a file system cut off mid-run: no rename may
+// happen before its log line is on the disk, none may replace a file, and a Reset restores the
+// tree.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "tests/reliability/case.h"
+
+namespace tokiren::reliability {
+namespace {
+
+constexpr char kDiskFullText[] = "ディスクの空き容量が不足しています。";
+constexpr char kPathAccessText[] = "パス名が無効です。";
+
+// strace options that make only the n-th call of `call` fail with `error`.
+std::vector<std::string> FailAt(const std::string& call, const std::string& error, int n) {
+  ++SuiteTally().faults;
+  return {"-e", "trace=" + call, "-e",
+          "inject=" + call + ":error=" + error + ":when=" + std::to_string(n)};
+}
+
+std::vector<std::string> Both(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin() + 2, b.end());  // one trace set is enough: the injections add theirs
+  a[1].append(",").append(b[1], 6);
+  return a;
+}
+
+bool Failed(const Outcome& outcome) { return outcome.exited && outcome.exitCode == 1; }
+
+class FaultTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveStrace()) GTEST_SKIP() << "strace is not installed";
+  }
+};
+
+TEST_F(FaultTest, LogThatCannotBeWrittenOrSyncedStopsBeforeAnyRename) {
+  const std::vector<std::string> faults[] = {
+      FailAt("write", "ENOSPC", 1), FailAt("write", "EDQUOT", 1), FailAt("write", "EIO", 1),
+      FailFrom("fdatasync", "ENOSPC"), FailFrom("fdatasync", "EIO")};
+  for (const std::vector<std::string>& fault : faults) {
+    SCOPED_TRACE(fault.back());
+    Case c(300);
+    const Outcome outcome = RunOn(c, fault);
+    EXPECT_TRUE(Failed(outcome)) << outcome.output;
+    const Problems problems = CheckSame(c.before, TakeManifest(c.tree));
+    EXPECT_TRUE(problems.empty()) << Describe(problems);
+    if (fault.back().find("ENOSPC") != std::string::npos) {
+      EXPECT_NE(outcome.output.find(kDiskFullText), std::string::npos) << outcome.output;
+    }
+    ExpectResetRestores(c);
+  }
+}
+
+TEST_F(FaultTest, SyncFailingOnTheSecondGroupKeepsTheFirst) {
+  Case c(4800);
+  const Outcome outcome = RunOn(c, FailAt("fdatasync", "EIO", 2));
+  EXPECT_TRUE(Failed(outcome)) << outcome.output;
+  EXPECT_NE(outcome.output.find("エラー番号は 5です。"), std::string::npos) << outcome.output;
+  ExpectMatchesLog(c);
+  EXPECT_EQ(RenamedCount(c), 4096u);
+  ExpectResetRestores(c);
+}
+
+TEST_F(FaultTest, FileSystemWithoutTheNoReplaceFlagUsesLinks) {
+  Case c(1500, 7);
+  const Outcome outcome = RunOn(c, FailFrom("renameat2", "EINVAL"));
+  ASSERT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.output;
+  ExpectMatchesLog(c);
+  const Manifest after = TakeManifest(c.tree);
+  EXPECT_EQ(after.files.size(), c.before.files.size());  // no second names left behind
+  EXPECT_GT(RenamedCount(c), 1000u);
+  // Undone the same way.
+  const Outcome reset = ResetOn(c, FailFrom("renameat2", "EINVAL"));
+  EXPECT_TRUE(reset.exited && reset.exitCode == 0) << reset.output;
+  const Problems problems = CheckSame(c.before, TakeManifest(c.tree));
+  EXPECT_TRUE(problems.empty()) << Describe(problems);
+}
+
+TEST_F(FaultTest, NoFlagAndNoLinksFailsClearly) {
+  for (const char* linkError : {"EPERM", "EOPNOTSUPP", "EMLINK"}) {
+    SCOPED_TRACE(linkError);
+    Case c(200);
+    const Outcome outcome =
+        RunOn(c, Both(FailFrom("renameat2", "EINVAL"), FailFrom("linkat", linkError)));
+    EXPECT_TRUE(Failed(outcome)) << outcome.output;
+    EXPECT_NE(outcome.output.find(kPathAccessText), std::string::npos) << outcome.output;
+    const Problems problems = CheckSame(c.before, TakeManifest(c.tree));
+    EXPECT_TRUE(problems.empty()) << Describe(problems);
+    ExpectResetRestores(c);
+  }
+}
+
+TEST_F(FaultTest, RenameRefusedStopsTheRunAfterWhatWasDone) {
+  for (const char* error : {"EACCES", "EPERM", "EROFS", "ENAMETOOLONG", "EBUSY", "EIO"}) {
+    SCOPED_TRACE(error);
+    Case c(300);
+    const Outcome outcome = RunOn(c, FailAt("renameat2", error, 5));
+    EXPECT_TRUE(Failed(outcome)) << outcome.output;
+    if (std::string(error) != "EIO") {
+      EXPECT_NE(outcome.output.find(kPathAccessText), std::string::npos) << outcome.output;
+    }
+    ExpectMatchesLog(c);
+    EXPECT_EQ(RenamedCount(c), 4u);
+    ExpectResetRestores(c);
+  }
+}
+
+// A Reset goes past the lines it cannot restore; the next Reset retries only those.
+TEST_F(FaultTest, ResetRetriesWhatFailed) {
+  Case c(400);
+  ASSERT_EQ(RunOn(c).exitCode, 0);
+  const size_t lines = LoggedRenames(LogText(c.logs), c.tree).size();
+  const Outcome reset = ResetOn(c, FailAt("renameat2", "EACCES", 3));
+  EXPECT_TRUE(Failed(reset)) << reset.output;
+  EXPECT_EQ(RenamedCount(c), 1u);
+  EXPECT_EQ(LoggedRenames(LogText(c.logs), c.tree).size(), 1u) << "of " << lines;
+  ExpectResetRestores(c);
+}
+
+// The log rewritten after a Reset is replaced whole or not at all. One line cannot be restored
+// (another file took its old name), so the rewritten log is not empty.
+TEST_F(FaultTest, ResetWhoseLogCannotBeRewrittenLeavesItWhole) {
+  for (const char* call : {"write", "fsync", "rename"}) {
+    SCOPED_TRACE(call);
+    Case c(200);
+    ASSERT_EQ(RunOn(c).exitCode, 0);
+    const std::string log = LogText(c.logs);
+    const std::string blocker = c.tree + "/" + LoggedRenames(log, c.tree).begin()->first;
+    WriteFileText(blocker, "took the old name");
+    const Outcome reset = ResetOn(c, FailFrom(call, "ENOSPC"));
+    EXPECT_TRUE(reset.exited);
+    EXPECT_EQ(LogText(c.logs), log);
+    EXPECT_EQ(RenamedCount(c), 1u);
+    unlink(blocker.c_str());
+    ExpectResetRestores(c);
+  }
+}
+
+// A file system mounted for the life of the object (root only).
+class Mount {
+ public:
+  Mount(const std::string& command, std::string point) : point_(std::move(point)) {
+    mounted_ = std::system(command.c_str()) == 0;
+  }
+  ~Mount() {
+    if (mounted_) umount2(point_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+  bool Remount(const std::string& command) {
+    mounted_ = umount(point_.c_str()) == 0 && std::system(command.c_str()) == 0;
+    return mounted_;
+  }
+
+ private:
+  std::string point_;
+  bool mounted_ = false;
+};
+
+TEST(FullDiskTest, TinyFileSystemRefusesTheLogThenWorks) {
+  if (!RunningAsRoot()) GTEST_SKIP() << "mounting a small file system needs root";
+  Scratch outer;
+  const std::string disk = outer / "disk";
+  mkdir(disk.c_str(), 0755);
+  Mount mount("mount -t tmpfs -o size=256k tmpfs " + disk, disk);
+  if (!mount.mounted()) GTEST_SKIP() << "tmpfs cannot be mounted here";
+  Case c(60, 3, disk);
+  // Fill what is left.
+  const std::string filler = disk + "/filler";
+  const int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  const std::string block(4096, 'x');
+  while (write(fd, block.data(), block.size()) > 0) {
+  }
+  close(fd);
+  ++SuiteTally().faults;
+  const Outcome outcome = RunOn(c);
+  EXPECT_TRUE(Failed(outcome)) << outcome.output;
+  EXPECT_NE(outcome.output.find(kDiskFullText), std::string::npos) << outcome.output;
+  Problems problems = CheckSame(c.before, TakeManifest(c.tree));
+  EXPECT_TRUE(problems.empty()) << Describe(problems);
+
+  unlink(filler.c_str());
+  const Outcome again = RunOn(c);
+  EXPECT_TRUE(again.exited && again.exitCode == 0) << again.output;
+  ExpectMatchesLog(c);
+  EXPECT_GT(RenamedCount(c), 40u);
+  ExpectResetRestores(c);
+}
+
+// Cuts the file system off as a power cut would: what has not reached the disk is lost.
+bool CutOff(const std::string& mountPoint) {
+  const int fd = open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::uint32_t flags = 2;  // no log flush: the journal stops where it stands
+  const bool done = ioctl(fd, _IOR('X', 125, std::uint32_t), &flags) == 0;
+  close(fd);
+  return done;
+}
+
+class PowerCutTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(PowerCutTest, NoRenameWithoutItsLogLine) {
+  const std::string type = GetParam();
+  if (!RunningAsRoot()) GTEST_SKIP() << "loop devices need root";
+  if (std::system(("command -v mkfs." + type + " > /dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "mkfs." << type << " is not installed";
+  }
+  Scratch outer;
+  const std::string image = outer / "disk.img", point = outer / "disk";
+  mkdir(point.c_str(), 0755);
+  const std::string format = type == "xfs" ? "mkfs.xfs -q -f " : "mkfs." + type + " -q -F -i 4096 ";
+  ASSERT_EQ(std::system(("truncate -s 512M " + image + " && " + format + image +
+                         " > /dev/null 2>&1").c_str()), 0);
+  const std::string mountCommand = "mount -o loop " + image + " " + point + " 2> /dev/null";
+  Mount mount(mountCommand, point);
+  if (!mount.mounted()) GTEST_SKIP() << "a loop device with " << type << " cannot be mounted here";
+
+  double whole = 0;
+  const double fractions[] = {0, 0.15, 0.4, 0.65, 0.9};
+  for (int round = 0; round < 5; ++round) {
+    const std::string base = point + "/round" + std::to_string(round);
+    std::system(("rm -rf " + point + "/round*").c_str());  // room for this round's tree
+    mkdir(base.c_str(), 0755);
+    Case c(20000, 300 + static_cast<unsigned>(round), base);
+    sync();
+    const std::string output = outer / "output";
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = StartCli({RunArgs(c.tree, c.logs), {}}, output);
+    if (round == 0) {
+      // The first round runs whole and gives the time to spread the cuts over.
+      const Outcome outcome = WaitCli(child, output);
+      ASSERT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.output;
+      whole = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      ExpectMatchesLog(c);
+      continue;
+    }
+    std::this_thread::sleep_for(std::chrono::duration<double>(whole * fractions[round]));
+    ++SuiteTally().crashPoints;
+    ASSERT_TRUE(CutOff(point)) << "the file system cannot be shut down";
+    WaitCli(child, output);
+    ASSERT_TRUE(mount.Remount(mountCommand));
+    SCOPED_TRACE("cut off after " + std::to_string(whole * fractions[round]) + " s");
+    ExpectMatchesLog(c);
+    std::printf("%s cut after %.3f of %.3f s: %zu files renamed, %zu log lines survived\n",
+                type.c_str(), whole * fractions[round], whole, RenamedCount(c),
+                LoggedRenames(LogText(c.logs), c.tree).size());
+    ExpectResetRestores(c);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(FileSystems, PowerCutTest, ::testing::Values("ext4", "xfs"));
+
+}  // namespace
+}  // namespace tokiren::reliability
