@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <limits>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "engine/stamp.h"
 
@@ -168,6 +169,7 @@ ResetSummary RenameJob::Reset() {
   // Last rename first: a run may have given a later file the former name of an earlier one.
   const std::vector<std::string_view> lines = CompleteLogLines(contents);
   std::vector<bool> keep(lines.size(), false);
+  std::unordered_set<std::string_view> restoredIn;  // folders, as views into `contents`
   for (size_t k = lines.size(); k-- > 0;) {
     std::string_view oldView, newView;
     if (!SplitLogLine(lines[k], &oldView, &newView)) {
@@ -186,6 +188,7 @@ ResetSummary RenameJob::Reset() {
     }
     if (error.ok()) {
       ++summary.restored;
+      restoredIn.insert(FolderOf(oldView));
       continue;
     }
     keep[k] = true;
@@ -200,12 +203,21 @@ ResetSummary RenameJob::Reset() {
     remaining += lines[k];
     remaining += kLogLineEnd;
   }
-  if (remaining != contents) {
-    error = fileSystem_.ReplaceTextFile(logPath, remaining);
+  if (remaining == contents) return summary;
+  // The names given back reach the disk before the lines that record them leave the log, so a
+  // power cut can never leave a file at a name no line accounts for.
+  for (const std::string_view folder : restoredIn) {
+    error = fileSystem_.SyncFolder(std::string(folder));
     if (!error.ok()) {
-      ErrorDisp(error, logPath);
+      ErrorDisp(error, std::string(folder));
       if (summary.error.ok()) summary.error = error;
+      return summary;  // the log stays whole; a later Reset skips what was restored
     }
+  }
+  error = fileSystem_.ReplaceTextFile(logPath, remaining);
+  if (!error.ok()) {
+    ErrorDisp(error, logPath);
+    if (summary.error.ok()) summary.error = error;
   }
   return summary;
 }

@@ -108,6 +108,10 @@ class FileSystem {
   // longer one file the result is kFileAlreadyExists and nothing changes.
   virtual ErrorCode FinishInterruptedRename(const std::string& from, const std::string& to) = 0;
 
+  // Puts the entries of `folder` (a full path ending with the separator), the names made and
+  // removed in it, on the disk. POSIX: fsync of the folder.
+  virtual ErrorCode SyncFolder(const std::string& folder) = 0;
+
   // Creates `path` empty, or truncates it, for writing. The folder entry of a newly created file is
   // synced too, so the file survives a power cut once its contents are synced.
   virtual ErrorCode CreateTextFile(const std::string& path,

@@ -63,7 +63,7 @@ LocalTime ToLocalTime(time_t seconds) {
                    fields.tm_hour,        fields.tm_min,     fields.tm_sec};
 }
 
-bool SyncFolder(const std::string& folder) {
+bool FsyncFolder(const std::string& folder) {
   FileDescriptor fd(open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   return fd.get() >= 0 && fsync(fd.get()) == 0;
 }
@@ -244,9 +244,13 @@ class PosixFileSystem final : public FileSystem {
     if (fd < 0 && errno == EEXIST) fd = open(path.c_str(), kFlags | O_TRUNC);
     if (fd < 0) return LastError(folder);
     auto file = std::make_unique<PosixTextFileWriter>(fd, folder);
-    if (created && !SyncFolder(folder)) return LastError(folder);
+    if (created && !FsyncFolder(folder)) return LastError(folder);
     *writer = std::move(file);
     return kSuccess;
+  }
+
+  ErrorCode SyncFolder(const std::string& folder) override {
+    return FsyncFolder(folder) ? kSuccess : LastError(folder);
   }
 
   ErrorCode ReplaceTextFile(const std::string& path, std::string_view contents) override {
@@ -266,7 +270,7 @@ class PosixFileSystem final : public FileSystem {
       unlink(temporary.c_str());
       return error;
     }
-    return SyncFolder(folder) ? kSuccess : LastError(folder);
+    return FsyncFolder(folder) ? kSuccess : LastError(folder);
   }
 
   LockAttempt TryLock(const std::string& path) override {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "engine/engine.h"
 #include "tests/engine/engine_test_support.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace tokiren {
 namespace {
@@ -158,6 +161,55 @@ TEST_F(ResetTest, ARunOrResetIsRefusedWhileAnotherHoldsTheLog) {
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG"}));
   other.lock.reset();
   EXPECT_EQ(job_.Reset().restored, 1u);
+}
+
+// Records the order of folder syncs and log replacements; can refuse to sync.
+class SyncOrderFileSystem : public testing::ForwardingFileSystem {
+ public:
+  ErrorCode SyncFolder(const std::string& folder) override {
+    calls.push_back("sync " + folder);
+    return refuseSync ? kPathFileAccessError : base_.SyncFolder(folder);
+  }
+  ErrorCode ReplaceTextFile(const std::string& path, std::string_view contents) override {
+    calls.push_back("replace " + std::string(NameOf(path)));
+    return base_.ReplaceTextFile(path, contents);
+  }
+  std::vector<std::string> calls;
+  bool refuseSync = false;
+};
+
+TEST(ResetDurabilityTest, NamesGivenBackReachTheDiskBeforeTheLogDropsTheirLines) {
+  ScopedTimeZone zone("UTC");
+  TempTree tree;
+  SyncOrderFileSystem fileSystem;
+  JobOnTree fixture(tree, Checked({".JPG"}), fileSystem);
+  tree.Write("photos/a.jpg", "a", LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  tree.Write("photos/sub/b.jpg", "b", LocalTimestamp(2016, 8, 30, 12, 48, 43));
+  ASSERT_EQ(fixture.job.Run().renamed, 2u);
+  const std::string log = tree.Read("app/tokiren_log.txt");
+
+  // A folder that cannot be synced: the files are back, the log stays whole.
+  fileSystem.refuseSync = true;
+  ResetSummary summary = fixture.job.Reset();
+  EXPECT_EQ(summary.restored, 2u);
+  EXPECT_EQ(summary.error, kPathFileAccessError);
+  EXPECT_EQ(fixture.sink.errors.size(), 1u);
+  EXPECT_EQ(tree.Read("app/tokiren_log.txt"), log);
+  EXPECT_TRUE(tree.Exists("photos/a.jpg") && tree.Exists("photos/sub/b.jpg"));
+
+  // Run again, then a Reset whose syncs work: both folders first, then the log.
+  ASSERT_EQ(fixture.job.Run().renamed, 2u);
+  fileSystem.calls.clear();
+  fileSystem.refuseSync = false;
+  summary = fixture.job.Reset();
+  EXPECT_EQ(summary.restored, 2u);
+  ASSERT_EQ(fileSystem.calls.size(), 3u);
+  std::vector<std::string> syncs(fileSystem.calls.begin(), fileSystem.calls.begin() + 2);
+  std::sort(syncs.begin(), syncs.end());
+  EXPECT_EQ(syncs, (std::vector<std::string>{"sync " + tree / "photos/",
+                                              "sync " + tree / "photos/sub/"}));
+  EXPECT_EQ(fileSystem.calls[2], "replace tokiren_log.txt");
+  EXPECT_EQ(tree.Read("app/tokiren_log.txt"), "");
 }
 
 TEST(LogLineTest, SplitsAtTheSeparatorWhoseSidesShareAFolder) {

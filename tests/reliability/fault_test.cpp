@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "tests/reliability/case.h"
@@ -207,54 +208,100 @@ bool CutOff(const std::string& mountPoint) {
   return done;
 }
 
-class PowerCutTest : public ::testing::TestWithParam<const char*> {};
+// A loop-mounted file system of the parameter's type, made afresh for each test.
+class PowerCutTest : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    if (!RunningAsRoot()) GTEST_SKIP() << "loop devices need root";
+    if (std::system(("command -v mkfs." + type_ + " > /dev/null").c_str()) != 0) {
+      GTEST_SKIP() << "mkfs." << type_ << " is not installed";
+    }
+    mkdir(point_.c_str(), 0755);
+    const std::string format =
+        type_ == "xfs" ? "mkfs.xfs -q -f " : "mkfs." + type_ + " -q -F -i 4096 ";
+    ASSERT_EQ(std::system(("truncate -s 512M " + image_ + " && " + format + image_ +
+                           " > /dev/null 2>&1").c_str()), 0);
+    mount_ = std::make_unique<Mount>(mountCommand_, point_);
+    if (!mount_->mounted()) {
+      GTEST_SKIP() << "a loop device with " << type_ << " cannot be mounted here";
+    }
+  }
+
+  // A case of 20000 files on the file system, the older rounds' trees removed to make room.
+  std::unique_ptr<Case> NewCase(int round) {
+    std::system(("rm -rf " + point_ + "/round*").c_str());
+    const std::string base = point_ + "/round" + std::to_string(round);
+    mkdir(base.c_str(), 0755);
+    auto c = std::make_unique<Case>(20000, 300 + static_cast<unsigned>(round), base);
+    sync();
+    return c;
+  }
+
+  // Runs `call` whole and returns how long it took.
+  double Whole(const CliCall& call) {
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome outcome = RunCli(call);
+    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.output;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+
+  // Starts `call`, cuts the file system off after `delay` seconds, and mounts it again.
+  void CutOffDuring(const CliCall& call, double delay) {
+    const std::string output = outer_ / "output";
+    const pid_t child = StartCli(call, output);
+    std::this_thread::sleep_for(std::chrono::duration<double>(delay));
+    ++SuiteTally().crashPoints;
+    ASSERT_TRUE(CutOff(point_)) << "the file system cannot be shut down";
+    WaitCli(child, output);
+    ASSERT_TRUE(mount_->Remount(mountCommand_));
+  }
+
+  void Report(const char* what, double delay, double whole, const Case& c) {
+    std::printf("%s: %s cut after %.3f of %.3f s: %zu files at new names, %zu log lines\n",
+                type_.c_str(), what, delay, whole, RenamedCount(c),
+                LoggedRenames(LogText(c.logs), c.tree).size());
+  }
+
+  const std::string type_ = GetParam();
+  Scratch outer_;
+  const std::string image_ = outer_ / "disk.img";
+  const std::string point_ = outer_ / "disk";
+  const std::string mountCommand_ = "mount -o loop " + image_ + " " + point_ + " 2> /dev/null";
+  std::unique_ptr<Mount> mount_;
+};
 
 TEST_P(PowerCutTest, NoRenameWithoutItsLogLine) {
-  const std::string type = GetParam();
-  if (!RunningAsRoot()) GTEST_SKIP() << "loop devices need root";
-  if (std::system(("command -v mkfs." + type + " > /dev/null").c_str()) != 0) {
-    GTEST_SKIP() << "mkfs." << type << " is not installed";
+  std::unique_ptr<Case> first = NewCase(0);
+  const double whole = Whole({RunArgs(first->tree, first->logs), {}});
+  ExpectMatchesLog(*first);
+  int round = 1;
+  for (const double fraction : {0.15, 0.4, 0.65, 0.9}) {
+    std::unique_ptr<Case> c = NewCase(round++);
+    const double delay = whole * fraction;
+    CutOffDuring({RunArgs(c->tree, c->logs), {}}, delay);
+    SCOPED_TRACE("cut off after " + std::to_string(delay) + " s");
+    ExpectMatchesLog(*c);
+    Report("run", delay, whole, *c);
+    ExpectResetRestores(*c);
   }
-  Scratch outer;
-  const std::string image = outer / "disk.img", point = outer / "disk";
-  mkdir(point.c_str(), 0755);
-  const std::string format = type == "xfs" ? "mkfs.xfs -q -f " : "mkfs." + type + " -q -F -i 4096 ";
-  ASSERT_EQ(std::system(("truncate -s 512M " + image + " && " + format + image +
-                         " > /dev/null 2>&1").c_str()), 0);
-  const std::string mountCommand = "mount -o loop " + image + " " + point + " 2> /dev/null";
-  Mount mount(mountCommand, point);
-  if (!mount.mounted()) GTEST_SKIP() << "a loop device with " << type << " cannot be mounted here";
+}
 
-  double whole = 0;
-  const double fractions[] = {0, 0.15, 0.4, 0.65, 0.9};
-  for (int round = 0; round < 5; ++round) {
-    const std::string base = point + "/round" + std::to_string(round);
-    std::system(("rm -rf " + point + "/round*").c_str());  // room for this round's tree
-    mkdir(base.c_str(), 0755);
-    Case c(20000, 300 + static_cast<unsigned>(round), base);
+// Cut off during a Reset, every file still stands at its old name or at a name the log holds.
+TEST_P(PowerCutTest, NoFileLeftWithoutALineDuringReset) {
+  std::unique_ptr<Case> first = NewCase(0);
+  ASSERT_EQ(RunOn(*first).exitCode, 0);
+  const double whole = Whole({ResetArgs(first->logs), {}});
+  int round = 1;
+  for (const double fraction : {0.3, 0.7, 0.95, 1.2}) {
+    std::unique_ptr<Case> c = NewCase(round++);
+    ASSERT_EQ(RunOn(*c).exitCode, 0);
     sync();
-    const std::string output = outer / "output";
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = StartCli({RunArgs(c.tree, c.logs), {}}, output);
-    if (round == 0) {
-      // The first round runs whole and gives the time to spread the cuts over.
-      const Outcome outcome = WaitCli(child, output);
-      ASSERT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.output;
-      whole = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      ExpectMatchesLog(c);
-      continue;
-    }
-    std::this_thread::sleep_for(std::chrono::duration<double>(whole * fractions[round]));
-    ++SuiteTally().crashPoints;
-    ASSERT_TRUE(CutOff(point)) << "the file system cannot be shut down";
-    WaitCli(child, output);
-    ASSERT_TRUE(mount.Remount(mountCommand));
-    SCOPED_TRACE("cut off after " + std::to_string(whole * fractions[round]) + " s");
-    ExpectMatchesLog(c);
-    std::printf("%s cut after %.3f of %.3f s: %zu files renamed, %zu log lines survived\n",
-                type.c_str(), whole * fractions[round], whole, RenamedCount(c),
-                LoggedRenames(LogText(c.logs), c.tree).size());
-    ExpectResetRestores(c);
+    const double delay = whole * fraction;
+    CutOffDuring({ResetArgs(c->logs), {}}, delay);
+    SCOPED_TRACE("cut off after " + std::to_string(delay) + " s");
+    ExpectMatchesLog(*c);
+    Report("Reset", delay, whole, *c);
+    ExpectResetRestores(*c);
   }
 }
 
