@@ -40,8 +40,8 @@ using Problems = std::vector<std::string>;
 
 // After a run, killed or not: every file of `before` stands, unchanged, at its old path or at the
 // new path its log line records; nothing else stands, apart from `created` (paths another
-// process made during the run); files in `deleted` may be gone. Links, folders and the rest are
-// untouched.
+// process made during the run); files in `deleted`, and everything below a folder there named
+// with a trailing "/", may be gone. Links, folders and the rest are untouched.
 Problems CheckAfterRun(const Manifest& before, const Manifest& after,
                        const std::map<std::string, std::string>& logged,
                        const std::set<std::string>& created = {},

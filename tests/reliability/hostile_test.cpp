@@ -6,9 +6,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -162,16 +165,24 @@ TEST(HostileTreeTest, TreeChangedByAnotherProcessDuringTheRun) {
   for (unsigned round = 0; round < 3; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     Case c(1500, 40 + round, "");
-    std::vector<std::pair<std::string, std::string>> targets;  // a file and its stamp name
+    // Two folders go whole; in the rest, files go and stamp names are taken.
+    const std::vector<std::string> doomed = {"d0/s2/", "d0/s6/"};
+    struct Target {
+      std::string path, stampName;
+      struct timespec time;
+    };
+    std::vector<Target> targets;
     for (const auto& [path, record] : c.before.files) {
       struct stat st;
       if (lstat((c.tree + "/" + path).c_str(), &st) != 0) continue;
+      const size_t slash = path.rfind('/');
+      const std::string folder = path.substr(0, slash + 1);
+      if (std::find(doomed.begin(), doomed.end(), folder) != doomed.end()) continue;
       struct tm fields {};
       gmtime_r(&st.st_mtime, &fields);
       char stamp[32];
       std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M%S.JPG", &fields);
-      const size_t slash = path.rfind('/');
-      targets.emplace_back(path, path.substr(0, slash + 1) + stamp);
+      targets.push_back({path, folder + stamp, st.st_mtim});
     }
     std::mt19937 random(round);
     std::shuffle(targets.begin(), targets.end(), random);
@@ -185,21 +196,24 @@ TEST(HostileTreeTest, TreeChangedByAnotherProcessDuringTheRun) {
     std::thread other([&] {
       size_t next = 0;
       while (!done && next < targets.size()) {
-        const auto& [path, target] = targets[next++];
-        if (next % 3 == 0) {
-          if (unlink((c.tree + "/" + path).c_str()) == 0) deleted.insert(path);
+        const Target& target = targets[next++];
+        if (next == 60 || next == 180) {
+          const std::string folder = doomed[next == 60 ? 0 : 1];
+          std::error_code ignored;
+          std::filesystem::remove_all(c.tree + "/" + folder, ignored);
+          deleted.insert(folder);
+        } else if (next % 3 == 0) {
+          if (unlink((c.tree + "/" + target.path).c_str()) == 0) deleted.insert(target.path);
         } else {
           // The stamp name taken first, with the stamp as its own time so no run renames it.
-          const std::string full = c.tree + "/" + target;
+          const std::string full = c.tree + "/" + target.stampName;
           const int fd = open(full.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
           if (fd >= 0) {
             (void)!write(fd, "made meanwhile", 14);
+            const struct timespec times[2] = {target.time, target.time};
+            futimens(fd, times);
             close(fd);
-            struct stat st;
-            lstat((c.tree + "/" + path).c_str(), &st);
-            const struct timespec times[2] = {st.st_mtim, st.st_mtim};
-            utimensat(AT_FDCWD, full.c_str(), times, 0);
-            created.insert(target);
+            created.insert(target.stampName);
           }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -210,6 +224,8 @@ TEST(HostileTreeTest, TreeChangedByAnotherProcessDuringTheRun) {
     other.join();
     ++SuiteTally().faults;
     EXPECT_TRUE(outcome.exited) << outcome.output;
+    std::printf("round %u: exit %d, %zu names taken and %zu files or folders deleted meanwhile\n",
+                round, outcome.exitCode, created.size(), deleted.size());
     EXPECT_FALSE(created.empty());
     EXPECT_FALSE(deleted.empty());
     const Manifest after = TakeManifest(c.tree);
