@@ -371,7 +371,7 @@ pid_t StartCli(const CliCall& call, const std::string& outputFile) {
     dup2(output, STDOUT_FILENO);
     dup2(output, STDERR_FILENO);
     setenv("TZ", "UTC", 1);
-    if (RunningAsRoot() && !call.asRoot &&
+    if (RunningAsRoot() &&
         (setgroups(0, nullptr) != 0 || setgid(kNoGroup) != 0 || setuid(kNobody) != 0)) {
       _exit(126);
     }

@@ -90,7 +90,6 @@ struct Outcome {
 struct CliCall {
   std::vector<std::string> args;   // after "tokiren-cli"
   std::vector<std::string> strace; // strace options; empty: no strace
-  bool asRoot = false;             // keep root's rights instead of dropping to nobody
 };
 
 // Starts tokiren-cli (under strace when asked) as a child; its output goes to `outputFile`.
