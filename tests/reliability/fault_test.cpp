@@ -2,8 +2,6 @@
 // happen before its log line is on the disk, none may replace a file, and a Reset restores the
 // tree.
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -29,9 +27,10 @@ std::vector<std::string> FailAt(const std::string& call, const std::string& erro
           "inject=" + call + ":error=" + error + ":when=" + std::to_string(n)};
 }
 
+// Two injections in one strace call: the trace sets joined, then both injections.
 std::vector<std::string> Both(std::vector<std::string> a, const std::vector<std::string>& b) {
-  a.insert(a.end(), b.begin() + 2, b.end());  // one trace set is enough: the injections add theirs
-  a[1].append(",").append(b[1], 6);
+  a.insert(a.end(), b.begin() + 2, b.end());
+  a[1].append(",").append(b[1], 6);  // after "trace="
   return a;
 }
 

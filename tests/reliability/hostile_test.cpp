@@ -1,7 +1,6 @@
 // Trees that fight back (odd names, depth beyond a path's reach, links, fifos, locked folders,
 // other processes changing the tree), two runs at once, and logs torn or edited by hand.
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
