@@ -67,18 +67,24 @@ TEST_F(CrashTest, ResetKilledMidwayFinishesWhenRunAgain) {
 // The fallback for file systems without the no-replace flag links the new name, then removes
 // the old one; cut off between the two, the file has both names for a while.
 TEST_F(CrashTest, FallbackKilledBetweenLinkAndUnlink) {
-  for (const int n : {1, 30}) {
-    SCOPED_TRACE("killed at unlink " + std::to_string(n));
-    Case c(600, 5);
-    const std::vector<std::string> strace = {
-        "-e", "trace=renameat2,unlink", "-e", "inject=renameat2:error=EINVAL",
-        "-e", "inject=unlink:signal=KILL:when=" + std::to_string(n)};
-    ++SuiteTally().crashPoints;
-    ++SuiteTally().faults;
-    const Outcome outcome = RunOn(c, strace);
-    EXPECT_EQ(outcome.signal, SIGKILL) << outcome.output;
-    ExpectMatchesLog(c);
-    ExpectResetRestores(c);
+  for (const bool reset : {false, true}) {
+    for (const int n : {1, 30}) {
+      SCOPED_TRACE(std::string(reset ? "Reset" : "run") + " killed at unlink " +
+                   std::to_string(n));
+      Case c(600, 5);
+      if (reset) {
+        ASSERT_EQ(RunOn(c).exitCode, 0);
+      }
+      const std::vector<std::string> strace = {
+          "-e", "trace=renameat2,unlink", "-e", "inject=renameat2:error=EINVAL",
+          "-e", "inject=unlink:signal=KILL:when=" + std::to_string(n)};
+      ++SuiteTally().crashPoints;
+      ++SuiteTally().faults;
+      const Outcome outcome = reset ? ResetOn(c, strace) : RunOn(c, strace);
+      EXPECT_EQ(outcome.signal, SIGKILL) << outcome.output;
+      ExpectMatchesLog(c);
+      ExpectResetRestores(c);
+    }
   }
 }
 
