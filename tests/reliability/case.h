@@ -84,6 +84,13 @@ inline std::vector<std::string> KillAt(const std::string& call, int n) {
           "inject=" + call + ":signal=KILL:when=" + std::to_string(n)};
 }
 
+// strace options that hold each rename back for `microseconds`, so another process can act
+// while the run goes on.
+inline std::vector<std::string> RenamesSlowedBy(int microseconds) {
+  return {"-e", "trace=renameat2", "-e",
+          "inject=renameat2:delay_enter=" + std::to_string(microseconds)};
+}
+
 // strace options that make every call of `call` from the n-th on fail with `error`.
 inline std::vector<std::string> FailFrom(const std::string& call, const std::string& error,
                                          int n = 1) {

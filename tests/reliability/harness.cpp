@@ -204,8 +204,9 @@ Problems CheckAfterRun(const Manifest& before, const Manifest& after,
     if (check(path)) continue;
     if (line != logged.end() && check(line->second)) continue;
     if (IsDeleted(deleted, path)) continue;
-    problems.push_back("lost: " + path +
-                       (line == logged.end() ? " (no log line)" : " (logged as " + line->second + ")"));
+    problems.push_back("lost: " + path + (line == logged.end()
+                                              ? " (no log line)"
+                                              : " (logged as " + line->second + ")"));
     ++SuiteTally().filesLost;
   }
   std::map<std::string, std::string> oldNameOf;

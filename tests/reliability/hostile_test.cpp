@@ -189,9 +189,7 @@ TEST(HostileTreeTest, TreeChangedByAnotherProcessDuringTheRun) {
     std::set<std::string> created, deleted;
     std::atomic<bool> done = false;
     const std::string output = c.scratch / "output";
-    const pid_t child = StartCli(
-        {RunArgs(c.tree, c.logs), {"-e", "trace=renameat2", "-e", "inject=renameat2:delay_enter=400"}},
-        output);
+    const pid_t child = StartCli({RunArgs(c.tree, c.logs), RenamesSlowedBy(400)}, output);
     std::thread other([&] {
       size_t next = 0;
       while (!done && next < targets.size()) {
@@ -242,9 +240,7 @@ TEST(ConcurrencyTest, SecondRunOrResetOnOneLogIsRefused) {
   if (!HaveStrace()) GTEST_SKIP() << "strace is not installed";
   Case c(1200);
   const std::string output = c.scratch / "first";
-  const pid_t first = StartCli(
-      {RunArgs(c.tree, c.logs), {"-e", "trace=renameat2", "-e", "inject=renameat2:delay_enter=1000"}},
-      output);
+  const pid_t first = StartCli({RunArgs(c.tree, c.logs), RenamesSlowedBy(1000)}, output);
   // Wait until the first holds the log and has begun renaming.
   for (int i = 0; i < 500 && LoggedRenames(LogText(c.logs), c.tree).empty(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
