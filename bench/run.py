@@ -42,6 +42,11 @@ def timed(argv):
     return wall, result.stdout.decode()
 
 
+def settle():
+    """Writes back what the run left dirty, so an undo is not timed with the run's write-back."""
+    subprocess.run(["sync"], check=True)
+
+
 def peak_rss_mb(argv):
     """Runs argv under GNU time; returns its peak RSS in MB."""
     result = subprocess.run(["/usr/bin/time", "-f", "%M"] + argv, env=ENV, capture_output=True,
@@ -96,10 +101,12 @@ class Bench:
                 if contender == "tokiren":
                     self.add(files, "tokiren run",
                              timed([cli, "run", tree, "--ext", "jpg", "--log-dir", logs])[0])
+                    settle()
                     self.add(files, "tokiren reset", timed([cli, "reset", "--log-dir", logs])[0])
                 elif contender == "floor":
                     log = os.path.join(logs, "log")
                     self.add(files, "floor run", timed([floor, "run", tree, log])[0])
+                    settle()
                     self.add(files, "floor undo", timed([floor, "undo", log])[0])
                 elif contender == "floor-no-sync":
                     log = os.path.join(logs, "log")
