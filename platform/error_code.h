@@ -2,6 +2,8 @@
 // platform number the table does not list.
 #pragma once
 
+#include <string>
+
 namespace tokiren {
 
 // A failure as the user will see it. `listed` tells the two kinds apart: a listed number is one of
@@ -11,12 +13,27 @@ namespace tokiren {
 struct ErrorCode {
   int number = 0;
   bool listed = false;
+  // The system's own number behind the failure (errno; GetLastError on Windows), or one of the
+  // kSystem... values below; 0 when there is none. It only serves to describe the failure in the
+  // system's words (DescribeError) and takes no part in comparisons.
+  int system = 0;
 
   constexpr bool ok() const { return number == 0; }
-  friend constexpr bool operator==(const ErrorCode&, const ErrorCode&) = default;
+  friend constexpr bool operator==(const ErrorCode& a, const ErrorCode& b) {
+    return a.number == b.number && a.listed == b.listed;
+  }
 
-  static constexpr ErrorCode Unlisted(int number) { return ErrorCode{number, false}; }
+  static constexpr ErrorCode Unlisted(int number) { return ErrorCode{number, false, number}; }
+  // The same code, with the system's number that caused it.
+  constexpr ErrorCode Because(int systemNumber) const {
+    return ErrorCode{number, listed, systemNumber};
+  }
 };
+
+// Failures the system has no number of its own for.
+// The file system can neither rename without replacing nor make hard links (FUSE FAT and exFAT):
+// no rename can be made there without risking a file.
+inline constexpr int kSystemNoSafeRename = -1;
 
 inline constexpr ErrorCode kSuccess{};
 inline constexpr ErrorCode kFileNotFound{53, true};
@@ -25,5 +42,9 @@ inline constexpr ErrorCode kDiskFull{61, true};
 inline constexpr ErrorCode kPathFileAccessError{75, true};
 inline constexpr ErrorCode kPathNotFound{76, true};
 inline constexpr ErrorCode kInvalidPropertyValue{380, true};
+
+// One line in the system's own words for `code`'s cause ("No space left on device"), in English;
+// "" when the code carries no system number.
+std::string DescribeError(const ErrorCode& code);
 
 }  // namespace tokiren

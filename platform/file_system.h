@@ -2,6 +2,7 @@
 // platform can be swapped (POSIX now, Win32 beside it later) and a test can stand in for a disk.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -48,6 +49,28 @@ class TextFileWriter {
   virtual ErrorCode Append(std::string_view bytes) = 0;
   // Returns once everything appended so far is on the disk.
   virtual ErrorCode Sync() = 0;
+  // Cuts the file back to its first `size` bytes; later appends go on from there. Not on the disk
+  // before the next Sync.
+  virtual ErrorCode Truncate(std::uint64_t size) = 0;
+};
+
+// A new version of one of the program's own files, written beside it and put in its place whole.
+// Destroyed before Commit, it is removed and the file it was to replace stays as it was.
+class FileReplacement : public TextFileWriter {
+ public:
+  // Syncs what was written, puts it in place of the file (which need not exist) in one step, and
+  // syncs the folder. The writer stays open: further appends go to the file now in place.
+  virtual ErrorCode Commit() = 0;
+};
+
+// One of the program's own files, open for reading anywhere in it.
+class FileReader {
+ public:
+  virtual ~FileReader() = default;
+  // The file's size when it was opened.
+  virtual std::uint64_t Size() const = 0;
+  // Reads exactly `size` bytes at `offset` into `data`, or fails.
+  virtual ErrorCode ReadAt(std::uint64_t offset, char* data, std::size_t size) = 0;
 };
 
 // An exclusive lock held until the object goes.
@@ -112,6 +135,9 @@ class FileSystem {
   // removed in it, on the disk. POSIX: fsync of the folder.
   virtual ErrorCode SyncFolder(const std::string& folder) = 0;
 
+  // The program's own files (the log, its lock, the settings files) are made for the current user
+  // only (POSIX: mode 0600): others may not read the paths they hold nor hold their lock.
+  //
   // Creates `path` empty, or truncates it, for writing. The folder entry of a newly created file is
   // synced too, so the file survives a power cut once its contents are synced.
   virtual ErrorCode CreateTextFile(const std::string& path,
@@ -119,6 +145,27 @@ class FileSystem {
 
   // Reads the whole file into `contents`, bytes unchanged.
   virtual ErrorCode ReadTextFile(const std::string& path, std::string* contents) = 0;
+
+  // Opens the program's own file `path` for reading (kFileNotFound when it is missing).
+  virtual ErrorCode OpenForReading(const std::string& path, std::unique_ptr<FileReader>* reader) = 0;
+
+  // Starts a new version of the program's own file `path` (see FileReplacement).
+  virtual ErrorCode CreateReplacement(const std::string& path,
+                                      std::unique_ptr<FileReplacement>* writer) = 0;
+
+  // Renames the program's own file `from` to `to` in its folder, replacing `to` if it exists. Never
+  // used on the user's files. Not on the disk before SyncFolder.
+  virtual ErrorCode MoveOwnFile(const std::string& from, const std::string& to) = 0;
+
+  // Removes the program's own file `path`; a missing file is no failure. Not on the disk before
+  // SyncFolder.
+  virtual ErrorCode RemoveOwnFile(const std::string& path) = 0;
+
+  // Whether `folder` compares names without regard to case, as FAT, exFAT, Windows and macOS do:
+  // then a name differing from a taken one only in case is taken too. `entryName` is the name of
+  // an ordinary entry of the folder holding an ASCII letter, by which POSIX finds out: it looks the
+  // name up with its letters' case swapped. Windows: always true.
+  virtual bool IsCaseInsensitiveFolder(const std::string& folder, std::string_view entryName) = 0;
 
   // Replaces the program's own file `path` with `contents` whole or not at all: a temporary file
   // in the same folder is written and synced, then renamed over `path`. A crash or a full disk

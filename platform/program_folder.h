@@ -22,7 +22,7 @@ bool IsProgramFile(const std::string& path);
 // Whether the current user may create and replace files in `folder`.
 bool CanWriteFolder(const std::string& folder);
 
-// Creates `folder` and every missing folder above it.
+// Creates `folder` and every missing folder above it, for the current user only (POSIX: 0700).
 ErrorCode MakeFolders(const std::string& folder);
 
 }  // namespace tokiren

@@ -1,9 +1,10 @@
-// errno to error codes. Generic POSIX only.
+// errno to error codes, and errno in the system's words. Generic POSIX; strerror_r is the GNU one.
 #include "platform/posix/errno_mapping.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace tokiren {
 namespace {
@@ -13,9 +14,7 @@ bool FolderExists(const std::string& folder) {
   return !folder.empty() && stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-}  // namespace
-
-ErrorCode ErrorCodeFromErrno(int err, const std::string& folder) {
+ErrorCode TableCodeOf(int err, const std::string& folder) {
   switch (err) {
     case 0:
       return kSuccess;
@@ -38,6 +37,21 @@ ErrorCode ErrorCodeFromErrno(int err, const std::string& folder) {
     default:
       return ErrorCode::Unlisted(err);
   }
+}
+
+}  // namespace
+
+ErrorCode ErrorCodeFromErrno(int err, const std::string& folder) {
+  return TableCodeOf(err, folder).Because(err);
+}
+
+std::string DescribeError(const ErrorCode& code) {
+  if (code.system == kSystemNoSafeRename) {
+    return "this file system can neither rename without replacing nor make links";
+  }
+  if (code.system <= 0) return {};
+  char buffer[256];
+  return strerror_r(code.system, buffer, sizeof buffer);  // GNU: the text, not always in buffer
 }
 
 }  // namespace tokiren

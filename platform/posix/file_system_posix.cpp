@@ -86,10 +86,90 @@ class PosixTextFileWriter final : public TextFileWriter {
 
   ErrorCode Sync() override { return fdatasync(fd_.get()) == 0 ? kSuccess : LastError(folder_); }
 
+  ErrorCode Truncate(std::uint64_t size) override {
+    const auto length = static_cast<off_t>(size);
+    if (ftruncate(fd_.get(), length) != 0 || lseek(fd_.get(), length, SEEK_SET) < 0) {
+      return LastError(folder_);
+    }
+    return kSuccess;
+  }
+
+  int fd() const { return fd_.get(); }
+  const std::string& folder() const { return folder_; }
+
  private:
   FileDescriptor fd_;
   std::string folder_;
 };
+
+// A temporary file beside its target, renamed over it on Commit.
+class PosixFileReplacement final : public FileReplacement {
+ public:
+  PosixFileReplacement(int fd, std::string temporary, std::string path)
+      : file_(fd, std::string(FolderOf(path))),
+        temporary_(std::move(temporary)),
+        path_(std::move(path)) {}
+  ~PosixFileReplacement() override {
+    if (!committed_) unlink(temporary_.c_str());
+  }
+
+  ErrorCode Append(std::string_view bytes) override { return file_.Append(bytes); }
+  ErrorCode Sync() override { return file_.Sync(); }
+  ErrorCode Truncate(std::uint64_t size) override { return file_.Truncate(size); }
+
+  ErrorCode Commit() override {
+    if (fsync(file_.fd()) != 0) return LastError(file_.folder());
+    if (rename(temporary_.c_str(), path_.c_str()) != 0) return LastError(file_.folder());
+    committed_ = true;
+    return FsyncFolder(file_.folder()) ? kSuccess : LastError(file_.folder());
+  }
+
+ private:
+  PosixTextFileWriter file_;
+  std::string temporary_;
+  std::string path_;
+  bool committed_ = false;
+};
+
+class PosixFileReader final : public FileReader {
+ public:
+  PosixFileReader(int fd, std::uint64_t size, std::string path)
+      : fd_(fd), size_(size), path_(std::move(path)) {}
+
+  std::uint64_t Size() const override { return size_; }
+
+  ErrorCode ReadAt(std::uint64_t offset, char* data, std::size_t size) override {
+    while (size > 0) {
+      const ssize_t got = pread(fd_.get(), data, size, static_cast<off_t>(offset));
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return ErrorIn(path_);
+      }
+      if (got == 0) return kFileNotFound.Because(EIO);  // cut short since it was opened
+      data += got;
+      size -= static_cast<size_t>(got);
+      offset += static_cast<std::uint64_t>(got);
+    }
+    return kSuccess;
+  }
+
+ private:
+  FileDescriptor fd_;
+  std::uint64_t size_;
+  std::string path_;
+};
+
+std::string WithCaseSwapped(std::string_view name) {
+  std::string swapped(name);
+  for (char& c : swapped) {
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    } else if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return swapped;
+}
 
 class PosixFileLock final : public FileLock {
  public:
@@ -239,7 +319,7 @@ class PosixFileSystem final : public FileSystem {
                            std::unique_ptr<TextFileWriter>* writer) override {
     const std::string folder(FolderOf(path));
     constexpr int kFlags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW;
-    int fd = open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0644);
+    int fd = open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0600);
     const bool created = fd >= 0;
     if (fd < 0 && errno == EEXIST) fd = open(path.c_str(), kFlags | O_TRUNC);
     if (fd < 0) return LastError(folder);
@@ -254,29 +334,62 @@ class PosixFileSystem final : public FileSystem {
   }
 
   ErrorCode ReplaceTextFile(const std::string& path, std::string_view contents) override {
-    const std::string folder(FolderOf(path));
+    std::unique_ptr<FileReplacement> file;
+    ErrorCode error = CreateReplacement(path, &file);
+    if (error.ok()) error = file->Append(contents);
+    if (error.ok()) error = file->Commit();
+    return error;
+  }
+
+  ErrorCode CreateReplacement(const std::string& path,
+                              std::unique_ptr<FileReplacement>* writer) override {
     std::string temporary = path + ".XXXXXX";
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return LastError(folder);
-    ErrorCode error;
-    {
-      PosixTextFileWriter file(fd, folder);
-      error = file.Append(contents);
-      if (error.ok() && fchmod(fd, 0644) != 0) error = LastError(folder);
-      if (error.ok() && fsync(fd) != 0) error = LastError(folder);
-    }
-    if (error.ok() && rename(temporary.c_str(), path.c_str()) != 0) error = LastError(folder);
-    if (!error.ok()) {
-      unlink(temporary.c_str());
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);  // mode 0600
+    if (fd < 0) return ErrorIn(path);
+    *writer = std::make_unique<PosixFileReplacement>(fd, std::move(temporary), path);
+    return kSuccess;
+  }
+
+  ErrorCode OpenForReading(const std::string& path, std::unique_ptr<FileReader>* reader) override {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return ErrorIn(path);
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      const ErrorCode error = S_ISREG(st.st_mode) ? ErrorIn(path) : kPathFileAccessError;
+      close(fd);
       return error;
     }
-    return FsyncFolder(folder) ? kSuccess : LastError(folder);
+    *reader = std::make_unique<PosixFileReader>(fd, static_cast<std::uint64_t>(st.st_size), path);
+    return kSuccess;
+  }
+
+  ErrorCode MoveOwnFile(const std::string& from, const std::string& to) override {
+    return rename(from.c_str(), to.c_str()) == 0 ? kSuccess : ErrorIn(from);
+  }
+
+  ErrorCode RemoveOwnFile(const std::string& path) override {
+    return unlink(path.c_str()) == 0 || errno == ENOENT ? kSuccess : ErrorIn(path);
+  }
+
+  bool IsCaseInsensitiveFolder(const std::string& folder, std::string_view entryName) override {
+    const std::string swapped = WithCaseSwapped(entryName);
+    if (swapped == entryName) return false;
+    FileDescriptor dir(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0) return false;
+    struct stat entry, other;
+    if (fstatat(dir.get(), std::string(entryName).c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0 ||
+        fstatat(dir.get(), swapped.c_str(), &other, AT_SYMLINK_NOFOLLOW) != 0) {
+      return false;
+    }
+    // Two names of one file with a single link are one entry found by either spelling; a file
+    // with more links may have the other spelling as a name of its own.
+    return entry.st_dev == other.st_dev && entry.st_ino == other.st_ino && entry.st_nlink == 1;
   }
 
   LockAttempt TryLock(const std::string& path) override {
     lastFolder_.Forget();
     LockAttempt attempt;
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
       attempt.error = ErrorIn(path);
       return attempt;
@@ -321,9 +434,10 @@ ErrorCode RenameByLinkAndUnlink(const std::string& from, const std::string& to) 
     switch (errno) {
       case EPERM:       // the file system has no hard links
       case EOPNOTSUPP:  // the same, as some file systems say it
+        return kPathFileAccessError.Because(kSystemNoSafeRename);
       case EMLINK:      // the file has all the links it may have
       case EXDEV:       // not one file system: not a rename within a folder
-        return kPathFileAccessError;
+        return kPathFileAccessError.Because(errno);
       default:
         return ErrorIn(from);
     }

@@ -54,7 +54,7 @@ ErrorCode MakeFolders(const std::string& folder) {
   for (size_t end = path.find(kPathSeparator, 1); end != std::string::npos;
        end = path.find(kPathSeparator, end + 1)) {
     const std::string part = path.substr(0, end);
-    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
       return ErrorCodeFromErrno(errno, std::string(FolderOf(part)));
     }
   }

@@ -70,6 +70,7 @@ TEST(SettingsFilesTest, AnUnwritableFolderFailsAndKeepsTheOldFile) {
   TempTree tree;
   SettingsFiles files(SystemFileSystem(), tree.path());
   ASSERT_TRUE(files.SaveExtensionList({".JPG"}).ok());
+  ASSERT_EQ(chmod(files.ExtensionListPath().c_str(), 0644), 0);  // made 0600, for its owner only
   ASSERT_EQ(chmod(tree.path().c_str(), 0555), 0);
   const int status = RunUnprivileged([&] {
     std::vector<std::string> values;

@@ -38,6 +38,20 @@ class ForwardingFileSystem : public FileSystem {
   ErrorCode ReplaceTextFile(const std::string& path, std::string_view contents) override {
     return base_.ReplaceTextFile(path, contents);
   }
+  ErrorCode OpenForReading(const std::string& path, std::unique_ptr<FileReader>* reader) override {
+    return base_.OpenForReading(path, reader);
+  }
+  ErrorCode CreateReplacement(const std::string& path,
+                              std::unique_ptr<FileReplacement>* writer) override {
+    return base_.CreateReplacement(path, writer);
+  }
+  ErrorCode MoveOwnFile(const std::string& from, const std::string& to) override {
+    return base_.MoveOwnFile(from, to);
+  }
+  ErrorCode RemoveOwnFile(const std::string& path) override { return base_.RemoveOwnFile(path); }
+  bool IsCaseInsensitiveFolder(const std::string& folder, std::string_view entryName) override {
+    return base_.IsCaseInsensitiveFolder(folder, entryName);
+  }
   LockAttempt TryLock(const std::string& path) override { return base_.TryLock(path); }
 
  protected:
