@@ -44,7 +44,8 @@ inline constexpr ErrorCode kPathNotFound{76, true};
 inline constexpr ErrorCode kInvalidPropertyValue{380, true};
 
 // One line in the system's own words for `code`'s cause ("No space left on device"), in English;
-// "" when the code carries no system number.
+// "" when the code carries no system number. Windows: FormatMessageW, in English where the system
+// has it, else in the system's language.
 std::string DescribeError(const ErrorCode& code);
 
 }  // namespace tokiren

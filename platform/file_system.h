@@ -1,5 +1,6 @@
 // The file-system operations the engine and the settings need, behind one small interface so a
-// platform can be swapped (POSIX now, Win32 beside it later) and a test can stand in for a disk.
+// platform can be swapped (POSIX and Win32) and a test can stand in for a disk. Paths are UTF-8;
+// Windows widens them to UTF-16 only at the system call, long ones in the "\\?\" form.
 #pragma once
 
 #include <cstdint>
@@ -47,7 +48,7 @@ class TextFileWriter {
   virtual ~TextFileWriter() = default;
   // Writes all of `bytes` at the end of the file, or fails (kDiskFull when the disk fills up).
   virtual ErrorCode Append(std::string_view bytes) = 0;
-  // Returns once everything appended so far is on the disk.
+  // Returns once everything appended so far is on the disk. Windows: FlushFileBuffers.
   virtual ErrorCode Sync() = 0;
   // Cuts the file back to its first `size` bytes; later appends go on from there. Not on the disk
   // before the next Sync.
@@ -60,6 +61,8 @@ class FileReplacement : public TextFileWriter {
  public:
   // Syncs what was written, puts it in place of the file (which need not exist) in one step, and
   // syncs the folder. The writer stays open: further appends go to the file now in place.
+  // Windows: the new version is open with FILE_SHARE_DELETE, which lets it be renamed while open
+  // (MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH; no folder to sync).
   virtual ErrorCode Commit() = 0;
 };
 
@@ -95,8 +98,10 @@ class FileSystem {
   // Lists `folder` (a path ending with kPathSeparator). Ordinary entries are regular files whose
   // name does not start with "." (POSIX: hidden). Left out always: "." and "..", hidden entries,
   // symbolic links (never listed as files, never followed as folders), fifos, sockets and
-  // devices. Names come back sorted by CompareNames (ASCII case-folded, then bytewise), so a tree
-  // lists the same way on every file system. A folder that cannot be opened or read fails with its
+  // devices. Windows: ordinary entries are files with neither the hidden nor the system
+  // attribute; reparse points (symbolic links, junctions) are neither listed nor followed; `folder`
+  // may be written with "/" too. Names come back sorted by CompareNames (ASCII case-folded, then
+  // bytewise, on the UTF-8 names), so a tree lists the same way on every file system. A folder that cannot be opened or read fails with its
   // code (kPathNotFound when it is missing, kPathFileAccessError when it may not be read or its
   // path is longer than the system accepts); `entries` is then empty.
   virtual ErrorCode ListFolder(const std::string& folder, ListMask mask,
@@ -104,7 +109,9 @@ class FileSystem {
 
   // The existence test: true when `path` names a regular file whose name does not start with ".".
   // The exact path is looked up without following a final link, so a name differing only in case
-  // counts as taken exactly where the file system says so (as on a FAT memory card).
+  // counts as taken exactly where the file system says so (as on a FAT memory card). Windows: true
+  // when `path` names an entry that is not a folder and has neither the hidden nor the system
+  // attribute; as Windows compares names without case, a name differing only in case is taken.
   virtual bool FileExists(const std::string& path) = 0;
 
   // Reads the file's last-write and creation time as local calendar fields, without opening the
@@ -112,7 +119,9 @@ class FileSystem {
   // may not write have times too). Times are read to the second; the local time uses the zone
   // rules in force at that moment (the daylight saving of the file's own date, not of today).
   // POSIX: the creation time is the birth time where the file system records one; where it does
-  // not, the last-write time stands in for it.
+  // not, the last-write time stands in for it. Windows: both from the folder entry
+  // (GetFileAttributesExW), the creation time being the real one; the zone rules are those of the
+  // date's own year (GetTimeZoneInformationForYear).
   virtual ErrorCode GetFileTimes(const std::string& path, FileTimes* times) = 0;
 
   // Renames the file `from` to `to`, both full paths in one folder, and never replaces an existing
@@ -120,23 +129,29 @@ class FileSystem {
   // and nothing changes. POSIX: renameat2(RENAME_NOREPLACE); where the file system refuses that
   // flag, a hard link to `to` followed by the removal of `from`, which cannot replace either; where
   // links are refused too, the rename fails (kPathFileAccessError) rather than risk a replace.
+  // Windows: MoveFileExW without MOVEFILE_REPLACE_EXISTING, which refuses a taken name in any case;
+  // a file another process holds open without sharing fails with kPathFileAccessError and stays.
   virtual ErrorCode RenameNoReplace(const std::string& from, const std::string& to) = 0;
 
   // Whether a rename by link and removal was cut off between its two steps: `from` and `to` are
   // two distinct entries of one folder naming one file (same device and inode). False in every
   // other case, among them a case-insensitive file system where both spellings find one entry.
+  // Windows: never renames by link and removal, so this is always false.
   virtual bool IsInterruptedRename(const std::string& from, const std::string& to) = 0;
 
   // Completes such a rename by removing `from`, after testing it again; when the two names are no
-  // longer one file the result is kFileAlreadyExists and nothing changes.
+  // longer one file the result is kFileAlreadyExists and nothing changes. Windows: there is no
+  // such rename to finish; always kFileAlreadyExists.
   virtual ErrorCode FinishInterruptedRename(const std::string& from, const std::string& to) = 0;
 
   // Puts the entries of `folder` (a full path ending with the separator), the names made and
-  // removed in it, on the disk. POSIX: fsync of the folder.
+  // removed in it, on the disk. POSIX: fsync of the folder. Windows cannot flush a folder: this
+  // succeeds and does nothing; NTFS journals the names itself.
   virtual ErrorCode SyncFolder(const std::string& folder) = 0;
 
   // The program's own files (the log, its lock, the settings files) are made for the current user
-  // only (POSIX: mode 0600): others may not read the paths they hold nor hold their lock.
+  // only (POSIX: mode 0600): others may not read the paths they hold nor hold their lock. Windows:
+  // they take the permissions of their folder, the user's own under %LOCALAPPDATA%.
   //
   // Creates `path` empty, or truncates it, for writing. The folder entry of a newly created file is
   // synced too, so the file survives a power cut once its contents are synced.
@@ -154,7 +169,8 @@ class FileSystem {
                                       std::unique_ptr<FileReplacement>* writer) = 0;
 
   // Renames the program's own file `from` to `to` in its folder, replacing `to` if it exists. Never
-  // used on the user's files. Not on the disk before SyncFolder.
+  // used on the user's files. Not on the disk before SyncFolder. Windows: MoveFileExW with
+  // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH, on the disk when it returns.
   virtual ErrorCode MoveOwnFile(const std::string& from, const std::string& to) = 0;
 
   // Removes the program's own file `path`; a missing file is no failure. Not on the disk before
@@ -178,7 +194,8 @@ class FileSystem {
     ErrorCode error;                 // the lock file could not be opened
   };
   // Takes an exclusive lock on the file `path` (created when missing) without waiting. The lock
-  // goes with the process: a process that dies frees it. POSIX: flock.
+  // goes with the process: a process that dies frees it. POSIX: flock. Windows: the file opened
+  // without sharing, the handle held until the lock goes.
   virtual LockAttempt TryLock(const std::string& path) = 0;
 };
 
@@ -186,8 +203,9 @@ class FileSystem {
 FileSystem& SystemFileSystem();
 
 // The absolute path of the existing folder `path` (relative to the working folder, or absolute),
-// ending with kPathSeparator; POSIX resolves symbolic links on the way. Fails with kPathNotFound
-// when `path` is missing or not a folder.
+// ending with kPathSeparator; POSIX resolves symbolic links on the way. Windows takes "/" as well
+// as "\" and gives the full path with "\" (GetFullPathNameW). Fails with kPathNotFound when
+// `path` is missing or not a folder.
 ErrorCode ResolveFolder(const std::string& path, std::string* absolute);
 
 // The parent folder of a path (with its trailing separator), or "" when it has no separator.
