@@ -165,6 +165,7 @@ ResetSummary RenameJob::Reset() {
     summary.error = error;
     return summary;
   }
+  contents = LogTextAsUtf8(std::move(contents));
 
   // Last rename first: a run may have given a later file the former name of an earlier one.
   const std::vector<std::string_view> lines = CompleteLogLines(contents);

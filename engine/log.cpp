@@ -2,6 +2,7 @@
 #include "engine/log.h"
 
 #include "platform/file_system.h"
+#include "platform/text.h"
 
 namespace tokiren {
 
@@ -12,6 +13,20 @@ std::vector<std::string_view> CompleteLogLines(std::string_view contents) {
     contents.remove_prefix(end + kLogLineEnd.size());
   }
   return lines;
+}
+
+std::string LogTextAsUtf8(std::string contents) {
+  if (IsValidUtf8(contents)) return contents;
+  std::string text;
+  std::string_view rest = contents;
+  for (size_t end; (end = rest.find(kLogLineEnd)) != std::string_view::npos;) {
+    const std::string_view line = rest.substr(0, end);
+    text += IsValidUtf8(line) ? std::string(line) : TextFromSystemCodePage(line);
+    text += kLogLineEnd;
+    rest.remove_prefix(end + kLogLineEnd.size());
+  }
+  text += rest;
+  return text;
 }
 
 bool SplitLogLine(std::string_view line, std::string_view* oldPath, std::string_view* newPath) {

@@ -1,6 +1,7 @@
 // The log of the last run: its name and format, and reading it back.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,6 +17,11 @@ inline constexpr std::string_view kLogLineEnd = "\r\n";
 // while being written; as a run makes a rename only after its line is on the disk, that rename
 // never happened, and the torn line is left out.
 std::vector<std::string_view> CompleteLogLines(std::string_view contents);
+
+// The log's bytes as UTF-8. The program writes UTF-8; a complete line that is not valid UTF-8 was
+// written by an older program in the system's code page and is read as such (TextFromSystemCodePage;
+// unchanged on POSIX). Valid lines and a torn last line stay as they are.
+std::string LogTextAsUtf8(std::string contents);
 
 // Splits a line "old as new" at the " as " whose two sides lie in one folder: `newPath` is the
 // folder of `oldPath` followed by a name without a separator, and both names are non-empty. At

@@ -2,6 +2,7 @@
 #include "settings/settings_files.h"
 
 #include "platform/program_folder.h"
+#include "platform/text.h"
 
 namespace tokiren {
 namespace {
@@ -56,6 +57,8 @@ ErrorCode SettingsFiles::ReadValues(const std::string& path,
   if (!fileSystem_.FileExists(path)) return kSuccess;
   std::string contents;
   const ErrorCode error = fileSystem_.ReadTextFile(path, &contents);
+  // A file that is not UTF-8 was written by an older program in the system's code page.
+  if (error.ok() && !IsValidUtf8(contents)) contents = TextFromSystemCodePage(contents);
   if (error.ok()) *values = ReadDelimitedValues(contents);
   return error;
 }

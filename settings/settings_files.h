@@ -18,8 +18,9 @@ inline constexpr std::string_view kKeptFolderFileName = "tokirenfolder";
 // Empty values are left out: no entry and no folder is empty.
 std::vector<std::string> ReadDelimitedValues(std::string_view contents);
 
-// The files of one program folder. Each file is written with CR LF line ends and replaced whole or
-// not at all. A missing file reads as no values and is not an error.
+// The files of one program folder. Each file is written in UTF-8 with CR LF line ends and replaced
+// whole or not at all; a file that is not valid UTF-8 was written by an older program and is read
+// in the system's code page (TextFromSystemCodePage). A missing file reads as no values and is not an error.
 class SettingsFiles {
  public:
   SettingsFiles(FileSystem& fileSystem, std::string AppPath);
