@@ -1,11 +1,9 @@
 // tokiren-cli: the rename run and Reset without the window, for scripts and tests.
-#include <unistd.h>
-
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/console.h"
 #include "engine/engine.h"
 #include "settings/settings_files.h"
 
@@ -32,31 +30,30 @@ std::string AsLines(const std::string& text) {
 
 class ConsoleSink final : public EngineSink {
  public:
-  ConsoleSink() : showProgress_(isatty(STDERR_FILENO) == 1) {}
+  ConsoleSink() : showProgress_(IsTerminal(Stream::kErr)) {}
 
   void ShowError(const ErrorReport& report) override {
     EndProgressLine();
-    std::fprintf(stderr, "%s\n%s\n", report.title.c_str(), AsLines(report.text).c_str());
+    Write(Stream::kErr, report.title + "\n" + AsLines(report.text) + "\n");
   }
 
   void Progress(Phase phase, std::uint64_t done, std::uint64_t total) override {
     if (!showProgress_) return;
     if (phase == Phase::kCollecting) {
-      std::fprintf(stderr, "\rcollecting: %llu files", static_cast<unsigned long long>(done));
+      Write(Stream::kErr, "\rcollecting: " + std::to_string(done) + " files");
     } else {
-      std::fprintf(stderr, "\rrenaming: %llu of %llu files  ",
-                   static_cast<unsigned long long>(done), static_cast<unsigned long long>(total));
+      Write(Stream::kErr,
+            "\rrenaming: " + std::to_string(done) + " of " + std::to_string(total) + " files  ");
     }
     progressShown_ = true;
   }
 
   void PlannedLine(std::string_view line) override {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fwrite(kLogLineEnd.data(), 1, kLogLineEnd.size(), stdout);
+    Write(Stream::kOut, std::string(line) + std::string(kLogLineEnd));
   }
 
   void EndProgressLine() {
-    if (progressShown_) std::fputc('\n', stderr);
+    if (progressShown_) Write(Stream::kErr, "\n");
     progressShown_ = false;
   }
 
@@ -66,7 +63,7 @@ class ConsoleSink final : public EngineSink {
 };
 
 int Usage(const std::string& error) {
-  std::fprintf(stderr, "tokiren-cli: %s\n", error.c_str());
+  Write(Stream::kErr, "tokiren-cli: " + error + "\n");
   return kExitUsage;
 }
 
@@ -84,7 +81,7 @@ int Main(const std::vector<std::string>& args) {
   std::string error;
   if (!ParseCommandLine(args, &line, &error)) return Usage(error);
   if (line.command == CommandLine::Command::kHelp) {
-    std::fputs(kUsage, stdout);
+    Write(Stream::kOut, kUsage);
     return kExitOk;
   }
 
@@ -99,20 +96,17 @@ int Main(const std::vector<std::string>& args) {
     const RunSummary summary = job.Run(line.dryRun ? RunMode::kDryRun : RunMode::kRename);
     sink.EndProgressLine();
     if (!line.dryRun) {
-      std::fprintf(stderr, "%llu files renamed\n", static_cast<unsigned long long>(summary.renamed));
+      Write(Stream::kErr, std::to_string(summary.renamed) + " files renamed\n");
     }
     return summary.error.ok() ? kExitOk : kExitFailed;
   }
   const ResetSummary summary = job.Reset();
-  std::fprintf(stderr, "%llu files restored", static_cast<unsigned long long>(summary.restored));
-  if (summary.failed > 0) {
-    std::fprintf(stderr, ", %llu could not be restored", static_cast<unsigned long long>(summary.failed));
-  }
+  std::string restored = std::to_string(summary.restored) + " files restored";
+  if (summary.failed > 0) restored += ", " + std::to_string(summary.failed) + " could not be restored";
   if (summary.damaged > 0) {
-    std::fprintf(stderr, ", %llu damaged log lines left alone",
-                 static_cast<unsigned long long>(summary.damaged));
+    restored += ", " + std::to_string(summary.damaged) + " damaged log lines left alone";
   }
-  std::fputc('\n', stderr);
+  Write(Stream::kErr, restored + "\n");
   return summary.error.ok() ? kExitOk : kExitFailed;
 }
 
@@ -120,5 +114,5 @@ int Main(const std::vector<std::string>& args) {
 }  // namespace tokiren
 
 int main(int argc, char** argv) {
-  return tokiren::Main(std::vector<std::string>(argv + 1, argv + argc));
+  return tokiren::Main(tokiren::ProgramArguments(argc, argv));
 }
