@@ -1,9 +1,8 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "cli/command_line.h"
+#include "platform/program_folder.h"
+#include "tests/support/process.h"
 #include "tests/support/temp_tree.h"
 
 namespace tokiren {
@@ -19,26 +18,13 @@ struct Result {
   std::string err;
 };
 
-// Runs tokiren-cli with `args`, its output going to files in `scratch`.
+// Runs tokiren-cli, which lies beside the tests, with `args`, its output going to files in
+// `scratch`.
 Result RunCli(const TempTree& scratch, std::vector<std::string> args) {
   const std::string outPath = scratch / "stdout", errPath = scratch / "stderr";
-  args.insert(args.begin(), TOKIREN_CLI);
-  const pid_t child = fork();
-  if (child == 0) {
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(out, STDOUT_FILENO);
-    dup2(err, STDERR_FILENO);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
+  args.insert(args.begin(), ExecutableFolder() + TOKIREN_CLI_NAME);
   Result result;
-  int status = 0;
-  waitpid(child, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.status = testing::RunProgram(args, outPath, errPath);
   result.out = scratch.Read("stdout");
   result.err = scratch.Read("stderr");
   return result;

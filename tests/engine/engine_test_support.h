@@ -25,8 +25,8 @@ struct JobOnTree {
   JobOnTree(const TempTree& tree, std::vector<ExtensionEntry> extensions,
             FileSystem& fileSystem = SystemFileSystem())
       : job(fileSystem, sink) {
-    job.SelectedPath = tree.MakeFolder("photos") + "/";
-    job.AppPath = tree.MakeFolder("app") + "/";
+    job.SelectedPath = tree.MakeFolder("photos") + kPathSeparator;
+    job.AppPath = tree.MakeFolder("app") + kPathSeparator;
     job.options.extensions = std::move(extensions);
     logPath = job.AppPath + std::string(kLogFileName);
   }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "engine/engine.h"
 #include "tests/engine/engine_test_support.h"
@@ -80,13 +80,13 @@ TEST_F(ResetTest, UndoesPathsContainingTheSeparatorText) {
 }
 
 TEST_F(ResetTest, LeavesDamagedLinesAloneAndUndoesTheRest) {
-  const std::string p = tree_.path() + "photos/";
+  const std::string p = tree_ / "photos/";
   tree_.Write("photos/1.JPG", "one");
   tree_.Write("photos/2.JPG", "two");
   tree_.Write("photos/3.JPG", "three");
   tree_.Write("photos/other/4.JPG", "four");
   const std::string damaged = "no separator here\r\n" +
-                              p + "d.jpg as " + p + "other/4.JPG\r\n" +  // not one folder
+                              p + "d.jpg as " + tree_ / "photos/other/4.JPG\r\n" +  // not one folder
                               p + "e.jpg as 3.JPG\r\n";                  // not a full path
   WriteLog(p + "a.jpg as " + p + "1.JPG\r\n" + damaged + p + "b.jpg as " + p + "2.JPG\r\n" +
            p + "c.jpg as " + p + "3.J");  // torn by a crash
@@ -103,7 +103,8 @@ TEST_F(ResetTest, SkipsAFileMovedAwayAfterTheRun) {
   tree_.Write("photos/a.jpg", "a", stamp42_);
   tree_.Write("photos/b.jpg", "b", stamp42_ + 1);
   ASSERT_EQ(job_.Run().renamed, 2u);
-  ASSERT_EQ(rename((tree_ / "photos/20160830124842.JPG").c_str(), (tree_ / "moved.JPG").c_str()), 0);
+  ASSERT_EQ(std::rename((tree_ / "photos/20160830124842.JPG").c_str(), (tree_ / "moved.JPG").c_str()),
+            0);
   const ResetSummary summary = job_.Reset();
   EXPECT_EQ(summary.restored, 1u);
   EXPECT_EQ(summary.skipped, 1u);
@@ -130,20 +131,10 @@ TEST_F(ResetTest, ReportsARenameBackThatFailsAndRetriesItLater) {
   EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "a");
   EXPECT_EQ(Log(), firstLine);
 
-  ASSERT_EQ(unlink((tree_ / "photos/a.jpg").c_str()), 0);
+  ASSERT_EQ(std::remove((tree_ / "photos/a.jpg").c_str()), 0);
   EXPECT_EQ(job_.Reset().restored, 1u);
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "b.jpg"}));
   EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
-}
-
-TEST_F(ResetTest, FinishesARenameBackCutOffBetweenLinkAndUnlink) {
-  tree_.Write("photos/a.jpg", "a", stamp42_);
-  ASSERT_EQ(job_.Run().renamed, 1u);
-  ASSERT_EQ(link((tree_ / "photos/20160830124842.JPG").c_str(), (tree_ / "photos/a.jpg").c_str()),
-            0);
-  EXPECT_EQ(job_.Reset().restored, 1u);
-  EXPECT_TRUE(fixture_.sink.errors.empty());
-  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
 }
 
 TEST_F(ResetTest, ARunOrResetIsRefusedWhileAnotherHoldsTheLog) {
@@ -230,13 +221,20 @@ TEST(LogLineTest, SplitsAtTheSeparatorWhoseSidesShareAFolder) {
       {"/p/a.jpg", nullptr, nullptr},
       {"", nullptr, nullptr},
   };
+  // The table is written with "/"; each system splits at its own separator.
+  const auto native = [](const char* text) {
+    std::string path = text;
+    std::replace(path.begin(), path.end(), '/', kPathSeparator);
+    return path;
+  };
   for (const Case& c : cases) {
     std::string_view oldPath, newPath;
-    const bool split = SplitLogLine(c.line, &oldPath, &newPath);
-    EXPECT_EQ(split, c.newPath != nullptr) << c.line;
+    const std::string line = native(c.line);
+    const bool split = SplitLogLine(line, &oldPath, &newPath);
+    EXPECT_EQ(split, c.newPath != nullptr) << line;
     if (split && c.newPath) {
-      EXPECT_EQ(oldPath, c.oldPath);
-      EXPECT_EQ(newPath, c.newPath);
+      EXPECT_EQ(oldPath, native(c.oldPath));
+      EXPECT_EQ(newPath, native(c.newPath));
     }
   }
 }

@@ -1,110 +1,20 @@
+// The file system, on every platform: what the contracts promise alike.
 #include "platform/file_system.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
-#include <cerrno>
-
-#include "platform/posix/errno_mapping.h"
-#include "platform/posix/rename_fallback.h"
-#include "platform/program_folder.h"
 #include "tests/support/temp_tree.h"
 
 namespace tokiren {
 namespace {
 
-using testing::LocalTimestamp;
-using testing::ScopedTimeZone;
 using testing::TempTree;
 
-std::vector<std::string> Listed(const std::string& folder, FileSystem::ListMask mask) {
-  std::vector<FolderEntry> entries;
-  EXPECT_TRUE(SystemFileSystem().ListFolder(folder, mask, &entries).ok());
-  std::vector<std::string> names;
-  for (const FolderEntry& entry : entries) names.push_back(entry.name + (entry.isFolder ? "/" : ""));
-  return names;
-}
-
-TEST(ListFolderTest, ListsOrdinaryFilesSortedAndLeavesTheRestOut) {
-  TempTree tree;
-  tree.Write("b.jpg");
-  tree.Write("A.JPG");
-  tree.Write("a.jpg");
-  tree.Write(".hidden.jpg");
-  tree.MakeFolder("sub");
-  tree.MakeFolder(".hidden-folder");
-  ASSERT_EQ(symlink("a.jpg", (tree / "link.jpg").c_str()), 0);
-  ASSERT_EQ(symlink("sub", (tree / "link-folder").c_str()), 0);
-  ASSERT_EQ(mkfifo((tree / "fifo.jpg").c_str(), 0644), 0);
-  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string socketPath = tree / "socket.jpg";
-  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
-  socketPath.copy(address.sun_path, socketPath.size());
-  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  close(sock);
-
-  EXPECT_EQ(Listed(tree.path(), FileSystem::ListMask::kFiles),
-            (std::vector<std::string>{"A.JPG", "a.jpg", "b.jpg"}));
-  EXPECT_EQ(Listed(tree.path(), FileSystem::ListMask::kFilesAndFolders),
-            (std::vector<std::string>{"A.JPG", "a.jpg", "b.jpg", "sub/"}));
-}
-
-TEST(ListFolderTest, ReportsAMissingFolderAndATooLongPath) {
+TEST(ListFolderTest, ReportsAMissingFolder) {
   TempTree tree;
   std::vector<FolderEntry> entries;
   EXPECT_EQ(SystemFileSystem().ListFolder(tree / "missing/", FileSystem::ListMask::kFiles, &entries),
             kPathNotFound);
-  const std::string tooLong = tree.path() + std::string(5000, 'a') + "/";
-  EXPECT_EQ(SystemFileSystem().ListFolder(tooLong, FileSystem::ListMask::kFiles, &entries),
-            kPathFileAccessError);
-}
-
-TEST(FileExistsTest, FindsOnlyOrdinaryFilesByTheirExactName) {
-  TempTree tree;
-  tree.Write("photo.JPG");
-  tree.Write(".hidden");
-  tree.MakeFolder("folder.JPG");
-  ASSERT_EQ(symlink("photo.JPG", (tree / "link.JPG").c_str()), 0);
-  FileSystem& fs = SystemFileSystem();
-  EXPECT_TRUE(fs.FileExists(tree / "photo.JPG"));
-  EXPECT_FALSE(fs.FileExists(tree / "photo.jpg"));  // ext4 tells the cases apart
-  EXPECT_FALSE(fs.FileExists(tree / ".hidden"));
-  EXPECT_FALSE(fs.FileExists(tree / "folder.JPG"));
-  EXPECT_FALSE(fs.FileExists(tree / "link.JPG"));
-  EXPECT_FALSE(fs.FileExists(tree / "missing.JPG"));
-}
-
-TEST(FileTimesTest, UsesTheZoneRulesOfTheFilesOwnDate) {
-  ScopedTimeZone zone("Europe/Berlin");
-  TempTree tree;
-  // 10:00 UTC is 12:00 in summer (CEST) and 11:00 in winter (CET), whatever today's season.
-  const std::string summer = tree.Write("summer", "", 1467280800);  // 2016-06-30 10:00 UTC
-  const std::string winter = tree.Write("winter", "", 1453716000);  // 2016-01-25 10:00 UTC
-  FileTimes times;
-  ASSERT_TRUE(SystemFileSystem().GetFileTimes(summer, &times).ok());
-  EXPECT_EQ(times.lastWrite, (LocalTime{2016, 6, 30, 12, 0, 0}));
-  ASSERT_TRUE(SystemFileSystem().GetFileTimes(winter, &times).ok());
-  EXPECT_EQ(times.lastWrite, (LocalTime{2016, 1, 25, 11, 0, 0}));
-}
-
-TEST(FileTimesTest, ReadsFilesTheUserMayNotWriteWithoutTouchingThem) {
-  TempTree tree;
-  const std::string path = tree.Write("locked.jpg", "x", LocalTimestamp(2016, 8, 30, 12, 48, 42));
-  ASSERT_EQ(chmod(path.c_str(), 0), 0);
-  FileTimes times;
-  ASSERT_TRUE(SystemFileSystem().GetFileTimes(path, &times).ok());
-  EXPECT_EQ(times.lastWrite, (LocalTime{2016, 8, 30, 12, 48, 42}));
-  struct stat st;
-  ASSERT_EQ(stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0u);
-  // Where there is no birth time the last-write time stands in; either way it is a real date.
-  EXPECT_GE(times.creation.year, 1970);
-  EXPECT_EQ(SystemFileSystem().GetFileTimes(tree / "missing", &times), kFileNotFound);
 }
 
 TEST(RenameNoReplaceTest, RenamesAndNeverReplaces) {
@@ -119,66 +29,6 @@ TEST(RenameNoReplaceTest, RenamesAndNeverReplaces) {
   EXPECT_EQ(tree.Names(), (std::vector<std::string>{"b", "c"}));
   EXPECT_EQ(fs.RenameNoReplace(tree / "a", tree / "d"), kFileNotFound);
   EXPECT_EQ(fs.RenameNoReplace(tree / "gone/a", tree / "gone/d"), kPathNotFound);
-}
-
-TEST(RenameNoReplaceTest, TheLinkFallbackNeverReplacesEither) {
-  TempTree tree;
-  tree.Write("a", "first");
-  tree.Write("b", "second");
-  EXPECT_EQ(RenameByLinkAndUnlink(tree / "a", tree / "b"), kFileAlreadyExists);
-  EXPECT_EQ(tree.Read("b"), "second");
-  EXPECT_TRUE(RenameByLinkAndUnlink(tree / "a", tree / "c").ok());
-  EXPECT_EQ(tree.Names(), (std::vector<std::string>{"b", "c"}));
-  EXPECT_EQ(tree.Read("c"), "first");
-}
-
-TEST(InterruptedRenameTest, FinishesOnlyTwoNamesOfOneFileInOneFolder) {
-  TempTree tree;
-  tree.Write("old", "data");
-  tree.Write("other", "data");
-  ASSERT_EQ(link((tree / "old").c_str(), (tree / "new").c_str()), 0);
-  FileSystem& fs = SystemFileSystem();
-  EXPECT_FALSE(fs.IsInterruptedRename(tree / "old", tree / "other"));  // two files
-  EXPECT_FALSE(fs.IsInterruptedRename(tree / "old", tree / "old"));    // one name
-  EXPECT_EQ(fs.FinishInterruptedRename(tree / "other", tree / "new"), kFileAlreadyExists);
-  EXPECT_TRUE(fs.IsInterruptedRename(tree / "old", tree / "new"));
-  EXPECT_TRUE(fs.FinishInterruptedRename(tree / "old", tree / "new").ok());
-  EXPECT_EQ(tree.Names(), (std::vector<std::string>{"new", "other"}));
-  EXPECT_EQ(tree.Read("new"), "data");
-}
-
-TEST(ErrnoMappingTest, MapsTheTableAndKeepsOtherNumbersApart) {
-  TempTree tree;
-  const std::string present = tree.path(), missing = tree / "missing/";
-  struct Case {
-    int err;
-    const std::string& folder;
-    ErrorCode expected;
-  };
-  const Case cases[] = {
-      {ENOENT, present, kFileNotFound},
-      {ENOENT, missing, kPathNotFound},
-      {ENOTDIR, present, kPathNotFound},
-      {EEXIST, present, kFileAlreadyExists},
-      {ENOSPC, present, kDiskFull},
-      {EDQUOT, present, kDiskFull},
-      {EACCES, present, kPathFileAccessError},
-      {EPERM, present, kPathFileAccessError},
-      {EROFS, present, kPathFileAccessError},
-      {EBUSY, present, kPathFileAccessError},
-      {ETXTBSY, present, kPathFileAccessError},
-      {ENAMETOOLONG, present, kPathFileAccessError},
-      {EIO, present, ErrorCode::Unlisted(EIO)},
-      // Linux numbers that equal codes of the table are still other errors.
-      {53, present, ErrorCode::Unlisted(53)},
-      {61, present, ErrorCode::Unlisted(61)},
-      {75, present, ErrorCode::Unlisted(75)},
-      {76, present, ErrorCode::Unlisted(76)},
-  };
-  for (const Case& c : cases) {
-    const ErrorCode code = ErrorCodeFromErrno(c.err, c.folder);
-    EXPECT_EQ(code, c.expected) << "errno " << c.err;
-  }
 }
 
 TEST(TextFileTest, WritesBytesUnchangedAndReadsThemBack) {
@@ -222,21 +72,69 @@ TEST(LockTest, OneHolderAtATime) {
   EXPECT_EQ(nowhere.error, kPathNotFound);
 }
 
-TEST(PathsTest, ResolvesFoldersAndNamesTheProgramFolder) {
+TEST(TextFileTest, CutsAFileBackAndGoesOnFromThere) {
   TempTree tree;
-  tree.MakeFolder("sub");
-  std::string resolved;
-  ASSERT_TRUE(ResolveFolder(tree / "sub/../sub", &resolved).ok());
-  EXPECT_EQ(resolved, tree / "sub/");
-  tree.Write("file");
-  EXPECT_EQ(ResolveFolder(tree / "file", &resolved), kPathNotFound);
-  EXPECT_EQ(ResolveFolder(tree / "missing", &resolved), kPathNotFound);
-  const std::string program = ExecutableFolder();
-  ASSERT_FALSE(program.empty());
-  EXPECT_EQ(program.back(), '/');
-  EXPECT_EQ(access((program + "platform_tests").c_str(), X_OK), 0);
-  EXPECT_EQ(FolderOf("/a/b.jpg"), "/a/");
-  EXPECT_EQ(NameOf("/a/b.jpg"), "b.jpg");
+  std::unique_ptr<TextFileWriter> writer;
+  ASSERT_TRUE(SystemFileSystem().CreateTextFile(tree / "log.txt", &writer).ok());
+  ASSERT_TRUE(writer->Append("line one\r\nline two\r\n").ok());
+  ASSERT_TRUE(writer->Truncate(10).ok());
+  ASSERT_TRUE(writer->Append("three\r\n").ok());
+  ASSERT_TRUE(writer->Sync().ok());
+  writer.reset();
+  EXPECT_EQ(tree.Read("log.txt"), "line one\r\nthree\r\n");
+}
+
+TEST(FileReaderTest, ReadsAnywhereInTheFileAndNotPastItsEnd) {
+  TempTree tree;
+  tree.Write("log.txt", "0123456789");
+  std::unique_ptr<FileReader> reader;
+  ASSERT_TRUE(SystemFileSystem().OpenForReading(tree / "log.txt", &reader).ok());
+  EXPECT_EQ(reader->Size(), 10u);
+  char middle[4] = {};
+  ASSERT_TRUE(reader->ReadAt(3, middle, 4).ok());
+  EXPECT_EQ(std::string(middle, 4), "3456");
+  EXPECT_FALSE(reader->ReadAt(8, middle, 4).ok());
+  EXPECT_EQ(SystemFileSystem().OpenForReading(tree / "missing.txt", &reader), kFileNotFound);
+}
+
+TEST(FileReplacementTest, PutsTheNewVersionInPlaceAndKeepsWritingToIt) {
+  TempTree tree;
+  tree.Write("log.txt", "old\r\n");
+  std::unique_ptr<FileReplacement> file;
+  ASSERT_TRUE(SystemFileSystem().CreateReplacement(tree / "log.txt", &file).ok());
+  ASSERT_TRUE(file->Append("new\r\n").ok());
+  EXPECT_EQ(tree.Read("log.txt"), "old\r\n");  // not in place before Commit
+  ASSERT_TRUE(file->Commit().ok());
+  EXPECT_EQ(tree.Read("log.txt"), "new\r\n");
+  ASSERT_TRUE(file->Append("more\r\n").ok());
+  ASSERT_TRUE(file->Sync().ok());
+  file.reset();
+  EXPECT_EQ(tree.Read("log.txt"), "new\r\nmore\r\n");
+  EXPECT_EQ(tree.Names(), (std::vector<std::string>{"log.txt"}));
+}
+
+TEST(FileReplacementTest, OneDroppedBeforeCommitLeavesTheFileAndNoTrace) {
+  TempTree tree;
+  tree.Write("settings", "old\r\n");
+  std::unique_ptr<FileReplacement> file;
+  ASSERT_TRUE(SystemFileSystem().CreateReplacement(tree / "settings", &file).ok());
+  ASSERT_TRUE(file->Append("new\r\n").ok());
+  file.reset();
+  EXPECT_EQ(tree.Read("settings"), "old\r\n");
+  EXPECT_EQ(tree.Names(), (std::vector<std::string>{"settings"}));
+}
+
+TEST(OwnFilesTest, MovesOverATakenNameAndRemovesQuietly) {
+  TempTree tree;
+  tree.Write("a", "first");
+  tree.Write("b", "second");
+  FileSystem& fs = SystemFileSystem();
+  ASSERT_TRUE(fs.MoveOwnFile(tree / "a", tree / "b").ok());
+  EXPECT_EQ(tree.Names(), (std::vector<std::string>{"b"}));
+  EXPECT_EQ(tree.Read("b"), "first");
+  ASSERT_TRUE(fs.RemoveOwnFile(tree / "b").ok());
+  EXPECT_TRUE(fs.RemoveOwnFile(tree / "b").ok());  // already gone
+  EXPECT_TRUE(tree.Names().empty());
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
 #include "settings/settings_files.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-
-#include <cstdlib>
 
 #include "platform/program_folder.h"
 #include "tests/support/temp_tree.h"
@@ -11,7 +8,6 @@
 namespace tokiren {
 namespace {
 
-using testing::RunUnprivileged;
 using testing::TempTree;
 
 TEST(ReadDelimitedValuesTest, ReadsValueByValue) {
@@ -66,61 +62,11 @@ TEST(SettingsFilesTest, KeepsAFolderUpToItsFirstComma) {
   EXPECT_TRUE(SettingsFiles(SystemFileSystem(), "").SaveKeptFolder("/x/").ok());
 }
 
-TEST(SettingsFilesTest, AnUnwritableFolderFailsAndKeepsTheOldFile) {
-  TempTree tree;
-  SettingsFiles files(SystemFileSystem(), tree.path());
-  ASSERT_TRUE(files.SaveExtensionList({".JPG"}).ok());
-  ASSERT_EQ(chmod(files.ExtensionListPath().c_str(), 0644), 0);  // made 0600, for its owner only
-  ASSERT_EQ(chmod(tree.path().c_str(), 0555), 0);
-  const int status = RunUnprivileged([&] {
-    std::vector<std::string> values;
-    return files.SaveExtensionList({".PNG"}) == kPathFileAccessError &&
-           files.SaveKeptFolder("/x/") == kPathFileAccessError &&
-           files.LoadExtensionList(&values).ok() && values == std::vector<std::string>{".JPG"};
-  });
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(tree.Read("tokiren"), ".JPG\r\n");
-}
-
-TEST(SettingsFilesTest, AnUnreadableFileFailsWithItsCode) {
-  TempTree tree;
-  SettingsFiles files(SystemFileSystem(), tree.path());
-  ASSERT_TRUE(files.SaveKeptFolder("/x/").ok());
-  ASSERT_EQ(chmod(files.KeptFolderPath().c_str(), 0), 0);
-  const int status = RunUnprivileged([&] {
-    std::string defaultPath;
-    return files.LoadKeptFolder(&defaultPath) == kPathFileAccessError && defaultPath.empty();
-  });
-  EXPECT_EQ(status, 0);
-}
-
 TEST(ChooseProgramFolderTest, UsesAWritableProgramFolder) {
   TempTree folder;
   EXPECT_EQ(ChooseProgramFolder(folder.path()), folder.path());
   folder.Write("tokiren", ".JPG\r\n");  // an extension list is no reason to move
   EXPECT_EQ(ChooseProgramFolder(folder.path()), folder.path());
-}
-
-TEST(ChooseProgramFolderTest, NeverPutsTheListFileOverTheProgram) {
-  TempTree folder, home;
-  const std::string program = folder.Write("tokiren", "\x7f" "ELF");
-  ASSERT_EQ(chmod(program.c_str(), 0755), 0);
-  setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-  EXPECT_EQ(ChooseProgramFolder(folder.path()), home / "data/tokiren/");
-  EXPECT_TRUE(CanWriteFolder(home / "data/tokiren/"));
-  unsetenv("XDG_DATA_HOME");
-}
-
-TEST(ChooseProgramFolderTest, FallsBackToTheUsersDataFolderWhenItCannotWrite) {
-  TempTree folder, home;
-  ASSERT_EQ(chmod(home.path().c_str(), 0777), 0);
-  ASSERT_EQ(chmod(folder.path().c_str(), 0555), 0);
-  const int status = RunUnprivileged([&] {
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    const std::string chosen = ChooseProgramFolder(folder.path());
-    return chosen == home / "data/tokiren/" && CanWriteFolder(chosen);
-  });
-  EXPECT_EQ(status, 0);
 }
 
 }  // namespace

@@ -1,132 +1,110 @@
-// Test helpers.
+// Test helpers, the same on every platform.
 #include "tests/support/temp_tree.h"
 
-#include <fcntl.h>
-#include <grp.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+
+#include "platform/file_system.h"
 
 namespace fs = std::filesystem;
 
 namespace tokiren::testing {
 namespace {
 
-constexpr uid_t kNobody = 65534;
+fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+std::string Utf8Of(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string Native(std::string path) {
+  std::replace(path.begin(), path.end(), '/', kPathSeparator);
+  return path;
+}
 
 }  // namespace
 
 TempTree::TempTree() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/tokiren-test-XXXXXX";
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  chmod(pattern.c_str(), 0755);
-  path_ = pattern + "/";
+  std::random_device random;
+  const fs::path base = fs::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path folder = base / ("tokiren-test-" + std::to_string(random()));
+    if (fs::create_directory(folder)) {
+      // Open to everyone, so a check run as another user can reach what it needs.
+      fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read |
+                                  fs::perms::group_exec | fs::perms::others_read |
+                                  fs::perms::others_exec);
+      path_ = Utf8Of(folder) + kPathSeparator;
+      return;
+    }
+  }
+  throw std::runtime_error("no temporary folder could be made");
 }
 
 TempTree::~TempTree() {
   std::error_code ignored;
-  // Folders a test locked must be opened again before they can be emptied.
-  for (auto it = fs::recursive_directory_iterator(path_, ignored);
+  // Entries a test locked (folders without access, read-only files) must be opened up again
+  // before they can be removed.
+  for (auto it = fs::recursive_directory_iterator(PathOf(path_), ignored);
        it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-    if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+    if (!it->is_symlink(ignored)) {
       fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
     }
   }
-  fs::remove_all(path_, ignored);
+  fs::remove_all(PathOf(path_), ignored);
+}
+
+std::string TempTree::operator/(const std::string& relative) const {
+  return path_ + Native(relative);
 }
 
 std::string TempTree::Write(const std::string& relative, const std::string& content,
                             std::time_t lastWrite) const {
-  const std::string full = path_ + relative;
-  fs::create_directories(fs::path(full).parent_path());
+  const std::string full = *this / relative;
+  fs::create_directories(PathOf(full).parent_path());
   WriteFile(full, content);
   if (lastWrite >= 0) {
-    const struct timespec times[2] = {{lastWrite, 0}, {lastWrite, 0}};
-    utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    fs::last_write_time(PathOf(full), std::chrono::file_clock::from_sys(
+                                          std::chrono::system_clock::from_time_t(lastWrite)));
   }
   return full;
 }
 
 void TempTree::WriteFile(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
+  std::ofstream(PathOf(path), std::ios::binary) << content;
 }
 
 std::string TempTree::MakeFolder(const std::string& relative) const {
-  const std::string full = path_ + relative;
-  fs::create_directories(full);
+  const std::string full = *this / relative;
+  fs::create_directories(PathOf(full));
   return full;
 }
 
 std::string TempTree::Read(const std::string& relative) const {
-  std::ifstream in(path_ + relative, std::ios::binary);
+  std::ifstream in(PathOf(*this / relative), std::ios::binary);
   std::stringstream contents;
   contents << in.rdbuf();
   return contents.str();
 }
 
 bool TempTree::Exists(const std::string& relative) const {
-  struct stat st;
-  return lstat((path_ + relative).c_str(), &st) == 0;
+  std::error_code ignored;
+  return fs::symlink_status(PathOf(*this / relative), ignored).type() != fs::file_type::not_found;
 }
 
 std::vector<std::string> TempTree::Names(const std::string& relative) const {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(path_ + relative)) {
-    names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(PathOf(*this / relative))) {
+    names.push_back(Utf8Of(entry.path().filename()));
   }
   std::sort(names.begin(), names.end());
   return names;
-}
-
-std::time_t LocalTimestamp(int year, int month, int day, int hour, int minute, int second) {
-  struct tm fields {};
-  fields.tm_year = year - 1900;
-  fields.tm_mon = month - 1;
-  fields.tm_mday = day;
-  fields.tm_hour = hour;
-  fields.tm_min = minute;
-  fields.tm_sec = second;
-  fields.tm_isdst = -1;
-  return mktime(&fields);
-}
-
-ScopedTimeZone::ScopedTimeZone(const char* zone) {
-  const char* old = std::getenv("TZ");
-  hadZone_ = old != nullptr;
-  if (old) oldZone_ = old;
-  setenv("TZ", zone, 1);
-  tzset();
-}
-
-ScopedTimeZone::~ScopedTimeZone() {
-  if (hadZone_) {
-    setenv("TZ", oldZone_.c_str(), 1);
-  } else {
-    unsetenv("TZ");
-  }
-  tzset();
-}
-
-int RunUnprivileged(const std::function<bool()>& check) {
-  const pid_t child = fork();
-  if (child == 0) {
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 ||
-                           setuid(kNobody) != 0)) {
-      _exit(3);
-    }
-    _exit(check() ? 0 : 1);
-  }
-  int status = 0;
-  if (child < 0 || waitpid(child, &status, 0) != child) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace tokiren::testing

@@ -1,5 +1,5 @@
 // Test helpers: a temporary folder tree removed at the end, file times, time zones, and running a
-// check as an unprivileged user.
+// check as an unprivileged user (POSIX). Paths are UTF-8, as the program holds them.
 #pragma once
 
 #include <ctime>
@@ -17,9 +17,10 @@ class TempTree {
   TempTree(const TempTree&) = delete;
   TempTree& operator=(const TempTree&) = delete;
 
-  // The folder's absolute path, ending with "/".
+  // The folder's absolute path, ending with the path separator.
   const std::string& path() const { return path_; }
-  std::string operator/(const std::string& relative) const { return path_ + relative; }
+  // The full path of `relative`, written with "/" on every system (Windows: turned into "\\").
+  std::string operator/(const std::string& relative) const;
 
   // Creates a file (and its folders) with `content` and, when given, a last-write time.
   std::string Write(const std::string& relative, const std::string& content = "",
@@ -36,10 +37,13 @@ class TempTree {
   std::string path_;
 };
 
-// Seconds since the epoch of a local calendar time under the current TZ.
+// Seconds since the epoch of a local calendar time: under the current TZ on POSIX, under the
+// process's zone (the one the platform layer uses) on Windows.
 std::time_t LocalTimestamp(int year, int month, int day, int hour, int minute, int second);
 
-// Sets TZ for the life of the object and restores it afterwards.
+// Sets TZ for the life of the object and restores it afterwards. Windows keeps the zone a process
+// started with (Wine: TZ at the start), so there the object only sets the variable, and CTest
+// starts each test program in the zone its cases use.
 class ScopedTimeZone {
  public:
   explicit ScopedTimeZone(const char* zone);
@@ -50,7 +54,7 @@ class ScopedTimeZone {
   std::string oldZone_;
 };
 
-// Runs `check` in a child process as an unprivileged user (when running as root, the child drops
+// POSIX only. Runs `check` in a child process as an unprivileged user (when running as root, the child drops
 // to nobody first) and returns the child's exit status: 0 when `check` returned true. Folders the
 // child must reach should be made world-readable by the caller.
 int RunUnprivileged(const std::function<bool()>& check);
