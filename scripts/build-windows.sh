@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Cross-builds the layers below the window (platform, engine, settings, tokiren-cli) for 64-bit
+# Windows with mingw-w64 into build-win/, checks that tokiren-cli.exe needs no DLL beyond Windows'
+# own, and runs the Windows tests under Wine through CTest. Installs what is missing first (as
+# root, or with sudo). Safe to run again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  cmake make
+  g++-mingw-w64-x86-64-posix  # the cross compiler, POSIX thread model
+  wine wine64                 # runs the tests
+  googletest                  # the sources GoogleTest is built from for Windows
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  # Another installation may hold the package lock for a while.
+  for attempt in 1 2 3 4 5 6; do
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" && break
+    [ "$attempt" -eq 6 ] && exit 1
+    sleep 20
+  done
+fi
+
+build=build-win
+jobs="${TOKIREN_JOBS:-2}"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DTOKIREN_BUILD_UI=OFF -DTOKIREN_GTEST_SOURCE=/usr/src/googletest > /dev/null
+cmake --build "$build" -j "$jobs"
+
+# tokiren-cli.exe must run on a bare Windows: only the system's own DLLs.
+allowed='^(KERNEL32|USER32|SHELL32|ADVAPI32|msvcrt|api-ms-win-crt-.*)\.dll$'
+dlls=$(x86_64-w64-mingw32-objdump -p "$build/bin/tokiren-cli.exe" | sed -n 's/^\s*DLL Name: //p')
+echo "tokiren-cli.exe imports: $(echo $dlls)"
+for dll in $dlls; do
+  if ! [[ "$dll" =~ $allowed ]]; then
+    echo "tokiren-cli.exe needs $dll, which Windows does not bring" >&2
+    exit 1
+  fi
+done
+
+# A Wine prefix of the build's own, started before CTest so that its services are up.
+export WINEPREFIX="$PWD/$build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
+wineboot --init > /dev/null 2>&1
+ctest --test-dir "$build" --output-on-failure
