@@ -1,6 +1,7 @@
 // The log of the last run: its name and format, and reading it back.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 #include <vector>
 
@@ -11,6 +12,10 @@ inline constexpr std::string_view kLogFileName = "tokiren_log.txt";
 inline constexpr std::string_view kLockFileName = "tokiren_log.lock";
 inline constexpr std::string_view kLogSeparator = " as ";
 inline constexpr std::string_view kLogLineEnd = "\r\n";
+// The longest line a run can write: two of the longest paths a system accepts (4096 bytes on
+// Linux, 32767 UTF-16 units, up to three bytes each in UTF-8, on Windows), and the separator. A
+// longer line is damaged.
+inline constexpr std::size_t kMaxLogLineBytes = 2 * 32767 * 3 + kLogSeparator.size();
 
 // The lines of a log, each without its CR LF. A last line without its CR LF was torn by a crash
 // while being written; as a run makes a rename only after its line is on the disk, that rename

@@ -94,13 +94,36 @@ TEST_F(RenameTest, AStrayEntrySortedFirstIsOnlyASuffix) {
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.", "a.jpg"}));
 }
 
-TEST_F(RenameTest, NothingCheckedRenamesNothingAndLeavesAnEmptyLog) {
-  JobOnTree fixture(tree_, {{".*", false}, {".JPG", false}});
-  tree_.Write("app/tokiren_log.txt", "an earlier run\r\n");
-  tree_.Write("photos/a.jpg", "", stamp42_);
+TEST_F(RenameTest, ARunThatRenamesNothingKeepsTheLastRunsLog) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  ASSERT_EQ(fixture.job.Run().renamed, 1u);
+  const std::string log = tree_.Read("app/tokiren_log.txt");
+  EXPECT_EQ(fixture.job.Run().renamed, 0u);  // the same job again
+  fixture.job.options.extensions = {{".*", false}, {".JPG", false}};  // nothing checked
   EXPECT_EQ(fixture.job.Run().renamed, 0u);
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), log);
+  EXPECT_EQ(fixture.job.Reset().restored, 1u);
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
-  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), "");
+}
+
+TEST_F(RenameTest, KeepsTheLinesOfARunThatNeverEndedAheadOfItsOwn) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  tree_.Write("photos/b.jpg", "b", stamp42_ + 1);
+  ASSERT_EQ(fixture.job.Run().renamed, 2u);
+  // As if killed after its first rename: the second never happened.
+  ASSERT_EQ(rename((tree_ / "photos/20160830124843.JPG").c_str(),
+                   (tree_ / "photos/b.jpg").c_str()), 0);
+  tree_.Write("app/tokiren_log.run", "");
+  const std::string killed = tree_.Read("app/tokiren_log.txt");
+  tree_.Write("photos/c.jpg", "c", stamp42_ + 2);
+  ASSERT_EQ(fixture.job.Run().renamed, 2u);  // b and c
+  const std::string log = tree_.Read("app/tokiren_log.txt");
+  EXPECT_EQ(log.substr(0, killed.size()), killed);
+  EXPECT_FALSE(tree_.Exists("app/tokiren_log.run"));
+  EXPECT_EQ(fixture.job.Reset().restored, 3u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
 }
 
 TEST_F(RenameTest, RenamesReadOnlyFilesWithoutTouchingTheirMode) {
@@ -181,14 +204,32 @@ TEST_F(RenameTest, NeverReplacesATargetThatAppearsBeforeTheRename) {
   EXPECT_EQ(fixture.sink.errors[0].title, "処理を中止します。");
 }
 
-TEST_F(RenameTest, ATargetNameHeldByAFolderStopsThePassAndKeepsItsLine) {
+TEST_F(RenameTest, AFailedRenameStopsThePassAndLeavesOnlyTheLinesOfRenamesMade) {
   JobOnTree fixture(tree_, Checked({".JPG"}));
   tree_.Write("photos/a.jpg", "a", stamp42_);
-  tree_.MakeFolder("photos/20160830124842.JPG");
+  tree_.Write("photos/b.jpg", "b", stamp42_ + 1);
+  tree_.Write("photos/c.jpg", "c", stamp42_ + 5);
+  tree_.MakeFolder("photos/20160830124843.JPG");  // b's name, held by a folder
   EXPECT_EQ(fixture.job.Run().error, kFileAlreadyExists);
-  EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
+  EXPECT_EQ(tree_.Read("photos/b.jpg"), "b");
+  EXPECT_EQ(tree_.Read("photos/c.jpg"), "c");
   const std::string p = fixture.job.SelectedPath;
   EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), p + "a.jpg as " + p + "20160830124842.JPG\r\n");
+  EXPECT_FALSE(tree_.Exists("app/tokiren_log.run"));
+}
+
+TEST_F(RenameTest, ARunWhoseFirstRenameFailsKeepsTheLastRunsLog) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  ASSERT_EQ(fixture.job.Run().renamed, 1u);
+  const std::string lastLog = tree_.Read("app/tokiren_log.txt");
+  tree_.Write("photos/b.jpg", "b", stamp42_ + 1);
+  tree_.MakeFolder("photos/20160830124843.JPG");
+  EXPECT_EQ(fixture.job.Run().error, kFileAlreadyExists);
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), lastLog);
+  EXPECT_EQ(tree_.Names("app"), (std::vector<std::string>{"tokiren_log.lock", "tokiren_log.txt"}));
+  EXPECT_EQ(fixture.job.Reset().restored, 1u);
+  EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
 }
 
 TEST_F(RenameTest, ALogThatCannotBeCreatedRenamesNothing) {
@@ -207,12 +248,15 @@ TEST_F(RenameTest, ALogThatCannotBeCreatedRenamesNothing) {
 // A disk that fills up when the log is written.
 class FullDiskFileSystem : public ForwardingFileSystem {
  public:
-  class FullWriter : public TextFileWriter {
+  class FullWriter : public FileReplacement {
    public:
     ErrorCode Append(std::string_view) override { return kDiskFull; }
     ErrorCode Sync() override { return kSuccess; }
+    ErrorCode Truncate(std::uint64_t) override { return kSuccess; }
+    ErrorCode Commit() override { return kSuccess; }
   };
-  ErrorCode CreateTextFile(const std::string&, std::unique_ptr<TextFileWriter>* writer) override {
+  ErrorCode CreateReplacement(const std::string&,
+                              std::unique_ptr<FileReplacement>* writer) override {
     *writer = std::make_unique<FullWriter>();
     return kSuccess;
   }
@@ -227,13 +271,16 @@ TEST_F(RenameTest, NoRenameFollowsALineThatDidNotReachTheDisk) {
   ASSERT_EQ(fixture.sink.errors.size(), 1u);
   EXPECT_EQ(fixture.sink.errors[0].text.substr(0, fixture.sink.errors[0].text.find('\r')),
             "ディスクの空き容量が不足しています。");
+  // The command line names the log, not the photo, as what could not be written.
+  EXPECT_EQ(fixture.sink.errors[0].detail.find("cannot create the log " + fixture.logPath), 0u);
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
 }
 
-// Every name is taken.
+// Every name in the photos is taken.
 class CrowdedFileSystem : public ForwardingFileSystem {
  public:
-  bool FileExists(const std::string&) override {
+  bool FileExists(const std::string& path) override {
+    if (path.find("/photos/") == std::string::npos) return base_.FileExists(path);
     ++tests;
     return true;
   }
@@ -249,15 +296,35 @@ TEST_F(RenameTest, GivesUpCountingUpOnceEveryNameWasTried) {
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
 }
 
-TEST_F(RenameTest, FinishesARenameCutOffBetweenLinkAndUnlink) {
+TEST_F(RenameTest, FinishesARenameCutOffBetweenLinkAndUnlinkThatTheLogRecords) {
   JobOnTree fixture(tree_, Checked({".JPG"}));
   const std::string old = tree_.Write("photos/a.jpg", "a", stamp42_);
   ASSERT_EQ(link(old.c_str(), (tree_ / "photos/20160830124842.JPG").c_str()), 0);
+  const std::string p = fixture.job.SelectedPath;
+  const std::string line = p + "a.jpg as " + p + "20160830124842.JPG\r\n";
+  tree_.Write("app/tokiren_log.txt", line);
+  tree_.Write("app/tokiren_log.run", "");  // the run that wrote it never ended
   EXPECT_EQ(fixture.job.Run().renamed, 1u);
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG"}));
   EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "a");
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), line + line);
+  EXPECT_EQ(tree_.Names("app"), (std::vector<std::string>{"tokiren_log.lock", "tokiren_log.txt"}));
+}
+
+TEST_F(RenameTest, AHardLinkAtTheStampNameIsATakenName) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  const std::string old = tree_.Write("photos/IMG_0001.JPG", "a", stamp42_);
+  ASSERT_EQ(link(old.c_str(), (tree_ / "photos/20160830124842.JPG").c_str()), 0);
+  // A finished run's log recording that very rename proves nothing either.
   const std::string p = fixture.job.SelectedPath;
-  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), p + "a.jpg as " + p + "20160830124842.JPG\r\n");
+  tree_.Write("app/tokiren_log.txt", p + "IMG_0001.JPG as " + p + "20160830124842.JPG\r\n");
+  EXPECT_EQ(fixture.job.Run().renamed, 1u);
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20160830124842.JPG", "20160830124843.JPG"}));
+  EXPECT_EQ(fixture.job.Reset().restored, 1u);
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20160830124842.JPG", "IMG_0001.JPG"}));
+  EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "a");
 }
 
 TEST_F(RenameTest, ADryRunPlansExactlyWhatTheRunDoesAndTouchesNothing) {

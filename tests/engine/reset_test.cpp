@@ -99,17 +99,55 @@ TEST_F(ResetTest, LeavesDamagedLinesAloneAndUndoesTheRest) {
   EXPECT_EQ(Log(), damaged);
 }
 
-TEST_F(ResetTest, SkipsAFileMovedAwayAfterTheRun) {
+TEST_F(ResetTest, KeepsTheLinesOfFilesNotFoundForALaterReset) {
   tree_.Write("photos/a.jpg", "a", stamp42_);
-  tree_.Write("photos/b.jpg", "b", stamp42_ + 1);
+  tree_.Write("photos/card/b.jpg", "b", stamp42_ + 1);
+  tree_.Write("photos/card/c.jpg", "c", stamp42_ + 2);
+  ASSERT_EQ(job_.Run().renamed, 3u);
+  const std::string log = Log();
+  // The card is taken out before Reset, and put back afterwards.
+  ASSERT_EQ(rename((tree_ / "photos/card").c_str(), (tree_ / "away").c_str()), 0);
+  ResetSummary summary = job_.Reset();
+  EXPECT_EQ(summary.restored, 1u);
+  EXPECT_EQ(summary.notFound, 2u);
+  EXPECT_TRUE(summary.error.ok());
+  EXPECT_TRUE(fixture_.sink.errors.empty());
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+  EXPECT_EQ(Log(), log.substr(log.find("\r\n") + 2));
+  ASSERT_EQ(rename((tree_ / "away").c_str(), (tree_ / "photos/card").c_str()), 0);
+  summary = job_.Reset();
+  EXPECT_EQ(summary.restored, 2u);
+  EXPECT_EQ(summary.notFound, 0u);
+  EXPECT_EQ(tree_.Names("photos/card"), (std::vector<std::string>{"b.jpg", "c.jpg"}));
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(ResetTest, DropsTheLinesOfRenamesThatNeverHappened) {
+  const std::string p = job_.SelectedPath;
+  tree_.Write("photos/a.jpg", "a");
+  WriteLog(p + "a.jpg as " + p + "20160830124842.JPG\r\n");  // a run killed before its rename
+  const ResetSummary summary = job_.Reset();
+  EXPECT_EQ(summary.neverMade, 1u);
+  EXPECT_EQ(summary.restored + summary.notFound, 0u);
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(ResetTest, DropsAKeptLineWhoseNewNameItGaveToAnotherFile) {
+  // The first file gives up the name 20160830124842.JPG, which the second then takes; the second
+  // is deleted after the run.
+  tree_.Write("photos/20160830124842.JPG", "first", LocalTimestamp(2016, 8, 30, 12, 48, 50));
+  tree_.Write("photos/b.jpg", "second", stamp42_);
   ASSERT_EQ(job_.Run().renamed, 2u);
-  ASSERT_EQ(rename((tree_ / "photos/20160830124842.JPG").c_str(), (tree_ / "moved.JPG").c_str()), 0);
+  ASSERT_EQ(unlink((tree_ / "photos/20160830124842.JPG").c_str()), 0);
   const ResetSummary summary = job_.Reset();
   EXPECT_EQ(summary.restored, 1u);
-  EXPECT_EQ(summary.skipped, 1u);
-  EXPECT_TRUE(fixture_.sink.errors.empty());
-  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"b.jpg"}));
+  EXPECT_EQ(summary.forgotten, 1u);
+  EXPECT_EQ(summary.notFound, 0u);
+  EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "first");
+  // Kept, "b.jpg as 20160830124842.JPG" would have a later Reset move the first file to b.jpg.
   EXPECT_EQ(Log(), "");
+  EXPECT_EQ(job_.Reset().restored, 0u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG"}));
 }
 
 TEST_F(ResetTest, ReportsARenameBackThatFailsAndRetriesItLater) {
@@ -170,9 +208,10 @@ class SyncOrderFileSystem : public testing::ForwardingFileSystem {
     calls.push_back("sync " + folder);
     return refuseSync ? kPathFileAccessError : base_.SyncFolder(folder);
   }
-  ErrorCode ReplaceTextFile(const std::string& path, std::string_view contents) override {
+  ErrorCode CreateReplacement(const std::string& path,
+                              std::unique_ptr<FileReplacement>* writer) override {
     calls.push_back("replace " + std::string(NameOf(path)));
-    return base_.ReplaceTextFile(path, contents);
+    return base_.CreateReplacement(path, writer);
   }
   std::vector<std::string> calls;
   bool refuseSync = false;
