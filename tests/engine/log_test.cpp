@@ -108,10 +108,10 @@ TEST(LogLineTest, RefusesALineLongerThanAnyRunWrites) {
 }
 
 TEST(LogLineTest, RefusesLongHostileLines) {
-  // `start`, then `part` as often as fits in `size` bytes, then `end`.
-  auto repeated = [](std::string start, std::string_view part, size_t size,
+  // `start`, then `unit` as often as fits in `size` bytes, then `end`.
+  auto repeated = [](std::string start, std::string_view unit, size_t size,
                      std::string_view end = "") {
-    while (start.size() + part.size() + end.size() <= size) start += part;
+    while (start.size() + unit.size() + end.size() <= size) start += unit;
     return start += end;
   };
   const std::string lines[] = {
