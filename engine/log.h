@@ -22,10 +22,21 @@ inline constexpr std::size_t kMaxLogLineBytes = 2 * 32767 * 3 + kLogSeparator.si
 // never happened, and the torn line is left out.
 std::vector<std::string_view> CompleteLogLines(std::string_view contents);
 
+// The longest line a run can write. A run reaches a file as its folder's path (which the system
+// takes in one call: at most PATH_MAX bytes, 4096 on Linux, the end NUL included) followed by one
+// name (at most NAME_MAX bytes, 255); a line holds two such paths and the separator. The engine
+// includes no system header, so the figures are written out here; they are Linux's, the largest
+// of the POSIX systems the program builds on.
+inline constexpr std::size_t kMaxFolderPathBytes = 4096;
+inline constexpr std::size_t kMaxNameBytes = 255;
+inline constexpr std::size_t kMaxLogLineBytes =
+    2 * (kMaxFolderPathBytes + kMaxNameBytes) + kLogSeparator.size();
+
 // Splits a line "old as new" at the " as " whose two sides lie in one folder: `newPath` is the
 // folder of `oldPath` followed by a name without a separator, and both names are non-empty. At
 // most one " as " of a line can do so, so a folder named "a as b" splits correctly. False for a
-// damaged or hand-edited line, which is then left alone.
+// damaged or hand-edited line, which is then left alone, and at once for a line longer than
+// kMaxLogLineBytes, which no run wrote. Takes time linear in the line's length, whatever its bytes.
 bool SplitLogLine(std::string_view line, std::string_view* oldPath, std::string_view* newPath);
 
 }  // namespace tokiren

@@ -251,34 +251,5 @@ TEST(ResetDurabilityTest, NamesGivenBackReachTheDiskBeforeTheLogDropsTheirLines)
   EXPECT_EQ(tree.Read("app/tokiren_log.txt"), "");
 }
 
-TEST(LogLineTest, SplitsAtTheSeparatorWhoseSidesShareAFolder) {
-  struct Case {
-    const char* line;
-    const char* oldPath;  // nullptr: no split
-    const char* newPath;
-  };
-  const Case cases[] = {
-      {"/p/a.jpg as /p/1.JPG", "/p/a.jpg", "/p/1.JPG"},
-      {"/a as b/x as y.jpg as /a as b/1.JPG", "/a as b/x as y.jpg", "/a as b/1.JPG"},
-      {"/p/a as /p/ as /p/1", nullptr, nullptr},  // no side of it holds two names of /p/
-      {"/p/a.jpg as /q/1.JPG", nullptr, nullptr},
-      {"/p/a.jpg as /p/sub/1.JPG", nullptr, nullptr},
-      {"/p/a.jpg as /p/", nullptr, nullptr},
-      {"/p/ as /p/1.JPG", nullptr, nullptr},
-      {"a.jpg as 1.JPG", nullptr, nullptr},
-      {"/p/a.jpg", nullptr, nullptr},
-      {"", nullptr, nullptr},
-  };
-  for (const Case& c : cases) {
-    std::string_view oldPath, newPath;
-    const bool split = SplitLogLine(c.line, &oldPath, &newPath);
-    EXPECT_EQ(split, c.newPath != nullptr) << c.line;
-    if (split && c.newPath) {
-      EXPECT_EQ(oldPath, c.oldPath);
-      EXPECT_EQ(newPath, c.newPath);
-    }
-  }
-}
-
 }  // namespace
 }  // namespace tokiren
