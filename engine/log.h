@@ -12,25 +12,19 @@ inline constexpr std::string_view kLogFileName = "tokiren_log.txt";
 inline constexpr std::string_view kLockFileName = "tokiren_log.lock";
 inline constexpr std::string_view kLogSeparator = " as ";
 inline constexpr std::string_view kLogLineEnd = "\r\n";
-// The longest line a run can write: two of the longest paths a system accepts (4096 bytes on
-// Linux, 32767 UTF-16 units, up to three bytes each in UTF-8, on Windows), and the separator. A
-// longer line is damaged.
-inline constexpr std::size_t kMaxLogLineBytes = 2 * 32767 * 3 + kLogSeparator.size();
 
 // The lines of a log, each without its CR LF. A last line without its CR LF was torn by a crash
 // while being written; as a run makes a rename only after its line is on the disk, that rename
 // never happened, and the torn line is left out.
 std::vector<std::string_view> CompleteLogLines(std::string_view contents);
 
-// The longest line a run can write. A run reaches a file as its folder's path (which the system
-// takes in one call: at most PATH_MAX bytes, 4096 on Linux, the end NUL included) followed by one
-// name (at most NAME_MAX bytes, 255); a line holds two such paths and the separator. The engine
-// includes no system header, so the figures are written out here; they are Linux's, the largest
-// of the POSIX systems the program builds on.
-inline constexpr std::size_t kMaxFolderPathBytes = 4096;
-inline constexpr std::size_t kMaxNameBytes = 255;
-inline constexpr std::size_t kMaxLogLineBytes =
-    2 * (kMaxFolderPathBytes + kMaxNameBytes) + kLogSeparator.size();
+// The longest line a run can write: two full paths and the separator. POSIX: a run reaches a file
+// as its folder's path (which the system takes in one call: at most PATH_MAX bytes, 4096 on
+// Linux) followed by one name (at most NAME_MAX bytes, 255). Windows: a path of at most 32767
+// UTF-16 units, up to three UTF-8 bytes each. The engine includes no system header, so the figures
+// are written out here; the larger holds on both.
+inline constexpr std::size_t kMaxPathBytes = 32767 * 3;
+inline constexpr std::size_t kMaxLogLineBytes = 2 * kMaxPathBytes + kLogSeparator.size();
 
 // Splits a line "old as new" at the " as " whose two sides lie in one folder: `newPath` is the
 // folder of `oldPath` followed by a name without a separator, and both names are non-empty. At

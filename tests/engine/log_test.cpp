@@ -117,8 +117,10 @@ TEST(LogLineTest, RefusesLongHostileLines) {
   const std::string lines[] = {
       repeated("", "x as ", kMaxLogLineBytes),
       repeated("", "x as ", 1 << 20),
-      repeated("/", "x as /", kMaxLogLineBytes, "x"),
-      repeated("", "/x as ", kMaxLogLineBytes, "/x"),
+      // Ending in a separator: no new name, whichever " as " the split tries (with "x" in place of
+      // the last "/", a line of the right length is "P as P", sound).
+      repeated("/", "x as /", kMaxLogLineBytes, "x/"),
+      repeated("", "/x as ", kMaxLogLineBytes, "/x/"),
       repeated("/p/", " as /p/", kMaxLogLineBytes, "x"),
       repeated("/", "a as /a", kMaxLogLineBytes),
   };
