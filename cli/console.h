@@ -18,7 +18,4 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 // UTF-8 bytes as they are.
 void Write(Stream stream, std::string_view text);
 
-// Whether the stream is a terminal (a console on Windows) rather than a file or a pipe.
-bool IsTerminal(Stream stream);
-
 }  // namespace tokiren

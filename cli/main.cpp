@@ -5,6 +5,7 @@
 #include "cli/command_line.h"
 #include "cli/console.h"
 #include "engine/engine.h"
+#include "platform/terminal.h"
 #include "settings/settings_files.h"
 
 namespace tokiren {
@@ -30,7 +31,7 @@ std::string AsLines(const std::string& text) {
 
 class ConsoleSink final : public EngineSink {
  public:
-  ConsoleSink() : showProgress_(IsTerminal(Stream::kErr)) {}
+  ConsoleSink() : showProgress_(IsTerminal(stderr)) {}
 
   void ShowError(const ErrorReport& report) override {
     EndProgressLine();

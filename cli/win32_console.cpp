@@ -63,6 +63,4 @@ void Write(Stream stream, std::string_view text) {
   }
 }
 
-bool IsTerminal(Stream stream) { return IsConsole(HandleOf(stream)); }
-
 }  // namespace tokiren

@@ -1,27 +1,57 @@
-// The rename job: collection, rename pass, log and error reporting.
+// The rename job: collection, rename pass, log and error reporting, and Reset.
 #include "engine/engine.h"
 
 #include <algorithm>
 #include <limits>
-#include <unordered_map>
-#include <unordered_set>
+#include <set>
 
+#include "engine/folder_names.h"
+#include "engine/log_file.h"
+#include "engine/run_log.h"
 #include "engine/stamp.h"
 
 namespace tokiren {
 namespace {
 
-// A taken name is counted up at most this often: the five-digit counter has no more values.
-constexpr int kMaxCountUps = 100000;
 // Log lines written and synced together, before any of their renames is made.
 constexpr size_t kRenamesPerSync = 4096;
 // Files between two progress reports.
 constexpr std::uint64_t kProgressStep = 4096;
+// A stamp holds four digits of year.
+constexpr int kLastYear = 9999;
+constexpr size_t kStampDigits = 14;
 
 constexpr std::uint32_t kNoFolder = std::numeric_limits<std::uint32_t>::max();
 
 // A path holding a line break cannot be written to the log as one line.
 bool FitsOnOneLine(std::string_view text) { return text.find_first_of("\r\n") == text.npos; }
+
+bool HasAsciiLetter(std::string_view name) {
+  return std::any_of(name.begin(), name.end(),
+                     [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+}
+
+// Equal with A-Z folded: for the program's own files, left alone in any spelling.
+bool SameFolded(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+}
+
+std::string Reason(const ErrorCode& error) {
+  std::string reason = DescribeError(error);
+  if (reason.empty()) reason = "error " + std::to_string(error.number);
+  return reason;
+}
+
+// The stamp with its counter moved on by `distance`, as PlusOne that often would.
+std::string CountedUp(const std::string& stamp, int distance) {
+  const size_t start = stamp.size() - kCounterDigits;
+  int counter = std::stoi(stamp.substr(start));
+  std::string digits = std::to_string((counter + distance) % kCounterValues);
+  digits.insert(0, kCounterDigits - digits.size(), '0');
+  return stamp.substr(0, start) + digits;
+}
 
 }  // namespace
 
@@ -29,25 +59,139 @@ bool FitsOnOneLine(std::string_view text) { return text.find_first_of("\r\n") ==
 // decided so far are made, and the renames waiting for their log lines to reach the disk.
 class RenameJob::Pass {
  public:
-  Pass(RenameJob& job, RunMode mode, RunSummary& summary)
-      : job_(job), dryRun_(mode == RunMode::kDryRun), summary_(summary) {}
+  Pass(RenameJob& job, RunMode mode, RunLog& log, RunSummary& summary, size_t stampLength)
+      : job_(job),
+        dryRun_(mode == RunMode::kDryRun),
+        log_(log),
+        summary_(summary),
+        names_(stampLength) {}
 
-  // Starts on the files of another folder.
-  void EnterFolder() { known_.clear(); }
+  void EnterFolder(bool caseInsensitive) { names_.Enter(caseInsensitive); }
 
-  // True when `name` (full path `path`) is taken.
-  bool Exists(const std::string& name, const std::string& path) {
-    const auto it = known_.find(name);
-    return it != known_.end() ? it->second : job_.fileSystem_.FileExists(path);
+  // Decides the new name of the file `name` (a name of the collection) in `folder`, from its
+  // stamp: the stamp itself, or counted up past taken names when `countUp`, or none.
+  void Decide(const std::string& folder, const std::string& name, std::string oldPath,
+              std::string stamp, const std::string& ext, bool countUp) {
+    const std::string unfinished = log_.UnfinishedRenameOf(oldPath);
+    std::optional<FolderNames::Counted> start;
+    int distance = 0;
+    if (countUp) start = names_.CountedOf(stamp + ext);
+    if (start) {
+      // The names up to `distance` are known to be taken; of them only the file's own name and
+      // the name a run that did not end gave it still need a look, in counting order.
+      distance = names_.ResumeDistance(*start);
+      std::vector<int> special;
+      for (const std::string_view candidate : {std::string_view(name), NameOf(unfinished)}) {
+        const std::optional<FolderNames::Counted> counted = names_.CountedOf(candidate);
+        if (!counted || counted->group != start->group) continue;
+        const int at = (counted->counter - start->counter + kCounterValues) % kCounterValues;
+        if (at < distance) special.push_back(at);
+      }
+      std::sort(special.begin(), special.end());
+      for (const int at : special) {
+        if (Try(folder, name, oldPath, CountedUp(stamp, at), ext, unfinished) != Outcome::kTaken) {
+          return;
+        }
+      }
+      stamp = CountedUp(stamp, distance);
+    }
+    for (;; ++distance) {
+      const Outcome outcome = Try(folder, name, oldPath, stamp, ext, unfinished, start, distance);
+      if (outcome != Outcome::kTaken) return;
+      if (!countUp || distance + 1 == kCounterValues) return;  // left alone
+      PlusOne(stamp);
+    }
   }
 
-  // True when `name` was taken on the disk before this pass touched it.
-  bool TakenOnDisk(const std::string& name) const { return !known_.contains(name); }
+  bool Full() const { return pending_.size() >= kRenamesPerSync; }
 
-  void Plan(std::string oldPath, std::string newPath, const std::string& oldName,
-            const std::string& newName, bool leftover) {
-    known_[oldName] = false;
-    known_[newName] = true;
+  // Puts the waiting lines on the disk, then makes their renames. False once an error was shown.
+  bool Flush() {
+    if (pending_.empty()) return true;
+    const std::uint64_t before = log_.size();
+    const bool first = !wrote_;
+    ErrorCode error = log_.Write(lines_);
+    if (!error.ok()) {
+      log_.StopAt(before);
+      job_.ErrorDisp(error, first ? std::string("\r") : Where(pending_.front()),
+                     (first ? "cannot create the log " : "cannot write the log ") + log_.path() +
+                         ": " + Reason(error));
+      summary_.error = error;
+      return false;
+    }
+    wrote_ = true;
+    FileSystem& fileSystem = job_.fileSystem_;
+    std::uint64_t made = log_.size() - lines_.size();  // the log up to this batch's lines
+    for (const Planned& rename : pending_) {
+      error = rename.leftover ? fileSystem.FinishInterruptedRename(rename.oldPath, rename.newPath)
+                              : fileSystem.RenameNoReplace(rename.oldPath, rename.newPath);
+      if (!error.ok()) {
+        // Only the lines of renames made stay, so Reset never moves a file this run did not.
+        const ErrorCode cut = log_.StopAt(made);
+        job_.ErrorDisp(error, Where(rename),
+                       "cannot rename " + rename.oldPath + " to " + rename.newPath + ": " +
+                           Reason(error));
+        if (!cut.ok()) {
+          job_.ErrorDisp(cut, log_.path(), "cannot cut the log back " + log_.path() + ": " +
+                                               Reason(cut));
+        }
+        summary_.error = error;
+        return false;
+      }
+      log_.RenameMade();
+      made += LineSize(rename);
+      ++summary_.renamed;
+    }
+    pending_.clear();
+    lines_.clear();
+    return true;
+  }
+
+ private:
+  enum class Outcome { kKeeps, kPlanned, kTaken };
+
+  struct Planned {
+    std::string oldPath;
+    std::string newPath;
+    bool leftover;  // `newPath` already names the file; only `oldPath` is left to remove
+  };
+
+  static std::string Where(const Planned& rename) { return rename.oldPath + "\r" + rename.newPath; }
+  static std::uint64_t LineSize(const Planned& rename) {
+    return rename.oldPath.size() + kLogSeparator.size() + rename.newPath.size() +
+           kLogLineEnd.size();
+  }
+
+  // One candidate name: the file's own already, free (planned), or taken. `start` and
+  // `distance` tell where counting up can resume once a name is found.
+  Outcome Try(const std::string& folder, const std::string& name, std::string& oldPath,
+              const std::string& stamp, const std::string& ext, const std::string& unfinished,
+              const std::optional<FolderNames::Counted>& start = std::nullopt,
+              int distance = 0) {
+    std::string newName = stamp + ext;
+    if (names_.Same(newName, name)) {  // it already has its name, in this file system's eyes
+      if (start) names_.SetResumeDistance(*start, distance + 1);
+      return Outcome::kKeeps;
+    }
+    std::string newPath = folder + newName;
+    const std::optional<bool> decided = names_.Decided(newName);
+    bool leftover = false;
+    if (decided ? *decided : job_.fileSystem_.FileExists(newPath)) {
+      // Two names of one file are a rename by link and removal cut off only where the log of the
+      // run that did not end records exactly that rename; otherwise the name is simply taken.
+      leftover = !decided && newPath == unfinished &&
+                 job_.fileSystem_.IsInterruptedRename(oldPath, newPath);
+      if (!leftover) return Outcome::kTaken;
+    }
+    if (start) names_.SetResumeDistance(*start, distance + 1);
+    Plan(name, std::move(oldPath), std::move(newName), std::move(newPath), leftover);
+    return Outcome::kPlanned;
+  }
+
+  void Plan(std::string_view oldName, std::string oldPath, std::string newName,
+            std::string newPath, bool leftover) {
+    names_.Free(oldName);
+    names_.Take(std::move(newName));
     if (dryRun_) {
       job_.sink_.PlannedLine(oldPath + std::string(kLogSeparator) + newPath);
       ++summary_.renamed;
@@ -60,45 +204,14 @@ class RenameJob::Pass {
     pending_.push_back(Planned{std::move(oldPath), std::move(newPath), leftover});
   }
 
-  bool Full() const { return pending_.size() >= kRenamesPerSync; }
-
-  // Puts the waiting lines on the disk, then makes their renames. False once an error was shown.
-  bool Flush() {
-    if (pending_.empty()) return true;
-    ErrorCode error = job_.log_->Append(lines_);
-    if (error.ok()) error = job_.log_->Sync();
-    if (!error.ok()) return Fail(error, pending_.front());
-    FileSystem& fileSystem = job_.fileSystem_;
-    for (const Planned& rename : pending_) {
-      error = rename.leftover ? fileSystem.FinishInterruptedRename(rename.oldPath, rename.newPath)
-                              : fileSystem.RenameNoReplace(rename.oldPath, rename.newPath);
-      if (!error.ok()) return Fail(error, rename);
-      ++summary_.renamed;
-    }
-    pending_.clear();
-    lines_.clear();
-    return true;
-  }
-
- private:
-  struct Planned {
-    std::string oldPath;
-    std::string newPath;
-    bool leftover;  // `newPath` already names the file; only `oldPath` is left to remove
-  };
-
-  bool Fail(ErrorCode error, const Planned& rename) {
-    job_.ErrorDisp(error, rename.oldPath + "\r" + rename.newPath);
-    summary_.error = error;
-    return false;
-  }
-
   RenameJob& job_;
   const bool dryRun_;
+  RunLog& log_;
   RunSummary& summary_;
-  std::unordered_map<std::string, bool> known_;  // names whose state this pass decided
+  FolderNames names_;
   std::vector<Planned> pending_;
   std::string lines_;
+  bool wrote_ = false;
 };
 
 RenameJob::RenameJob(FileSystem& fileSystem, EngineSink& sink)
@@ -125,7 +238,8 @@ std::unique_ptr<FileLock> RenameJob::LockLog(ErrorCode* error) {
     sink_.ShowError(busy);
   } else if (!attempt.error.ok()) {
     *error = attempt.error;
-    ErrorDisp(attempt.error, "\r");  // as for a log that cannot be created
+    ErrorDisp(attempt.error, "\r",  // as for a log that cannot be created
+              "cannot lock " + AppPath + std::string(kLockFileName) + ": " + Reason(attempt.error));
   }
   return std::move(attempt.lock);
 }
@@ -145,7 +259,7 @@ RunSummary RenameJob::Run(RunMode mode) {
   std::string failedFolder;
   const ErrorCode error = RecurseTree(SelectedPath, &failedFolder);
   if (!error.ok()) {
-    ErrorDisp(error, failedFolder);
+    ErrorDisp(error, failedFolder, "cannot list the folder " + failedFolder + ": " + Reason(error));
     summary.error = error;
     return summary;
   }
@@ -155,75 +269,153 @@ RunSummary RenameJob::Run(RunMode mode) {
 ResetSummary RenameJob::Reset() {
   ResetSummary summary;
   const std::string logPath = AppPath + std::string(kLogFileName);
-  if (!fileSystem_.FileExists(logPath)) return summary;
-  const std::unique_ptr<FileLock> lock = LockLog(&summary.error);
-  if (!lock) return summary;
-  std::string contents;
-  ErrorCode error = fileSystem_.ReadTextFile(logPath, &contents);
-  if (!error.ok()) {
-    ErrorDisp(error, logPath);
-    summary.error = error;
+  if (!fileSystem_.FileExists(logPath) &&
+      !fileSystem_.FileExists(AppPath + std::string(kLogBackupFileName))) {
     return summary;
   }
-  contents = LogTextAsUtf8(std::move(contents));
+  const std::unique_ptr<FileLock> lock = LockLog(&summary.error);
+  if (!lock) return summary;
+  auto fail = [&](ErrorCode error, const std::string& what) {
+    ErrorDisp(error, logPath, what + " " + logPath + ": " + Reason(error));
+    if (summary.error.ok()) summary.error = error;
+    return summary;
+  };
+  ErrorCode error = RecoverLog(fileSystem_, AppPath);
+  if (!error.ok()) return fail(error, "cannot put back the log");
+  if (!fileSystem_.FileExists(logPath)) return summary;
+  std::unique_ptr<FileReader> log;
+  error = fileSystem_.OpenForReading(logPath, &log);
+  if (!error.ok()) return fail(error, "cannot read the log");
 
-  // Last rename first: a run may have given a later file the former name of an earlier one.
-  const std::vector<std::string_view> lines = CompleteLogLines(contents);
-  std::vector<bool> keep(lines.size(), false);
-  std::unordered_set<std::string_view> restoredIn;  // folders, as views into `contents`
-  for (size_t k = lines.size(); k-- > 0;) {
+  // Last rename first: a run may have given a later file the former name of an earlier one. The
+  // lines that stay are kept as byte ranges of the log, last first; a kept line whose new name
+  // this Reset then gives to another file is dropped again (`dropped`, last first).
+  struct Range {
+    std::uint64_t begin, end;  // end: after the line's CR LF
+  };
+  std::vector<Range> kept, dropped;
+  FingerprintIndex keptByNewPath;
+  std::set<std::string> restoredIn;
+  std::string keptText;
+  bool changed = false;
+  auto keep = [&](const LogLine& line) {
+    const std::uint64_t end = line.end + kLogLineEnd.size();
+    if (!kept.empty() && kept.back().begin == end) {
+      kept.back().begin = line.begin;
+    } else {
+      kept.push_back(Range{line.begin, end});
+    }
+  };
+
+  ReverseLogReader lines(*log);
+  LogLine line;
+  std::uint64_t handled = 0;
+  while (lines.Previous(&line)) {
+    if (++handled % kProgressStep == 0) sink_.Progress(EngineSink::Phase::kRenaming, handled, 0);
     std::string_view oldView, newView;
-    if (!SplitLogLine(lines[k], &oldView, &newView)) {
-      keep[k] = true;
+    std::string converted;
+    if (line.tooLong || !SplitLogLine(LogLineAsUtf8(line.text, &converted), &oldView, &newView)) {
+      keep(line);
       ++summary.damaged;
       continue;
     }
     const std::string oldPath(oldView), newPath(newView);
     if (!fileSystem_.FileExists(newPath)) {
-      ++summary.skipped;
+      if (fileSystem_.FileExists(oldPath)) {
+        ++summary.neverMade;  // the rename never happened
+        changed = true;
+      } else {
+        ++summary.notFound;  // a card taken out, a folder moved: a later Reset may find it
+        keptByNewPath.Insert(Fingerprint(newPath), PackLinePlace(line.begin, line.end));
+        keep(line);
+      }
       continue;
     }
     error = fileSystem_.RenameNoReplace(newPath, oldPath);
     if (error == kFileAlreadyExists && fileSystem_.IsInterruptedRename(newPath, oldPath)) {
       error = fileSystem_.FinishInterruptedRename(newPath, oldPath);
     }
-    if (error.ok()) {
-      ++summary.restored;
-      restoredIn.insert(FolderOf(oldView));
+    if (!error.ok()) {
+      ++summary.failed;
+      if (summary.error.ok()) summary.error = error;
+      ErrorDisp(error, oldPath + "\r" + newPath,
+                "cannot rename " + newPath + " back to " + oldPath + ": " + Reason(error));
+      keptByNewPath.Insert(Fingerprint(newPath), PackLinePlace(line.begin, line.end));
+      keep(line);
       continue;
     }
-    keep[k] = true;
-    ++summary.failed;
-    if (summary.error.ok()) summary.error = error;
-    ErrorDisp(error, oldPath + "\r" + newPath);
+    ++summary.restored;
+    changed = true;
+    restoredIn.insert(std::string(FolderOf(oldView)));
+    // A line kept above whose new name now holds the file just given back would, on a later
+    // Reset, move this file away: it goes.
+    keptByNewPath.ForEach(Fingerprint(oldPath), [&](std::uint64_t place) {
+      std::string_view keptOld, keptNew;
+      if (ReadLineAt(*log, place, &keptText).ok() &&
+          SplitLogLine(keptText, &keptOld, &keptNew) && keptNew == oldPath) {
+        const std::uint64_t begin = LinePlaceBegin(place);
+        dropped.push_back(Range{begin, begin + keptText.size() + kLogLineEnd.size()});
+        ++summary.forgotten;
+        --summary.notFound;
+      }
+    });
   }
+  if (!lines.error().ok()) return fail(lines.error(), "cannot read the log");
+  if (lines.CompleteSize() != log->Size()) changed = true;  // a torn last line goes
+  const std::string markerPath = AppPath + std::string(kRunMarkerFileName);
+  const bool marked = fileSystem_.FileExists(markerPath);
+  if (!changed && !marked) return summary;
 
-  std::string remaining;
-  for (size_t k = 0; k < lines.size(); ++k) {
-    if (!keep[k]) continue;
-    remaining += lines[k];
-    remaining += kLogLineEnd;
-  }
-  if (remaining == contents) return summary;
   // The names given back reach the disk before the lines that record them leave the log, so a
   // power cut can never leave a file at a name no line accounts for.
-  for (const std::string_view folder : restoredIn) {
-    error = fileSystem_.SyncFolder(std::string(folder));
+  for (const std::string& folder : restoredIn) {
+    error = fileSystem_.SyncFolder(folder);
     if (!error.ok()) {
-      ErrorDisp(error, std::string(folder));
+      ErrorDisp(error, folder, "cannot sync the folder " + folder + ": " + Reason(error));
       if (summary.error.ok()) summary.error = error;
-      return summary;  // the log stays whole; a later Reset skips what was restored
+      return summary;  // the log stays whole; a later Reset passes over what was restored
     }
   }
-  error = fileSystem_.ReplaceTextFile(logPath, remaining);
-  if (!error.ok()) {
-    ErrorDisp(error, logPath);
-    if (summary.error.ok()) summary.error = error;
+  if (changed) {
+    std::unique_ptr<FileReplacement> remaining;
+    error = fileSystem_.CreateReplacement(logPath, &remaining);
+    std::reverse(kept.begin(), kept.end());
+    std::reverse(dropped.begin(), dropped.end());
+    auto next = dropped.begin();
+    for (const Range& range : kept) {
+      std::uint64_t from = range.begin;
+      for (; error.ok() && next != dropped.end() && next->begin < range.end; ++next) {
+        error = CopyBytes(*log, from, next->begin, *remaining);
+        from = next->end;
+      }
+      if (error.ok()) error = CopyBytes(*log, from, range.end, *remaining);
+      if (!error.ok()) break;
+    }
+    if (error.ok()) error = remaining->Commit();
+    if (!error.ok()) return fail(error, "cannot rewrite the log");
+  }
+  // The lines left are no longer those of a run that did not end: the next run replaces them.
+  if (marked) {
+    error = fileSystem_.RemoveOwnFile(markerPath);
+    if (error.ok()) error = fileSystem_.SyncFolder(AppPath);
+    if (!error.ok()) return fail(error, "cannot remove the marker beside");
   }
   return summary;
 }
 
+bool RenameJob::IsProtected(const std::string& folder, std::string_view name) const {
+  if (SameFolded(folder, AppPath) &&
+      SameFolded(name.substr(0, std::min(name.size(), kLogFilePrefix.size())), kLogFilePrefix)) {
+    return true;
+  }
+  return std::any_of(ProtectedFiles.begin(), ProtectedFiles.end(), [&](const std::string& path) {
+    return SameFolded(FolderOf(path), folder) && SameFolded(NameOf(path), name);
+  });
+}
+
 ErrorCode RenameJob::RecurseTree(const std::string& CurrentPath, std::string* failedFolder) {
+  protectedFolders_.assign(1, AppPath);
+  for (const std::string& path : ProtectedFiles) protectedFolders_.emplace_back(FolderOf(path));
   std::vector<std::string> toVisit{CurrentPath};
   std::vector<FolderEntry> entries;
   std::uint64_t nextReport = kProgressStep;
@@ -243,10 +435,14 @@ ErrorCode RenameJob::RecurseTree(const std::string& CurrentPath, std::string* fa
     }
     std::reverse(toVisit.begin() + static_cast<std::ptrdiff_t>(firstSubfolder), toVisit.end());
 
+    const bool holdsOwnFiles =
+        std::any_of(protectedFolders_.begin(), protectedFolders_.end(),
+                    [&](const std::string& own) { return SameFolded(own, folder); });
     const auto folderIndex = static_cast<std::uint32_t>(folders_.size());
     const size_t before = files_.size();
     for (FolderEntry& entry : entries) {
-      if (!entry.isFolder) files_.push_back(CollectedFile{folderIndex, std::move(entry.name)});
+      if (entry.isFolder || (holdsOwnFiles && IsProtected(folder, entry.name))) continue;
+      files_.push_back(CollectedFile{folderIndex, std::move(entry.name)});
     }
     if (files_.size() != before) folders_.push_back(std::move(folder));
     if (files_.size() - 1 >= nextReport) {
@@ -257,28 +453,29 @@ ErrorCode RenameJob::RecurseTree(const std::string& CurrentPath, std::string* fa
   return kSuccess;
 }
 
-bool RenameJob::GetFileTimeStrings(const std::string& FileName, std::string& FileTimeStrings) {
+ErrorCode RenameJob::GetFileTimeStrings(const std::string& FileName,
+                                        std::string& FileTimeStrings) {
   FileTimes times;
-  if (!fileSystem_.GetFileTimes(FileName, &times).ok()) return false;
+  const ErrorCode error = fileSystem_.GetFileTimes(FileName, &times);
+  if (!error.ok()) return error;
   const LocalTime& chosen =
       options.timeSource == TimeSource::kLastWrite ? times.lastWrite : times.creation;
+  if (chosen.year < 0 || chosen.year > kLastYear) return kInvalidPropertyValue;
   FileTimeStrings = FormatStamp(chosen, SepChar);
-  return true;
+  return kSuccess;
 }
 
 RunSummary RenameJob::ReName(RunMode mode) {
   RunSummary summary;
-  if (mode == RunMode::kRename) {
-    const ErrorCode error =
-        fileSystem_.CreateTextFile(AppPath + std::string(kLogFileName), &log_);
-    if (!error.ok()) {
-      ErrorDisp(error, "\r");
-      summary.error = error;
-      return summary;
-    }
+  RunLog log(fileSystem_, AppPath);
+  const ErrorCode opened = log.Open(mode == RunMode::kDryRun);
+  if (!opened.ok()) {
+    ErrorDisp(opened, log.path(), "cannot read the log " + log.path() + ": " + Reason(opened));
+    summary.error = opened;
+    return summary;
   }
 
-  Pass pass(*this, mode, summary);
+  Pass pass(*this, mode, log, summary, kStampDigits + 2 * SepChar.size());
   const bool allFiles = AllFilesChecked(options.extensions);
   const int count = FileCount();
   std::string ext, stamp;
@@ -298,39 +495,46 @@ RunSummary RenameJob::ReName(RunMode mode) {
     if (file.folder != currentFolder) {
       currentFolder = file.folder;
       folderFitsLog = FitsOnOneLine(folder);
-      pass.EnterFolder();
+      // The folder's file system tells, by one of its names, whether case tells names apart.
+      bool caseInsensitive = false;
+      for (size_t k = static_cast<size_t>(i); k < files_.size() && files_[k].folder == file.folder;
+           ++k) {
+        if (!HasAsciiLetter(files_[k].name)) continue;
+        caseInsensitive = fileSystem_.IsCaseInsensitiveFolder(folder, files_[k].name);
+        break;
+      }
+      pass.EnterFolder(caseInsensitive);
     }
     if (!folderFitsLog || !FitsOnOneLine(name)) continue;  // the log could not hold its line
     std::string oldPath = folder + name;
-    if (!GetFileTimeStrings(oldPath, stamp)) continue;  // never named after another file's time
-
-    for (int tries = 1;; ++tries) {
-      std::string newName = stamp + ext;
-      if (newName == name) break;  // it already has its name
-      std::string newPath = folder + newName;
-      if (!pass.Exists(newName, newPath)) {
-        pass.Plan(std::move(oldPath), std::move(newPath), name, newName, false);
-        break;
-      }
-      if (pass.TakenOnDisk(newName) && fileSystem_.IsInterruptedRename(oldPath, newPath)) {
-        pass.Plan(std::move(oldPath), std::move(newPath), name, newName, true);
-        break;
-      }
-      if (!options.countUp || tries == kMaxCountUps) break;  // left alone
-      PlusOne(stamp);
+    const ErrorCode timeError = GetFileTimeStrings(oldPath, stamp);
+    if (!timeError.ok()) {  // never named after another file's time
+      ++summary.unreadable;
+      sink_.TimeUnreadable(oldPath, timeError == kInvalidPropertyValue && timeError.system == 0
+                                        ? "its year lies outside 0-9999"
+                                        : Reason(timeError));
+      continue;
     }
+    pass.Decide(folder, name, std::move(oldPath), stamp, ext, options.countUp);
     if (pass.Full() && !pass.Flush()) return summary;
   }
   if (!pass.Flush()) return summary;
-  log_.reset();
+  if (mode == RunMode::kRename) {
+    const ErrorCode ended = log.End();
+    if (!ended.ok()) {
+      ErrorDisp(ended, log.path(), "cannot finish the log " + log.path() + ": " + Reason(ended));
+      summary.error = ended;
+    }
+  }
   sink_.Progress(EngineSink::Phase::kRenaming, static_cast<std::uint64_t>(count),
                  static_cast<std::uint64_t>(count));
   return summary;
 }
 
-void RenameJob::ErrorDisp(ErrorCode code, const std::string& Where) {
-  log_.reset();
-  sink_.ShowError(MakeErrorReport(code, Where));
+void RenameJob::ErrorDisp(ErrorCode code, const std::string& Where, std::string detail) {
+  ErrorReport report = MakeErrorReport(code, Where);
+  report.detail = std::move(detail);
+  sink_.ShowError(report);
 }
 
 }  // namespace tokiren

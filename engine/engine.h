@@ -45,19 +45,26 @@ class EngineSink {
   }
   // A dry run's log lines, in order, each without its line end.
   virtual void PlannedLine(std::string_view line) { (void)line; }
+  // A file left alone because its time could not be read; `reason` in the system's words.
+  virtual void TimeUnreadable(std::string_view path, std::string_view reason) {
+    (void)path, (void)reason;
+  }
 };
 
 struct RunSummary {
-  std::uint64_t renamed = 0;   // renames made (planned, in a dry run)
-  ErrorCode error;             // the failure that ended the run, if one did
+  std::uint64_t renamed = 0;     // renames made (planned, in a dry run)
+  std::uint64_t unreadable = 0;  // files left alone because their time could not be read
+  ErrorCode error;               // the failure that ended the run, if one did
 };
 
 struct ResetSummary {
-  std::uint64_t restored = 0;  // files given their former names back
-  std::uint64_t failed = 0;    // renames back that failed, each one reported
-  std::uint64_t skipped = 0;   // lines whose file is no longer at its new name
-  std::uint64_t damaged = 0;   // lines that do not split into two paths of one folder
-  ErrorCode error;             // the first failure, if any
+  std::uint64_t restored = 0;   // files given their former names back
+  std::uint64_t failed = 0;     // renames back that failed, each one reported; their lines stay
+  std::uint64_t notFound = 0;   // lines whose file is at neither name; their lines stay
+  std::uint64_t neverMade = 0;  // lines whose file still has its old name; dropped
+  std::uint64_t forgotten = 0;  // lines kept until this Reset gave their new name to another file
+  std::uint64_t damaged = 0;    // lines that do not split into two paths of one folder; they stay
+  ErrorCode error;              // the first failure, if any
 };
 
 class RenameJob {
@@ -70,6 +77,9 @@ class RenameJob {
   std::string AppPath;  // holds the log
   std::string SepChar;  // "_" or "", taken from the options at the start of every run
   RunOptions options;
+  // Full paths of files a run never renames, whatever is checked: the settings files and the
+  // program's executables. The log's own files in AppPath (kLogFilePrefix) are always left alone.
+  std::vector<std::string> ProtectedFiles;
 
   // The collection, 1-based: entry i is the file PathArray(i) + NameArray(i); index 0 holds "".
   const std::string& PathArray(int i) const;
@@ -80,13 +90,19 @@ class RenameJob {
   // renames. A folder that cannot be listed is reported and ends the run before anything is
   // renamed. While a run renames, it holds the log's lock: a run or Reset started meanwhile (by
   // this or another process) is refused with kBusyText.
+  //
+  // The log: the last run's log stays until this run's first rename is about to be made, so a run
+  // that renames nothing keeps the way back. The lines of a run that never ended (killed, or cut
+  // off by a power cut) stay ahead of this run's, so one Reset undoes both. A run that stops on a
+  // failed rename keeps only the lines of the renames it made, on the disk before it reports.
   RunSummary Run(RunMode mode = RunMode::kRename);
 
   // Renames the files of the last run back, from the log in AppPath, last rename first. No log:
-  // nothing happens and nothing is shown. A line whose file is no longer at its new name is
-  // skipped; a rename back never replaces anything, and one that fails is reported and the next
-  // line tried. Afterwards the log holds only the lines that could not be restored (failed or
-  // damaged), so a second Reset does nothing and a later one retries only what failed.
+  // nothing happens and nothing is shown. A rename back never replaces anything; one that fails
+  // is reported and the next line tried. Afterwards the log holds every line that could not be
+  // restored (failed, not found at either name, or damaged), so a later Reset, with a card put
+  // back say, can still restore them; lines whose file still has its old name are dropped, as are
+  // kept lines whose new name this Reset gave to another file (a later Reset would move that one).
   ResetSummary Reset();
 
   // Empties the collection.
@@ -94,19 +110,14 @@ class RenameJob {
 
   // Appends every ordinary file of CurrentPath and of every folder below it: the files of a folder
   // first (in listing order), then each subfolder's tree in listing order. Walks with a stack of
-  // its own, so any depth of tree is fine. Stops at the first folder that cannot be listed and
-  // returns its code; `failedFolder` names it.
+  // its own, so any depth of tree is fine. The program's own files (ProtectedFiles, and the log's
+  // in AppPath) are left out. Stops at the first folder that cannot be listed and returns its
+  // code; `failedFolder` names it.
   ErrorCode RecurseTree(const std::string& CurrentPath, std::string* failedFolder);
 
-  // The rename pass over the collection (see Run).
-  RunSummary ReName(RunMode mode);
-
-  // The stamp of FileName from the chosen time. False, leaving FileTimeStrings alone, when the time
-  // cannot be read: the caller then skips the file.
-  bool GetFileTimeStrings(const std::string& FileName, std::string& FileTimeStrings);
-
-  // Closes the log and shows `code`'s message with `Where`.
-  void ErrorDisp(ErrorCode code, const std::string& Where);
+  // The stamp of FileName from the chosen time, or why there is none (FileTimeStrings is then left
+  // alone): the time cannot be read, or its year lies outside 0-9999 (kInvalidPropertyValue).
+  ErrorCode GetFileTimeStrings(const std::string& FileName, std::string& FileTimeStrings);
 
  private:
   struct CollectedFile {
@@ -118,11 +129,21 @@ class RenameJob {
   // Takes the log's lock; reports and returns null when it cannot.
   std::unique_ptr<FileLock> LockLog(ErrorCode* error);
 
+  // The rename pass over the collection (see Run); only ever with the lock held.
+  RunSummary ReName(RunMode mode);
+
+  // Closes the log and shows `code`'s message with `Where`, and `detail`, one line in the system's
+  // words for the command line.
+  void ErrorDisp(ErrorCode code, const std::string& Where, std::string detail = {});
+
+  // Whether `name` in `folder` is one of the program's own files.
+  bool IsProtected(const std::string& folder, std::string_view name) const;
+
   FileSystem& fileSystem_;
   EngineSink& sink_;
   std::vector<std::string> folders_;
   std::vector<CollectedFile> files_;
-  std::unique_ptr<TextFileWriter> log_;
+  std::vector<std::string> protectedFolders_;  // the folders of ProtectedFiles and AppPath
 };
 
 }  // namespace tokiren

@@ -15,31 +15,38 @@ std::vector<std::string_view> CompleteLogLines(std::string_view contents) {
   return lines;
 }
 
-std::string LogTextAsUtf8(std::string contents) {
-  if (IsValidUtf8(contents)) return contents;
-  std::string text;
-  std::string_view rest = contents;
-  for (size_t end; (end = rest.find(kLogLineEnd)) != std::string_view::npos;) {
-    const std::string_view line = rest.substr(0, end);
-    text += IsValidUtf8(line) ? std::string(line) : TextFromSystemCodePage(line);
-    text += kLogLineEnd;
-    rest.remove_prefix(end + kLogLineEnd.size());
-  }
-  text += rest;
-  return text;
+std::string_view LogLineAsUtf8(std::string_view line, std::string* storage) {
+  if (IsValidUtf8(line)) return line;
+  *storage = TextFromSystemCodePage(line);
+  return *storage;
 }
 
 bool SplitLogLine(std::string_view line, std::string_view* oldPath, std::string_view* newPath) {
+  // With the separator " as " at `at`, the new path runs from at + 4 to the end of the line; its
+  // last path separator is the line's last one, `lastSlash`, so the folder it names is
+  // lastSlash - at - 3 bytes long. The folder of the old path ends at the last path separator
+  // before `at`. The two lengths agree for at most one `at`: as `at` grows, the first shrinks
+  // and the second never does. Only that `at` needs its folders compared, so the work stays
+  // linear where a test per candidate would compare up to the whole line each time.
+  if (line.size() > kMaxLogLineBytes) return false;
+  const size_t lastSlash = line.rfind(kPathSeparator);
+  if (lastSlash == std::string_view::npos || lastSlash + 1 == line.size()) return false;
+  size_t scanned = 0;
+  size_t folderSize = 0;  // of the text before `scanned`: up to its last separator, 0 for none
   for (size_t at = line.find(kLogSeparator); at != std::string_view::npos;
        at = line.find(kLogSeparator, at + 1)) {
-    const std::string_view before = line.substr(0, at);
-    const std::string_view after = line.substr(at + kLogSeparator.size());
-    const std::string_view folder = FolderOf(before);
-    if (folder.empty() || folder.size() == before.size()) continue;
-    if (!after.starts_with(folder) || after.size() == folder.size()) continue;
-    if (after.find(kPathSeparator, folder.size()) != std::string_view::npos) continue;
-    *oldPath = before;
-    *newPath = after;
+    const size_t newStart = at + kLogSeparator.size();
+    if (newStart > lastSlash) return false;  // the new path would hold no folder
+    for (; scanned < at; ++scanned) {
+      if (line[scanned] == kPathSeparator) folderSize = scanned + 1;
+    }
+    const size_t newFolderSize = lastSlash + 1 - newStart;
+    if (folderSize < newFolderSize) continue;
+    if (folderSize > newFolderSize) return false;  // and for every later `at`
+    if (folderSize == at) return false;  // the old name would be empty
+    if (line.compare(newStart, folderSize, line.substr(0, folderSize)) != 0) return false;
+    *oldPath = line.substr(0, at);
+    *newPath = line.substr(newStart);
     return true;
   }
   return false;

@@ -20,6 +20,7 @@ struct ErrorReport {
   std::string where;
   std::string text;
   std::string title;
+  std::string detail;  // what failed and why in the system's words, in English; may be empty
 };
 
 // The table's message for a listed code; kUnexpectedErrorText for any other number.

@@ -151,7 +151,7 @@ class FileSystem {
 
   // The program's own files (the log, its lock, the settings files) are made for the current user
   // only (POSIX: mode 0600): others may not read the paths they hold nor hold their lock. Windows:
-  // they take the permissions of their folder, the user's own under %LOCALAPPDATA%.
+  // a protected DACL granting the user, SYSTEM and the Administrators alone.
   //
   // Creates `path` empty, or truncates it, for writing. The folder entry of a newly created file is
   // synced too, so the file survives a power cut once its contents are synced.

@@ -25,7 +25,7 @@ bool IsProgramFile(const std::string& path);
 bool CanWriteFolder(const std::string& folder);
 
 // Creates `folder` and every missing folder above it, for the current user only (POSIX: 0700;
-// Windows: the permissions of the folder above, the user's own under %LOCALAPPDATA%).
+// Windows: a protected DACL granting the user, SYSTEM and the Administrators alone).
 ErrorCode MakeFolders(const std::string& folder);
 
 }  // namespace tokiren

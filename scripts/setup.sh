@@ -13,6 +13,7 @@ packages=(
   tzdata                   # time-zone cases in the tests
   xvfb xauth x11-utils xdotool imagemagick openbox  # scripts/screenshots.sh
   strace e2fsprogs xfsprogs util-linux  # the reliability suite: faults, crashes, power cuts
+  fuse3 libfuse3-dev       # the reliability suite: a case-insensitive file system (casefold_fs)
   clang libclang-rt-dev    # the sanitizer build and the fuzz targets (scripts/sanitize.sh)
 )
 

@@ -64,15 +64,35 @@ TEST_F(PosixRenameTest, ALogThatCannotBeCreatedRenamesNothing) {
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
 }
 
-TEST_F(PosixRenameTest, FinishesARenameCutOffBetweenLinkAndUnlink) {
+TEST_F(PosixRenameTest, FinishesARenameCutOffBetweenLinkAndUnlinkThatTheLogRecords) {
   JobOnTree fixture(tree_, Checked({".JPG"}));
   const std::string old = tree_.Write("photos/a.jpg", "a", stamp42_);
   ASSERT_EQ(link(old.c_str(), (tree_ / "photos/20160830124842.JPG").c_str()), 0);
+  const std::string p = fixture.job.SelectedPath;
+  const std::string line = p + "a.jpg as " + p + "20160830124842.JPG\r\n";
+  tree_.Write("app/tokiren_log.txt", line);
+  tree_.Write("app/tokiren_log.run", "");  // the run that wrote it never ended
   EXPECT_EQ(fixture.job.Run().renamed, 1u);
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG"}));
   EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "a");
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), line + line);
+  EXPECT_EQ(tree_.Names("app"), (std::vector<std::string>{"tokiren_log.lock", "tokiren_log.txt"}));
+}
+
+TEST_F(PosixRenameTest, AHardLinkAtTheStampNameIsATakenName) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  const std::string old = tree_.Write("photos/IMG_0001.JPG", "a", stamp42_);
+  ASSERT_EQ(link(old.c_str(), (tree_ / "photos/20160830124842.JPG").c_str()), 0);
+  // A finished run's log recording that very rename proves nothing either.
   const std::string p = fixture.job.SelectedPath;
-  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), p + "a.jpg as " + p + "20160830124842.JPG\r\n");
+  tree_.Write("app/tokiren_log.txt", p + "IMG_0001.JPG as " + p + "20160830124842.JPG\r\n");
+  EXPECT_EQ(fixture.job.Run().renamed, 1u);
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20160830124842.JPG", "20160830124843.JPG"}));
+  EXPECT_EQ(fixture.job.Reset().restored, 1u);
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20160830124842.JPG", "IMG_0001.JPG"}));
+  EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "a");
 }
 
 }  // namespace

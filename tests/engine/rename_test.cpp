@@ -37,9 +37,10 @@ TEST_F(RenameTest, RenamesMatchingFilesAndLogsEachRenameExactly) {
             (std::vector<std::string>{"20160830124842.JPG", "b.png", "sub", "x.jpg.txt"}));
   EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "a");
   EXPECT_EQ(tree_.Names("photos/sub"), (std::vector<std::string>{"20170101000005.JPG"}));
+  const std::string p = fixture.job.SelectedPath;
   EXPECT_EQ(tree_.Read("app/tokiren_log.txt"),
-            tree_ / "photos/a.jpg as " + tree_ / "photos/20160830124842.JPG\r\n" +
-            tree_ / "photos/sub/c.Jpg as " + tree_ / "photos/sub/20170101000005.JPG\r\n");
+            p + "a.jpg as " + p + "20160830124842.JPG\r\n" +
+            p + "sub" + kPathSeparator + "c.Jpg as " + p + "sub" + kPathSeparator + "20170101000005.JPG\r\n");
 }
 
 TEST_F(RenameTest, UsesTheNewYearOfTheLocalZone) {
@@ -84,13 +85,36 @@ TEST_F(RenameTest, AllFilesEntryRenamesEveryFileWithoutExtensionWhereverItStands
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842", "20160830124850"}));
 }
 
-TEST_F(RenameTest, NothingCheckedRenamesNothingAndLeavesAnEmptyLog) {
-  JobOnTree fixture(tree_, {{".*", false}, {".JPG", false}});
-  tree_.Write("app/tokiren_log.txt", "an earlier run\r\n");
-  tree_.Write("photos/a.jpg", "", stamp42_);
+TEST_F(RenameTest, ARunThatRenamesNothingKeepsTheLastRunsLog) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  ASSERT_EQ(fixture.job.Run().renamed, 1u);
+  const std::string log = tree_.Read("app/tokiren_log.txt");
+  EXPECT_EQ(fixture.job.Run().renamed, 0u);  // the same job again
+  fixture.job.options.extensions = {{".*", false}, {".JPG", false}};  // nothing checked
   EXPECT_EQ(fixture.job.Run().renamed, 0u);
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), log);
+  EXPECT_EQ(fixture.job.Reset().restored, 1u);
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
-  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), "");
+}
+
+TEST_F(RenameTest, KeepsTheLinesOfARunThatNeverEndedAheadOfItsOwn) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  tree_.Write("photos/b.jpg", "b", stamp42_ + 1);
+  ASSERT_EQ(fixture.job.Run().renamed, 2u);
+  // As if killed after its first rename: the second never happened.
+  ASSERT_EQ(std::rename((tree_ / "photos/20160830124843.JPG").c_str(),
+                   (tree_ / "photos/b.jpg").c_str()), 0);
+  tree_.Write("app/tokiren_log.run", "");
+  const std::string killed = tree_.Read("app/tokiren_log.txt");
+  tree_.Write("photos/c.jpg", "c", stamp42_ + 2);
+  ASSERT_EQ(fixture.job.Run().renamed, 2u);  // b and c
+  const std::string log = tree_.Read("app/tokiren_log.txt");
+  EXPECT_EQ(log.substr(0, killed.size()), killed);
+  EXPECT_FALSE(tree_.Exists("app/tokiren_log.run"));
+  EXPECT_EQ(fixture.job.Reset().restored, 3u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
 }
 
 // Times are read from a table: one file's cannot be read, another's creation differs.
@@ -151,26 +175,46 @@ TEST_F(RenameTest, NeverReplacesATargetThatAppearsBeforeTheRename) {
   EXPECT_EQ(fixture.sink.errors[0].title, "処理を中止します。");
 }
 
-TEST_F(RenameTest, ATargetNameHeldByAFolderStopsThePassAndKeepsItsLine) {
+TEST_F(RenameTest, AFailedRenameStopsThePassAndLeavesOnlyTheLinesOfRenamesMade) {
   JobOnTree fixture(tree_, Checked({".JPG"}));
   tree_.Write("photos/a.jpg", "a", stamp42_);
-  tree_.MakeFolder("photos/20160830124842.JPG");
+  tree_.Write("photos/b.jpg", "b", stamp42_ + 1);
+  tree_.Write("photos/c.jpg", "c", stamp42_ + 5);
+  tree_.MakeFolder("photos/20160830124843.JPG");  // b's name, held by a folder
   EXPECT_EQ(fixture.job.Run().error, kFileAlreadyExists);
-  EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
+  EXPECT_EQ(tree_.Read("photos/b.jpg"), "b");
+  EXPECT_EQ(tree_.Read("photos/c.jpg"), "c");
   const std::string p = fixture.job.SelectedPath;
   EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), p + "a.jpg as " + p + "20160830124842.JPG\r\n");
+  EXPECT_FALSE(tree_.Exists("app/tokiren_log.run"));
+}
+
+TEST_F(RenameTest, ARunWhoseFirstRenameFailsKeepsTheLastRunsLog) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  ASSERT_EQ(fixture.job.Run().renamed, 1u);
+  const std::string lastLog = tree_.Read("app/tokiren_log.txt");
+  tree_.Write("photos/b.jpg", "b", stamp42_ + 1);
+  tree_.MakeFolder("photos/20160830124843.JPG");
+  EXPECT_EQ(fixture.job.Run().error, kFileAlreadyExists);
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), lastLog);
+  EXPECT_EQ(tree_.Names("app"), (std::vector<std::string>{"tokiren_log.lock", "tokiren_log.txt"}));
+  EXPECT_EQ(fixture.job.Reset().restored, 1u);
+  EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
 }
 
 // A disk that fills up when the log is written.
 class FullDiskFileSystem : public ForwardingFileSystem {
  public:
-  class FullWriter : public TextFileWriter {
+  class FullWriter : public FileReplacement {
    public:
     ErrorCode Append(std::string_view) override { return kDiskFull; }
     ErrorCode Sync() override { return kSuccess; }
     ErrorCode Truncate(std::uint64_t) override { return kSuccess; }
+    ErrorCode Commit() override { return kSuccess; }
   };
-  ErrorCode CreateTextFile(const std::string&, std::unique_ptr<TextFileWriter>* writer) override {
+  ErrorCode CreateReplacement(const std::string&,
+                              std::unique_ptr<FileReplacement>* writer) override {
     *writer = std::make_unique<FullWriter>();
     return kSuccess;
   }
@@ -185,13 +229,16 @@ TEST_F(RenameTest, NoRenameFollowsALineThatDidNotReachTheDisk) {
   ASSERT_EQ(fixture.sink.errors.size(), 1u);
   EXPECT_EQ(fixture.sink.errors[0].text.substr(0, fixture.sink.errors[0].text.find('\r')),
             "ディスクの空き容量が不足しています。");
+  // The command line names the log, not the photo, as what could not be written.
+  EXPECT_EQ(fixture.sink.errors[0].detail.find("cannot create the log " + fixture.logPath), 0u);
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
 }
 
-// Every name is taken.
+// Every name in the photos is taken.
 class CrowdedFileSystem : public ForwardingFileSystem {
  public:
-  bool FileExists(const std::string&) override {
+  bool FileExists(const std::string& path) override {
+    if (path.find(kPathSeparator + std::string("photos") + kPathSeparator) == std::string::npos) return base_.FileExists(path);
     ++tests;
     return true;
   }

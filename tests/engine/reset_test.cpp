@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
+
+#include <algorithm>
 
 #include "engine/engine.h"
 #include "tests/engine/engine_test_support.h"
@@ -86,7 +87,7 @@ TEST_F(ResetTest, LeavesDamagedLinesAloneAndUndoesTheRest) {
   tree_.Write("photos/3.JPG", "three");
   tree_.Write("photos/other/4.JPG", "four");
   const std::string damaged = "no separator here\r\n" +
-                              p + "d.jpg as " + tree_ / "photos/other/4.JPG\r\n" +  // not one folder
+                              p + "d.jpg as " + p + "other" + kPathSeparator + "4.JPG\r\n" +  // not one folder
                               p + "e.jpg as 3.JPG\r\n";                  // not a full path
   WriteLog(p + "a.jpg as " + p + "1.JPG\r\n" + damaged + p + "b.jpg as " + p + "2.JPG\r\n" +
            p + "c.jpg as " + p + "3.J");  // torn by a crash
@@ -99,18 +100,55 @@ TEST_F(ResetTest, LeavesDamagedLinesAloneAndUndoesTheRest) {
   EXPECT_EQ(Log(), damaged);
 }
 
-TEST_F(ResetTest, SkipsAFileMovedAwayAfterTheRun) {
+TEST_F(ResetTest, KeepsTheLinesOfFilesNotFoundForALaterReset) {
   tree_.Write("photos/a.jpg", "a", stamp42_);
-  tree_.Write("photos/b.jpg", "b", stamp42_ + 1);
+  tree_.Write("photos/card/b.jpg", "b", stamp42_ + 1);
+  tree_.Write("photos/card/c.jpg", "c", stamp42_ + 2);
+  ASSERT_EQ(job_.Run().renamed, 3u);
+  const std::string log = Log();
+  // The card is taken out before Reset, and put back afterwards.
+  ASSERT_EQ(std::rename((tree_ / "photos/card").c_str(), (tree_ / "away").c_str()), 0);
+  ResetSummary summary = job_.Reset();
+  EXPECT_EQ(summary.restored, 1u);
+  EXPECT_EQ(summary.notFound, 2u);
+  EXPECT_TRUE(summary.error.ok());
+  EXPECT_TRUE(fixture_.sink.errors.empty());
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+  EXPECT_EQ(Log(), log.substr(log.find("\r\n") + 2));
+  ASSERT_EQ(std::rename((tree_ / "away").c_str(), (tree_ / "photos/card").c_str()), 0);
+  summary = job_.Reset();
+  EXPECT_EQ(summary.restored, 2u);
+  EXPECT_EQ(summary.notFound, 0u);
+  EXPECT_EQ(tree_.Names("photos/card"), (std::vector<std::string>{"b.jpg", "c.jpg"}));
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(ResetTest, DropsTheLinesOfRenamesThatNeverHappened) {
+  const std::string p = job_.SelectedPath;
+  tree_.Write("photos/a.jpg", "a");
+  WriteLog(p + "a.jpg as " + p + "20160830124842.JPG\r\n");  // a run killed before its rename
+  const ResetSummary summary = job_.Reset();
+  EXPECT_EQ(summary.neverMade, 1u);
+  EXPECT_EQ(summary.restored + summary.notFound, 0u);
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(ResetTest, DropsAKeptLineWhoseNewNameItGaveToAnotherFile) {
+  // The first file gives up the name 20160830124842.JPG, which the second then takes; the second
+  // is deleted after the run.
+  tree_.Write("photos/20160830124842.JPG", "first", LocalTimestamp(2016, 8, 30, 12, 48, 50));
+  tree_.Write("photos/b.jpg", "second", stamp42_);
   ASSERT_EQ(job_.Run().renamed, 2u);
-  ASSERT_EQ(std::rename((tree_ / "photos/20160830124842.JPG").c_str(), (tree_ / "moved.JPG").c_str()),
-            0);
+  ASSERT_EQ(std::remove((tree_ / "photos/20160830124842.JPG").c_str()), 0);
   const ResetSummary summary = job_.Reset();
   EXPECT_EQ(summary.restored, 1u);
-  EXPECT_EQ(summary.skipped, 1u);
-  EXPECT_TRUE(fixture_.sink.errors.empty());
-  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"b.jpg"}));
+  EXPECT_EQ(summary.forgotten, 1u);
+  EXPECT_EQ(summary.notFound, 0u);
+  EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "first");
+  // Kept, "b.jpg as 20160830124842.JPG" would have a later Reset move the first file to b.jpg.
   EXPECT_EQ(Log(), "");
+  EXPECT_EQ(job_.Reset().restored, 0u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG"}));
 }
 
 TEST_F(ResetTest, ReportsARenameBackThatFailsAndRetriesItLater) {
@@ -161,9 +199,10 @@ class SyncOrderFileSystem : public testing::ForwardingFileSystem {
     calls.push_back("sync " + folder);
     return refuseSync ? kPathFileAccessError : base_.SyncFolder(folder);
   }
-  ErrorCode ReplaceTextFile(const std::string& path, std::string_view contents) override {
+  ErrorCode CreateReplacement(const std::string& path,
+                              std::unique_ptr<FileReplacement>* writer) override {
     calls.push_back("replace " + std::string(NameOf(path)));
-    return base_.ReplaceTextFile(path, contents);
+    return base_.CreateReplacement(path, writer);
   }
   std::vector<std::string> calls;
   bool refuseSync = false;
@@ -201,42 +240,6 @@ TEST(ResetDurabilityTest, NamesGivenBackReachTheDiskBeforeTheLogDropsTheirLines)
                                               "sync " + tree / "photos/sub/"}));
   EXPECT_EQ(fileSystem.calls[2], "replace tokiren_log.txt");
   EXPECT_EQ(tree.Read("app/tokiren_log.txt"), "");
-}
-
-TEST(LogLineTest, SplitsAtTheSeparatorWhoseSidesShareAFolder) {
-  struct Case {
-    const char* line;
-    const char* oldPath;  // nullptr: no split
-    const char* newPath;
-  };
-  const Case cases[] = {
-      {"/p/a.jpg as /p/1.JPG", "/p/a.jpg", "/p/1.JPG"},
-      {"/a as b/x as y.jpg as /a as b/1.JPG", "/a as b/x as y.jpg", "/a as b/1.JPG"},
-      {"/p/a as /p/ as /p/1", nullptr, nullptr},  // no side of it holds two names of /p/
-      {"/p/a.jpg as /q/1.JPG", nullptr, nullptr},
-      {"/p/a.jpg as /p/sub/1.JPG", nullptr, nullptr},
-      {"/p/a.jpg as /p/", nullptr, nullptr},
-      {"/p/ as /p/1.JPG", nullptr, nullptr},
-      {"a.jpg as 1.JPG", nullptr, nullptr},
-      {"/p/a.jpg", nullptr, nullptr},
-      {"", nullptr, nullptr},
-  };
-  // The table is written with "/"; each system splits at its own separator.
-  const auto native = [](const char* text) {
-    std::string path = text;
-    std::replace(path.begin(), path.end(), '/', kPathSeparator);
-    return path;
-  };
-  for (const Case& c : cases) {
-    std::string_view oldPath, newPath;
-    const std::string line = native(c.line);
-    const bool split = SplitLogLine(line, &oldPath, &newPath);
-    EXPECT_EQ(split, c.newPath != nullptr) << line;
-    if (split && c.newPath) {
-      EXPECT_EQ(oldPath, native(c.oldPath));
-      EXPECT_EQ(newPath, native(c.newPath));
-    }
-  }
 }
 
 }  // namespace

@@ -91,6 +91,13 @@ inline std::vector<std::string> RenamesSlowedBy(int microseconds) {
           "inject=renameat2:delay_enter=" + std::to_string(microseconds)};
 }
 
+// strace options that make only the n-th call of `call` fail with `error`.
+inline std::vector<std::string> FailAt(const std::string& call, const std::string& error, int n) {
+  ++SuiteTally().faults;
+  return {"-e", "trace=" + call, "-e",
+          "inject=" + call + ":error=" + error + ":when=" + std::to_string(n)};
+}
+
 // strace options that make every call of `call` from the n-th on fail with `error`.
 inline std::vector<std::string> FailFrom(const std::string& call, const std::string& error,
                                          int n = 1) {

@@ -38,7 +38,7 @@ TEST_F(CrashTest, RunKilledAtARename) {
 
 TEST_F(CrashTest, RunKilledWhileWritingOrSyncingTheLog) {
   const std::pair<const char*, int> points[] = {
-      {"write", 1}, {"fdatasync", 1}, {"write", 2}, {"fdatasync", 2}, {"openat", 40}};
+      {"write", 1}, {"fsync", 1}, {"write", 2}, {"fdatasync", 1}, {"openat", 40}};
   for (const auto& [call, n] : points) {
     SCOPED_TRACE(std::string("killed at ") + call + " " + std::to_string(n));
     Case c(4800);

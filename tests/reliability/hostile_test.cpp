@@ -236,6 +236,49 @@ TEST(HostileTreeTest, TreeChangedByAnotherProcessDuringTheRun) {
   }
 }
 
+// The same, driven at a chosen rename: the file about to be renamed is deleted, and its new name
+// taken, by another process just before the rename. The run stops there; Reset must then leave
+// the other process's file alone, since the run never renamed it.
+TEST(HostileTreeTest, ResetNeverMovesAFileTheRunDidNotRename) {
+  if (!HaveStrace()) GTEST_SKIP() << "strace is not installed";
+  for (const int failing : {1, 700, 4097}) {
+    SCOPED_TRACE("rename " + std::to_string(failing) + " fails");
+    Case c(4800, 3);
+    const Outcome plan = RunCli({[&] {
+      std::vector<std::string> args = RunArgs(c.tree, c.logs);
+      args.push_back("--dry-run");
+      return args;
+    }()});
+    ASSERT_TRUE(Ok(plan)) << plan.output;
+    std::vector<std::pair<std::string, std::string>> planned;
+    size_t start = 0;
+    for (size_t end; (end = plan.output.find("\r\n", start)) != std::string::npos;
+         start = end + 2) {
+      const std::string line = plan.output.substr(start, end - start);
+      const size_t as = line.find(" as ");
+      if (as != std::string::npos) planned.emplace_back(line.substr(0, as), line.substr(as + 4));
+    }
+    ASSERT_GT(planned.size(), static_cast<size_t>(failing));
+    const auto& [victimOld, victimNew] = planned[static_cast<size_t>(failing - 1)];
+
+    // The rename fails as it would with its file gone; the other process's doing follows.
+    const Outcome outcome = RunOn(c, FailAt("renameat2", "ENOENT", failing));
+    EXPECT_TRUE(Failed(outcome)) << outcome.output;
+    EXPECT_EQ(LoggedRenames(LogText(c.logs), c.tree).size(), static_cast<size_t>(failing - 1));
+    ASSERT_EQ(unlink(victimOld.c_str()), 0);
+    WriteFileText(victimNew, "made by another process");
+    const std::string relativeOld = victimOld.substr(c.tree.size() + 1);
+    const std::string relativeNew = victimNew.substr(c.tree.size() + 1);
+
+    const Outcome reset = ResetOn(c);
+    EXPECT_TRUE(Ok(reset)) << reset.output;
+    EXPECT_EQ(ReadFileText(victimNew), "made by another process");
+    const Problems problems =
+        CheckAfterRun(c.before, TakeManifest(c.tree), {}, {relativeNew}, {relativeOld});
+    EXPECT_TRUE(problems.empty()) << "after Reset: " << Describe(problems);
+  }
+}
+
 TEST(ConcurrencyTest, SecondRunOrResetOnOneLogIsRefused) {
   if (!HaveStrace()) GTEST_SKIP() << "strace is not installed";
   Case c(1200);

@@ -1,0 +1,26 @@
+// File names made safe to show on a terminal.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tokiren {
+
+// `text` as it can be shown on a terminal without acting on it: a name such as "\e]0;title\a" or
+// "\e[2J" would otherwise set the window title or clear the screen of whoever runs the program.
+//
+// Valid UTF-8 whose characters are printable comes back unchanged, non-ASCII text included.
+// Everything else is written the way GNU ls writes names with --quoting-style=escape (ls -b),
+// byte by byte:
+//   - the seven C0 controls that C names: \a \b \t \n \v \f \r;
+//   - the other C0 controls, DEL, and the two bytes of each C1 control (U+0080..U+009F) as a
+//     backslash and three octal digits: ESC is \033, DEL \177, U+009B is \302\233;
+//   - every byte of a sequence that is not valid UTF-8 (a stray continuation byte, a truncated
+//     sequence, an overlong form, a surrogate, a code point above U+10FFFF) in octal the same way;
+//   - a backslash as \\, so that an escape in the output always stands for one byte of the name
+//     and a name cannot pass itself off as another.
+// Unlike ls -b, a space is left as it is: a log line separates its paths with " as ", and spaces
+// cannot act on a terminal.
+std::string EscapeForTerminal(std::string_view text);
+
+}  // namespace tokiren

@@ -1,0 +1,69 @@
+// The log as a run writes it: the last run's log stays until this run makes its first rename, the
+// lines of a run that never ended stay ahead of this run's, and a run that stops on a failure
+// keeps only the lines of the renames it made.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/log_file.h"
+#include "platform/file_system.h"
+
+namespace tokiren {
+
+// Puts right a log that a crash left half replaced (the last run's log still set aside beside the
+// new one): the set-aside lines go back ahead of the new log's, and the log is marked as a run's
+// that did not end. Call with the lock held, before the log is read.
+ErrorCode RecoverLog(FileSystem& fileSystem, const std::string& folder);
+
+class RunLog {
+ public:
+  RunLog(FileSystem& fileSystem, std::string folder);
+  ~RunLog();
+  RunLog(const RunLog&) = delete;
+  RunLog& operator=(const RunLog&) = delete;
+
+  // Before the run plans anything: learns whether the log holds the lines of a run that did not
+  // end, and indexes them. `changeNothing` (a dry run): reads only.
+  ErrorCode Open(bool changeNothing);
+
+  // The new path the lines of a run that did not end record for `oldPath`; "" when there is none.
+  // Only such a run can have left a rename by link and removal half done.
+  std::string UnfinishedRenameOf(std::string_view oldPath);
+
+  // Puts complete lines on the disk, before any of their renames is made. The first write puts
+  // the new log in the place of the last run's (after the lines of a run that did not end).
+  ErrorCode Write(std::string_view lines);
+  std::uint64_t size() const { return size_; }
+
+  // A rename of this run was made.
+  void RenameMade();
+
+  // The run stops on a failure: the log keeps its first `keep` bytes, the lines of the renames
+  // made. When no rename was made at all, the last run's log comes back instead.
+  ErrorCode StopAt(std::uint64_t keep);
+
+  // The run ended: its lines are its whole record.
+  ErrorCode End();
+
+  std::string path() const;
+
+ private:
+  ErrorCode SwitchTo(std::string_view lines);
+
+  FileSystem& fileSystem_;
+  const std::string folder_;
+  bool unfinished_ = false;  // the log holds the lines of a run that did not end
+  std::unique_ptr<FileReader> unfinishedLog_;
+  std::uint64_t unfinishedSize_ = 0;  // its complete lines' bytes
+  FingerprintIndex unfinishedByOldPath_;
+  std::unique_ptr<FileReplacement> writer_;  // once the first lines were written
+  bool haveBackup_ = false;     // the last run's log is set aside
+  bool markerMade_ = false;     // this run marked the log as a run's not yet ended
+  bool madeAny_ = false;
+  std::uint64_t size_ = 0;
+};
+
+}  // namespace tokiren
