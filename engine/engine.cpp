@@ -391,6 +391,7 @@ ResetSummary RenameJob::Reset() {
       if (error.ok()) error = CopyBytes(*log, from, range.end, *remaining);
       if (!error.ok()) break;
     }
+    log.reset();  // Windows replaces no file that is open
     if (error.ok()) error = remaining->Commit();
     if (!error.ok()) return fail(error, "cannot rewrite the log");
   }

@@ -62,7 +62,9 @@ class FileReplacement : public TextFileWriter {
   // Syncs what was written, puts it in place of the file (which need not exist) in one step, and
   // syncs the folder. The writer stays open: further appends go to the file now in place.
   // Windows: the new version is open with FILE_SHARE_DELETE, which lets it be renamed while open
-  // (MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH; no folder to sync).
+  // (MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH; no folder to sync). The
+  // file it replaces must not be open, not even through a FileReader of this process: Windows
+  // refuses to replace an open file (kPathFileAccessError). Close readers before Commit.
   virtual ErrorCode Commit() = 0;
 };
 
@@ -170,7 +172,8 @@ class FileSystem {
 
   // Renames the program's own file `from` to `to` in its folder, replacing `to` if it exists. Never
   // used on the user's files. Not on the disk before SyncFolder. Windows: MoveFileExW with
-  // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH, on the disk when it returns.
+  // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH, on the disk when it returns. `from` may be
+  // open (every handle the program opens shares deletion); `to` must not be, as for Commit.
   virtual ErrorCode MoveOwnFile(const std::string& from, const std::string& to) = 0;
 
   // Removes the program's own file `path`; a missing file is no failure. Not on the disk before

@@ -7,6 +7,7 @@
 
 #include "platform/file_system.h"
 #include "platform/names.h"
+#include "platform/win32/security.h"
 #include "platform/win32/wide_path.h"
 #include "platform/win32/windows_error.h"
 
@@ -65,6 +66,12 @@ LocalTime ToLocalTime(const FILETIME& time) {
 
 HANDLE OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
   return CreateFileW(WidenPath(path).c_str(), access, share, nullptr, disposition,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Opens or creates one of the program's own files; one it creates is the user's only.
+HANDLE OpenOwnFile(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
+  return CreateFileW(WidenPath(path).c_str(), access, share, PrivateSecurity(), disposition,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -255,7 +262,7 @@ class Win32FileSystem final : public FileSystem {
 
   ErrorCode CreateTextFile(const std::string& path,
                            std::unique_ptr<TextFileWriter>* writer) override {
-    const HANDLE file = OpenFile(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
+    const HANDLE file = OpenOwnFile(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
     if (file == INVALID_HANDLE_VALUE) return LastWindowsError();
     *writer = std::make_unique<Win32TextFileWriter>(file);
     return kSuccess;
@@ -291,7 +298,7 @@ class Win32FileSystem final : public FileSystem {
                               std::unique_ptr<FileReplacement>* writer) override {
     for (;;) {
       std::string temporary = TemporaryNameFor(path);
-      const HANDLE file = OpenFile(temporary, GENERIC_WRITE,
+      const HANDLE file = OpenOwnFile(temporary, GENERIC_WRITE,
                                    FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW);
       if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
@@ -331,7 +338,7 @@ class Win32FileSystem final : public FileSystem {
 
   LockAttempt TryLock(const std::string& path) override {
     LockAttempt attempt;
-    const HANDLE file = OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
+    const HANDLE file = OpenOwnFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       if (error == ERROR_SHARING_VIOLATION) {

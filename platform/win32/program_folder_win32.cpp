@@ -5,6 +5,7 @@
 
 #include "platform/file_system.h"
 #include "platform/program_folder.h"
+#include "platform/win32/security.h"
 #include "platform/win32/wide_path.h"
 #include "platform/win32/windows_error.h"
 
@@ -89,7 +90,7 @@ ErrorCode MakeFolders(const std::string& folder) {
   for (size_t end = path.find(kPathSeparator, RootLength(path)); end != std::string::npos;
        end = path.find(kPathSeparator, end + 1)) {
     const std::wstring part = WidenPath(path.substr(0, end));
-    if (IsFolder(part) || CreateDirectoryW(part.c_str(), nullptr)) continue;
+    if (IsFolder(part) || CreateDirectoryW(part.c_str(), PrivateSecurity())) continue;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return LastWindowsError();
   }
   return IsFolder(WidenPath(path)) ? kSuccess : kPathNotFound;
