@@ -11,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix  # the cross compiler, POSIX thread model
   wine wine64                 # runs the tests
   googletest                  # the sources GoogleTest is built from for Windows
+  locales                     # the Japanese locale below
 )
 
 missing=()
@@ -30,6 +31,15 @@ if [ ${#missing[@]} -gt 0 ]; then
     [ "$attempt" -eq 6 ] && exit 1
     sleep 20
   done
+fi
+
+# Wine takes the ANSI code page from the locale: the cases on files of older programs run in the
+# Japanese one (code page 932), which must exist for Wine to keep UTF-8 file names.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  echo "Generating the ja_JP.UTF-8 locale"
+  sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
 
 build=build-win
