@@ -1,12 +1,12 @@
 // tokiren-cli: the rename run and Reset without the window, for scripts and tests.
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/terminal_text.h"
 #include "engine/engine.h"
+#include "platform/terminal.h"
 #include "settings/settings_files.h"
 
 namespace tokiren {
@@ -30,13 +30,53 @@ std::string AsLines(const std::string& text) {
   return lines;
 }
 
+// Names go out as their exact bytes, but to a terminal with every control character escaped, so
+// a file name cannot rewrite the screen of whoever runs the program.
+class Output {
+ public:
+  explicit Output(std::FILE* stream) : stream_(stream), terminal_(IsTerminal(stream)) {}
+  bool terminal() const { return terminal_; }
+  void Write(std::string_view text) const {
+    const std::string escaped = terminal_ ? EscapeForTerminal(text) : std::string();
+    const std::string_view shown = terminal_ ? std::string_view(escaped) : text;
+    std::fwrite(shown.data(), 1, shown.size(), stream_);
+  }
+  void Line(std::string_view text) const {
+    Write(text);
+    std::fputc('\n', stream_);
+  }
+
+ private:
+  std::FILE* stream_;
+  bool terminal_;
+};
+
 class ConsoleSink final : public EngineSink {
  public:
-  ConsoleSink() : showProgress_(isatty(STDERR_FILENO) == 1) {}
+  ConsoleSink() : out_(stdout), err_(stderr), showProgress_(err_.terminal()) {}
 
   void ShowError(const ErrorReport& report) override {
     EndProgressLine();
-    std::fprintf(stderr, "%s\n%s\n", report.title.c_str(), AsLines(report.text).c_str());
+    std::fprintf(stderr, "%s\n", report.title.c_str());
+    // The table's message, then what was being handled, a path on each line.
+    std::string text = AsLines(report.text);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+      err_.Line(std::string_view(text).substr(start, end - start));
+    }
+    err_.Line(std::string_view(text).substr(start));
+    if (!report.detail.empty()) {
+      std::fputs("tokiren-cli: ", stderr);
+      err_.Line(report.detail);
+    }
+  }
+
+  void TimeUnreadable(std::string_view path, std::string_view reason) override {
+    EndProgressLine();
+    std::fputs("tokiren-cli: left alone, its time cannot be read: ", stderr);
+    err_.Write(path);
+    std::fprintf(stderr, ": %.*s\n", static_cast<int>(reason.size()), reason.data());
   }
 
   void Progress(Phase phase, std::uint64_t done, std::uint64_t total) override {
@@ -50,9 +90,14 @@ class ConsoleSink final : public EngineSink {
     progressShown_ = true;
   }
 
+  // To a file or a pipe, the exact bytes the log would hold; to a terminal, escaped.
   void PlannedLine(std::string_view line) override {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fwrite(kLogLineEnd.data(), 1, kLogLineEnd.size(), stdout);
+    if (out_.terminal()) {
+      out_.Line(line);
+      return;
+    }
+    out_.Write(line);
+    out_.Write(kLogLineEnd);
   }
 
   void EndProgressLine() {
@@ -61,6 +106,8 @@ class ConsoleSink final : public EngineSink {
   }
 
  private:
+  const Output out_;
+  const Output err_;
   const bool showProgress_;
   bool progressShown_ = false;
 };
@@ -91,6 +138,7 @@ int Main(const std::vector<std::string>& args) {
   ConsoleSink sink;
   RenameJob job(SystemFileSystem(), sink);
   if (!LogFolder(line, &job.AppPath)) return Usage("the log folder cannot be found");
+  job.ProtectedFiles = ProgramOwnFiles(line.logDir.empty() ? job.AppPath : ChooseProgramFolder());
   if (line.command == CommandLine::Command::kRun) {
     if (!ResolveFolder(line.folder, &job.SelectedPath).ok()) {
       return Usage("'" + line.folder + "' is not a folder");
@@ -101,19 +149,27 @@ int Main(const std::vector<std::string>& args) {
     if (!line.dryRun) {
       std::fprintf(stderr, "%llu files renamed\n", static_cast<unsigned long long>(summary.renamed));
     }
-    return summary.error.ok() ? kExitOk : kExitFailed;
+    if (summary.unreadable > 0) {
+      std::fprintf(stderr, "%llu files left alone: their time could not be read\n",
+                   static_cast<unsigned long long>(summary.unreadable));
+    }
+    return summary.error.ok() && summary.unreadable == 0 ? kExitOk : kExitFailed;
   }
   const ResetSummary summary = job.Reset();
   std::fprintf(stderr, "%llu files restored", static_cast<unsigned long long>(summary.restored));
   if (summary.failed > 0) {
     std::fprintf(stderr, ", %llu could not be restored", static_cast<unsigned long long>(summary.failed));
   }
+  if (summary.notFound > 0) {
+    std::fprintf(stderr, ", %llu not found and kept in the log for a later Reset",
+                 static_cast<unsigned long long>(summary.notFound));
+  }
   if (summary.damaged > 0) {
     std::fprintf(stderr, ", %llu damaged log lines left alone",
                  static_cast<unsigned long long>(summary.damaged));
   }
   std::fputc('\n', stderr);
-  return summary.error.ok() ? kExitOk : kExitFailed;
+  return summary.error.ok() && summary.notFound == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace

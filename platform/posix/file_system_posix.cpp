@@ -395,6 +395,9 @@ class PosixFileSystem final : public FileSystem {
       return attempt;
     }
     auto lock = std::make_unique<PosixFileLock>(fd);
+    // A lock an earlier version made readable by others is made the user's own again.
+    struct stat st;
+    if (fstat(fd, &st) == 0 && st.st_uid == geteuid() && (st.st_mode & 077) != 0) fchmod(fd, 0600);
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
       if (errno == EWOULDBLOCK) {
         attempt.heldElsewhere = true;
