@@ -143,7 +143,9 @@ class FileSystem {
   virtual ErrorCode CreateTextFile(const std::string& path,
                                    std::unique_ptr<TextFileWriter>* writer) = 0;
 
-  // Reads the whole file into `contents`, bytes unchanged.
+  // Reads the file into `contents`, bytes unchanged, up to its first megabyte (a settings file is
+  // a few lines). A link or anything but a regular file is refused (kPathFileAccessError) without
+  // waiting: a fifo put in its place cannot block the program.
   virtual ErrorCode ReadTextFile(const std::string& path, std::string* contents) = 0;
 
   // Opens the program's own file `path` for reading (kFileNotFound when it is missing).

@@ -20,6 +20,9 @@
 namespace tokiren {
 namespace {
 
+// The most of a settings file that is read: far more than any list of extensions or folder.
+constexpr size_t kMaxTextFileBytes = size_t{1} << 20;
+
 bool IsHidden(std::string_view name) { return !name.empty() && name.front() == '.'; }
 
 ErrorCode LastError(const std::string& folder) { return ErrorCodeFromErrno(errno, folder); }
@@ -412,18 +415,25 @@ class PosixFileSystem final : public FileSystem {
 
   ErrorCode ReadTextFile(const std::string& path, std::string* contents) override {
     contents->clear();
-    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opened once, never through a link and never waiting on a fifo; then what was opened is
+    // tested, so nothing can be swapped in between.
+    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (fd.get() < 0) return ErrorIn(path);
+    struct stat st;
+    if (fstat(fd.get(), &st) != 0) return ErrorIn(path);
+    if (!S_ISREG(st.st_mode)) return kPathFileAccessError;
     char buffer[1 << 16];
-    for (;;) {
+    while (contents->size() < kMaxTextFileBytes) {
       const ssize_t got = read(fd.get(), buffer, sizeof buffer);
       if (got < 0) {
         if (errno == EINTR) continue;
         return ErrorIn(path);
       }
-      if (got == 0) return kSuccess;
+      if (got == 0) break;
       contents->append(buffer, static_cast<size_t>(got));
     }
+    if (contents->size() > kMaxTextFileBytes) contents->resize(kMaxTextFileBytes);
+    return kSuccess;
   }
 
  private:

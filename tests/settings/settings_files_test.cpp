@@ -82,6 +82,20 @@ TEST(SettingsFilesTest, AnUnwritableFolderFailsAndKeepsTheOldFile) {
   EXPECT_EQ(tree.Read("tokiren"), ".JPG\r\n");
 }
 
+TEST(SettingsFilesTest, AFifoOrALinkInPlaceOfAFileIsRefusedWithoutWaiting) {
+  TempTree tree;
+  SettingsFiles files(SystemFileSystem(), tree.path());
+  ASSERT_EQ(mkfifo(files.ExtensionListPath().c_str(), 0600), 0);  // no writer: an open would wait
+  tree.Write("elsewhere", "/somewhere/\r\n");
+  ASSERT_EQ(symlink((tree / "elsewhere").c_str(), files.KeptFolderPath().c_str()), 0);
+  std::vector<std::string> values;
+  EXPECT_EQ(files.LoadExtensionList(&values), kPathFileAccessError);
+  EXPECT_TRUE(values.empty());
+  std::string defaultPath;
+  EXPECT_FALSE(files.LoadKeptFolder(&defaultPath).ok());
+  EXPECT_EQ(defaultPath, "");
+}
+
 TEST(SettingsFilesTest, AnUnreadableFileFailsWithItsCode) {
   TempTree tree;
   SettingsFiles files(SystemFileSystem(), tree.path());
