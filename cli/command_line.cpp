@@ -21,11 +21,14 @@ const char kUsage[] =
     "                  stamp up by one until a name is free)\n"
     "  --creation      use the creation time instead of the last-write time\n"
     "  --dry-run       print the log lines the run would write, and change nothing\n"
-    "reset  Renames the files of the last run back to their former names, from the log.\n"
+    "reset  Renames the files of the last run back to their former names, from the log. Lines\n"
+    "       whose file is found at neither name stay in the log for a later reset.\n"
     "  --log-dir DIR   the folder holding the log (default: the program's folder, shared with\n"
     "                  the window)\n"
     "\n"
-    "Exit status: 0 done, 1 an error stopped the work (printed on stderr), 2 bad arguments.\n";
+    "Exit status: 0 done; 1 an error stopped the work, or files were left as they were because\n"
+    "their time could not be read (run) or they were not found (reset), each said on stderr;\n"
+    "2 bad arguments. Names are shown escaped on a terminal, as ls -b shows them.\n";
 
 namespace {
 

@@ -1,9 +1,11 @@
 // tokiren-cli: the rename run and Reset without the window, for scripts and tests.
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/console.h"
+#include "cli/terminal_text.h"
 #include "engine/engine.h"
 #include "platform/terminal.h"
 #include "settings/settings_files.h"
@@ -29,42 +31,91 @@ std::string AsLines(const std::string& text) {
   return lines;
 }
 
+// Names go out as their exact bytes, but to a terminal with every control character escaped, so
+// a file name cannot rewrite the screen of whoever runs the program.
+class Output {
+ public:
+  explicit Output(std::FILE* stream) : stream_(stream), terminal_(IsTerminal(stream)) {}
+  bool terminal() const { return terminal_; }
+  void Write(std::string_view text) const {
+    const std::string escaped = terminal_ ? EscapeForTerminal(text) : std::string();
+    const std::string_view shown = terminal_ ? std::string_view(escaped) : text;
+    WriteText(stream_, shown);
+  }
+  void Line(std::string_view text) const {
+    Write(text);
+    WriteText(stream_, "\n");
+  }
+
+ private:
+  std::FILE* stream_;
+  bool terminal_;
+};
+
 class ConsoleSink final : public EngineSink {
  public:
-  ConsoleSink() : showProgress_(IsTerminal(stderr)) {}
+  ConsoleSink() : out_(stdout), err_(stderr), showProgress_(err_.terminal()) {}
 
   void ShowError(const ErrorReport& report) override {
     EndProgressLine();
-    Write(Stream::kErr, report.title + "\n" + AsLines(report.text) + "\n");
+    err_.Line(report.title);
+    // The table's message, then what was being handled, a path on each line.
+    std::string text = AsLines(report.text);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+      err_.Line(std::string_view(text).substr(start, end - start));
+    }
+    err_.Line(std::string_view(text).substr(start));
+    if (!report.detail.empty()) {
+      std::fputs("tokiren-cli: ", stderr);
+      err_.Line(report.detail);
+    }
+  }
+
+  void TimeUnreadable(std::string_view path, std::string_view reason) override {
+    EndProgressLine();
+    std::fputs("tokiren-cli: left alone, its time cannot be read: ", stderr);
+    err_.Write(path);
+    std::fprintf(stderr, ": %.*s\n", static_cast<int>(reason.size()), reason.data());
   }
 
   void Progress(Phase phase, std::uint64_t done, std::uint64_t total) override {
     if (!showProgress_) return;
     if (phase == Phase::kCollecting) {
-      Write(Stream::kErr, "\rcollecting: " + std::to_string(done) + " files");
+      std::fprintf(stderr, "\rcollecting: %llu files", static_cast<unsigned long long>(done));
     } else {
-      Write(Stream::kErr,
-            "\rrenaming: " + std::to_string(done) + " of " + std::to_string(total) + " files  ");
+      std::fprintf(stderr, "\rrenaming: %llu of %llu files  ",
+                   static_cast<unsigned long long>(done), static_cast<unsigned long long>(total));
     }
     progressShown_ = true;
   }
 
+  // To a file or a pipe, the exact bytes the log would hold; to a terminal, escaped.
   void PlannedLine(std::string_view line) override {
-    Write(Stream::kOut, std::string(line) + std::string(kLogLineEnd));
+    if (out_.terminal()) {
+      out_.Line(line);
+      return;
+    }
+    out_.Write(line);
+    out_.Write(kLogLineEnd);
   }
 
   void EndProgressLine() {
-    if (progressShown_) Write(Stream::kErr, "\n");
+    if (progressShown_) std::fputc('\n', stderr);
     progressShown_ = false;
   }
 
  private:
+  const Output out_;
+  const Output err_;
   const bool showProgress_;
   bool progressShown_ = false;
 };
 
 int Usage(const std::string& error) {
-  Write(Stream::kErr, "tokiren-cli: " + error + "\n");
+  std::fputs("tokiren-cli: ", stderr);
+  Output(stderr).Line(error);
   return kExitUsage;
 }
 
@@ -82,13 +133,14 @@ int Main(const std::vector<std::string>& args) {
   std::string error;
   if (!ParseCommandLine(args, &line, &error)) return Usage(error);
   if (line.command == CommandLine::Command::kHelp) {
-    Write(Stream::kOut, kUsage);
+    std::fputs(kUsage, stdout);
     return kExitOk;
   }
 
   ConsoleSink sink;
   RenameJob job(SystemFileSystem(), sink);
   if (!LogFolder(line, &job.AppPath)) return Usage("the log folder cannot be found");
+  job.ProtectedFiles = ProgramOwnFiles(line.logDir.empty() ? job.AppPath : ChooseProgramFolder());
   if (line.command == CommandLine::Command::kRun) {
     if (!ResolveFolder(line.folder, &job.SelectedPath).ok()) {
       return Usage("'" + line.folder + "' is not a folder");
@@ -97,23 +149,34 @@ int Main(const std::vector<std::string>& args) {
     const RunSummary summary = job.Run(line.dryRun ? RunMode::kDryRun : RunMode::kRename);
     sink.EndProgressLine();
     if (!line.dryRun) {
-      Write(Stream::kErr, std::to_string(summary.renamed) + " files renamed\n");
+      std::fprintf(stderr, "%llu files renamed\n", static_cast<unsigned long long>(summary.renamed));
     }
-    return summary.error.ok() ? kExitOk : kExitFailed;
+    if (summary.unreadable > 0) {
+      std::fprintf(stderr, "%llu files left alone: their time could not be read\n",
+                   static_cast<unsigned long long>(summary.unreadable));
+    }
+    return summary.error.ok() && summary.unreadable == 0 ? kExitOk : kExitFailed;
   }
   const ResetSummary summary = job.Reset();
-  std::string restored = std::to_string(summary.restored) + " files restored";
-  if (summary.failed > 0) restored += ", " + std::to_string(summary.failed) + " could not be restored";
-  if (summary.damaged > 0) {
-    restored += ", " + std::to_string(summary.damaged) + " damaged log lines left alone";
+  std::fprintf(stderr, "%llu files restored", static_cast<unsigned long long>(summary.restored));
+  if (summary.failed > 0) {
+    std::fprintf(stderr, ", %llu could not be restored", static_cast<unsigned long long>(summary.failed));
   }
-  Write(Stream::kErr, restored + "\n");
-  return summary.error.ok() ? kExitOk : kExitFailed;
+  if (summary.notFound > 0) {
+    std::fprintf(stderr, ", %llu not found and kept in the log for a later Reset",
+                 static_cast<unsigned long long>(summary.notFound));
+  }
+  if (summary.damaged > 0) {
+    std::fprintf(stderr, ", %llu damaged log lines left alone",
+                 static_cast<unsigned long long>(summary.damaged));
+  }
+  std::fputc('\n', stderr);
+  return summary.error.ok() && summary.notFound == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace
 }  // namespace tokiren
 
 int main(int argc, char** argv) {
-  return tokiren::Main(tokiren::ProgramArguments(argc, argv));
+  return tokiren::Main(tokiren::StartConsole(argc, argv));
 }

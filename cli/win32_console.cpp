@@ -1,5 +1,7 @@
 // Arguments and output on Windows: the wide command line, and UTF-16 to a console. Win32 only.
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 
 #include "cli/console.h"
@@ -23,18 +25,20 @@ std::string Narrow(std::wstring_view text) {
   return narrow;
 }
 
-HANDLE HandleOf(Stream stream) {
-  return GetStdHandle(stream == Stream::kOut ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-}
-
-bool IsConsole(HANDLE handle) {
+// The console behind `stream`, or null when it goes to a file or a pipe.
+HANDLE ConsoleOf(std::FILE* stream) {
+  const int fd = _fileno(stream);
+  if (fd < 0) return nullptr;
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
   DWORD mode;
-  return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode);
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
 }
 
 }  // namespace
 
-std::vector<std::string> ProgramArguments(int, char**) {
+std::vector<std::string> StartConsole(int, char**) {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
   std::vector<std::string> args;
@@ -44,23 +48,16 @@ std::vector<std::string> ProgramArguments(int, char**) {
   return args;
 }
 
-void Write(Stream stream, std::string_view text) {
-  const HANDLE handle = HandleOf(stream);
-  if (text.empty() || handle == INVALID_HANDLE_VALUE || handle == nullptr) return;
-  if (IsConsole(handle)) {
-    const std::wstring wide = Widen(text);
-    DWORD written = 0;
-    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+void WriteText(std::FILE* stream, std::string_view text) {
+  const HANDLE console = ConsoleOf(stream);
+  if (!console) {
+    std::fwrite(text.data(), 1, text.size(), stream);
     return;
   }
-  while (!text.empty()) {
-    DWORD written = 0;
-    if (!WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written == 0) {
-      return;  // a closed pipe: nothing more can be shown
-    }
-    text.remove_prefix(written);
-  }
+  std::fflush(stream);  // what the stream holds goes first
+  const std::wstring wide = Widen(text);
+  DWORD written = 0;
+  WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
 }
 
 }  // namespace tokiren

@@ -9,6 +9,7 @@
 #include "engine/log_file.h"
 #include "engine/run_log.h"
 #include "engine/stamp.h"
+#include "platform/log_privacy.h"
 
 namespace tokiren {
 namespace {
@@ -231,7 +232,21 @@ void RenameJob::ClearCollection() {
 }
 
 std::unique_ptr<FileLock> RenameJob::LockLog(ErrorCode* error) {
-  FileSystem::LockAttempt attempt = fileSystem_.TryLock(AppPath + std::string(kLockFileName));
+  const std::string lockPath = AppPath + std::string(kLockFileName);
+  FileSystem::LockAttempt attempt = fileSystem_.TryLock(lockPath);
+  if (attempt.lock) {
+    // Whoever else may write the log or its folder could make Reset rename anything; whoever may
+    // open the lock could hold it.
+    for (const auto& [path, check] :
+         {std::pair{AppPath, &CheckLogFolderIsPrivate}, std::pair{lockPath, &CheckLockIsPrivate},
+          std::pair{AppPath + std::string(kLogFileName), &CheckLogIsPrivate}}) {
+      if (check(path) != kPathFileAccessError) continue;
+      const ErrorReport refused = MakeNotPrivateReport(path);
+      *error = refused.code;
+      sink_.ShowError(refused);
+      return nullptr;
+    }
+  }
   if (attempt.heldElsewhere) {
     const ErrorReport busy = MakeBusyReport(AppPath + std::string(kLogFileName));
     *error = busy.code;

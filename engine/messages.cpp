@@ -48,4 +48,14 @@ ErrorReport MakeBusyReport(std::string logPath) {
   return report;
 }
 
+ErrorReport MakeNotPrivateReport(std::string path) {
+  ErrorReport report;
+  report.code = kPathFileAccessError;
+  report.text = std::string(kNotPrivateText) + "\r\n" + path;
+  report.detail = "refused: other users may change " + path;
+  report.where = std::move(path);
+  report.title = kStopTitle;
+  return report;
+}
+
 }  // namespace tokiren

@@ -10,6 +10,9 @@ namespace tokiren {
 
 inline constexpr std::string_view kStopTitle = "処理を中止します。";
 inline constexpr std::string_view kUnexpectedErrorText = "エラー処理で想定されていないエラーです。";
+inline constexpr std::string_view kNotPrivateText =
+    "ログまたはそのフォルダをほかのユーザーも書き換えられます。自分だけが書き込めるようにしてから"
+    "もう一度お試しください。";
 inline constexpr std::string_view kBusyText =
     "ほかの実行またはリセットが進行中です。終わってからもう一度お試しください。";
 
@@ -34,5 +37,9 @@ ErrorReport MakeErrorReport(ErrorCode code, std::string where);
 // The box shown when another run or Reset holds the log: kBusyText, CR LF, the log's path. Its
 // code is the one of a sharing violation.
 ErrorReport MakeBusyReport(std::string logPath);
+
+// The box shown when the log, its lock or their folder may be changed by other users:
+// kNotPrivateText, CR LF, the path. Its code is the one of an access failure.
+ErrorReport MakeNotPrivateReport(std::string path);
 
 }  // namespace tokiren

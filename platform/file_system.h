@@ -84,10 +84,21 @@ class FileLock {
   virtual ~FileLock() = default;
 };
 
-// POSIX keeps the folder of the last file operation open, so that each further file of it is found
-// by its name alone rather than by walking the whole path again. ListFolder and TryLock drop that
-// handle; as every run lists and every run and Reset locks before touching a file, a folder
-// replaced between two jobs is always found anew.
+// Staying inside the tree, whatever another user swaps in it meanwhile:
+// - Every folder is reached by its absolute path without following a symbolic link anywhere on
+//   the way (POSIX: openat2 with RESOLVE_NO_SYMLINKS, or one component at a time with O_NOFOLLOW
+//   where the kernel lacks it; Windows: reparse points refused the same way). A path through a
+//   link is refused: ListFolder fails with kPathFileAccessError, FileExists is false, the other
+//   operations fail.
+// - During a job (from TryLock on), a folder that ListFolder listed is checked to be that very
+//   folder (its device and inode) before anything in it is read or renamed; one put in its place
+//   since fails with kPathNotFound.
+// - Every operation on a file (its times, the existence test, the rename, the link and removal of
+//   the fallback and their repair) is made relative to its folder's handle, by the file's bare
+//   name; nothing is done by a full path, and a rename never leaves its folder.
+// The folder of the last file operation is kept open, so each further file of it is found by its
+// name alone. ListFolder and TryLock drop that handle, so a folder replaced between two jobs is
+// always found anew.
 class FileSystem {
  public:
   enum class ListMask {
@@ -126,8 +137,8 @@ class FileSystem {
   // date's own year (GetTimeZoneInformationForYear).
   virtual ErrorCode GetFileTimes(const std::string& path, FileTimes* times) = 0;
 
-  // Renames the file `from` to `to`, both full paths in one folder, and never replaces an existing
-  // entry: when `to` exists (even one created a moment before) the result is kFileAlreadyExists
+  // Renames the file `from` to `to`, both full paths in one folder (any other pair fails with
+  // kPathFileAccessError), and never replaces an existing entry: when `to` exists (even one created a moment before) the result is kFileAlreadyExists
   // and nothing changes. POSIX: renameat2(RENAME_NOREPLACE); where the file system refuses that
   // flag, a hard link to `to` followed by the removal of `from`, which cannot replace either; where
   // links are refused too, the rename fails (kPathFileAccessError) rather than risk a replace.
@@ -160,7 +171,9 @@ class FileSystem {
   virtual ErrorCode CreateTextFile(const std::string& path,
                                    std::unique_ptr<TextFileWriter>* writer) = 0;
 
-  // Reads the whole file into `contents`, bytes unchanged.
+  // Reads the file into `contents`, bytes unchanged, up to its first megabyte (a settings file is
+  // a few lines). A link or anything but a regular file is refused (kPathFileAccessError) without
+  // waiting: a fifo put in its place cannot block the program.
   virtual ErrorCode ReadTextFile(const std::string& path, std::string* contents) = 0;
 
   // Opens the program's own file `path` for reading (kFileNotFound when it is missing).

@@ -90,6 +90,21 @@ ErrorCode SettingsFiles::SaveKeptFolder(const std::string& SelectedPath) const {
 
 std::string ChooseProgramFolder() { return ChooseProgramFolder(ExecutableFolder()); }
 
+std::vector<std::string> ProgramOwnFiles(const std::string& programFolder) {
+  std::vector<std::string> files;
+  if (!programFolder.empty()) {
+    files.push_back(programFolder + std::string(kExtensionListFileName));
+    files.push_back(programFolder + std::string(kKeptFolderFileName));
+  }
+  const std::string executables = ExecutableFolder();
+  if (!executables.empty()) {
+    for (const char* name : {"tokiren", "tokiren-cli", "tokiren.exe", "tokiren-cli.exe"}) {
+      files.push_back(executables + name);
+    }
+  }
+  return files;
+}
+
 std::string ChooseProgramFolder(const std::string& executableFolder) {
   const bool listFileTaken =
       IsProgramFile(executableFolder + std::string(kExtensionListFileName));

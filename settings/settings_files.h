@@ -53,4 +53,8 @@ class SettingsFiles {
 std::string ChooseProgramFolder();
 std::string ChooseProgramFolder(const std::string& executableFolder);
 
+// The program's own files that a run must never rename, whatever is checked: the two settings
+// files of `programFolder` and the program's executables beside the running one.
+std::vector<std::string> ProgramOwnFiles(const std::string& programFolder);
+
 }  // namespace tokiren

@@ -72,13 +72,17 @@ void RunFeedback::Progress(Phase phase, std::uint64_t done, std::uint64_t total)
   QCoreApplication::processEvents();
 }
 
-void RunFeedback::Finish() {
+void RunFeedback::Finish(const QString& note) {
   delete progress_;
-  if (!haveFirst_) return;
+  if (!haveFirst_) {
+    if (!note.isEmpty()) dialogs_.ShowMessage(QMessageBox::Information, QString(), note);
+    return;
+  }
   QString text = FromUtf8(first_.text);
   if (more_ > 0) {
     text += QStringLiteral("\r\n") + QString::fromUtf8(kMoreResetFailures).arg(more_);
   }
+  if (!note.isEmpty()) text += QStringLiteral("\r\n") + note;
   dialogs_.ShowMessage(QMessageBox::Warning, FromUtf8(first_.title), text);
   haveFirst_ = false;
 }

@@ -25,8 +25,9 @@ class RunFeedback final : public EngineSink {
   void ShowError(const ErrorReport& report) override;
   void Progress(Phase phase, std::uint64_t done, std::uint64_t total) override;
 
-  // Closes the progress display and shows what was held back.
-  void Finish();
+  // Closes the progress display and shows what was held back, with `note` as its last line; a
+  // note alone is shown in a box of its own.
+  void Finish(const QString& note = QString());
 
  private:
   QWidget* window_;

@@ -41,6 +41,11 @@ inline constexpr char kFinished[] = "処理を終了しました。";
 inline constexpr char kRunning[] = "処理中です…";
 // After the first failure of a Reset: how many more lines could not be restored.
 inline constexpr char kMoreResetFailures[] = "ほかに %1 行を元に戻せませんでした。";
+// Added to the finished message: files left alone because their time could not be read.
+inline constexpr char kUnreadableTimes[] = "時刻を読めなかった %1 個のファイルはそのままにしました。";
+// Added to a Reset's message: lines whose file was at neither name, kept for a later Reset.
+inline constexpr char kResetNotFound[] =
+    "見つからなかった %1 個のファイルは、あとでもとにもどせるようにログに残しました。";
 inline constexpr char kSettingsTitle[] = "設定ファイル";
 inline constexpr char kSettingsReadFailed[] = "設定ファイルを読み込めませんでした。";
 inline constexpr char kSettingsWriteFailed[] = "設定ファイルを保存できませんでした。";

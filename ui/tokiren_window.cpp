@@ -161,17 +161,23 @@ void Tokiren::KeepFolder() {
 
 void Tokiren::Run() {
   busy_ = true;
+  std::uint64_t unreadable = 0;
   {
     RunFeedback feedback(this, dialogs_, RunFeedback::Errors::kShowEach);
     RenameJob job(SystemFileSystem(), feedback);
     job.SelectedPath = SelectedPath;
     job.AppPath = AppPath;
+    job.ProtectedFiles = ProgramOwnFiles(AppPath);
     job.options = CurrentOptions();
-    job.Run();
+    unreadable = job.Run().unreadable;
     feedback.Finish();
   }
   busy_ = false;
-  dialogs_.ShowMessage(QMessageBox::Information, QString(), QString::fromUtf8(kFinished));
+  QString finished = QString::fromUtf8(kFinished);
+  if (unreadable > 0) {
+    finished += QStringLiteral("\r\n") + QString::fromUtf8(kUnreadableTimes).arg(unreadable);
+  }
+  dialogs_.ShowMessage(QMessageBox::Information, QString(), finished);
   FrameStartDisp();
   if (closeWhenDone_) close();
 }
@@ -182,8 +188,10 @@ void Tokiren::Reset() {
     RunFeedback feedback(this, dialogs_, RunFeedback::Errors::kShowFirstOnly);
     RenameJob job(SystemFileSystem(), feedback);
     job.AppPath = AppPath;
-    job.Reset();
-    feedback.Finish();
+    const ResetSummary summary = job.Reset();
+    feedback.Finish(summary.notFound == 0
+                        ? QString()
+                        : QString::fromUtf8(kResetNotFound).arg(summary.notFound));
   }
   busy_ = false;
   if (closeWhenDone_) close();

@@ -20,7 +20,8 @@ ErrorCode TableCodeOf(int err, const std::string& folder) {
       return kSuccess;
     case ENOENT:  // the file is missing, or a folder on the way to it
       return FolderExists(folder) ? kFileNotFound : kPathNotFound;
-    case ENOTDIR:  // a component of the path is not a folder
+    case ENOTDIR:  // a component of the path is not a folder (or a link refused as one)
+    case ESTALE:   // the folder is no longer the one that was listed
       return kPathNotFound;
     case EEXIST:  // the target name is taken
       return kFileAlreadyExists;
@@ -33,6 +34,7 @@ ErrorCode TableCodeOf(int err, const std::string& folder) {
     case EBUSY:         // in use by the system (a mount point)
     case ETXTBSY:       // a running program's file
     case ENAMETOOLONG:  // longer than the system accepts
+    case ELOOP:         // a symbolic link on the way, refused
       return kPathFileAccessError;
     default:
       return ErrorCode::Unlisted(err);

@@ -1,13 +1,19 @@
-// The file system on POSIX. Generic POSIX, with two Linux calls (statx for the birth time and
-// renameat2 for the no-replace rename) that the fallbacks below stand in for where they are missing.
+// The file system on POSIX. Generic POSIX, with Linux calls (statx for the birth time, renameat2
+// for the no-replace rename, openat2 to refuse symbolic links on a path) that the fallbacks below
+// stand in for where they are missing.
 #include <dirent.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <map>
+#include <utility>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -19,6 +25,9 @@
 
 namespace tokiren {
 namespace {
+
+// The most of a settings file that is read: far more than any list of extensions or folder.
+constexpr size_t kMaxTextFileBytes = size_t{1} << 20;
 
 bool IsHidden(std::string_view name) { return !name.empty() && name.front() == '.'; }
 
@@ -42,9 +51,12 @@ class FileDescriptor {
   int fd_;
 };
 
+// A folder's entries, read through a handle of its own (`fd` is taken over).
 class Directory {
  public:
-  explicit Directory(const std::string& path) : dir_(opendir(path.c_str())) {}
+  explicit Directory(int fd) : dir_(fd >= 0 ? fdopendir(fd) : nullptr) {
+    if (fd >= 0 && !dir_) close(fd);
+  }
   ~Directory() {
     if (dir_) closedir(dir_);
   }
@@ -179,6 +191,69 @@ class PosixFileLock final : public FileLock {
   FileDescriptor fd_;  // closing it frees the lock
 };
 
+// Opens the folder `path` (absolute; "" is the working folder) without following a symbolic link
+// anywhere on the way, so a folder swapped for a link to somewhere else is never entered: openat2
+// with RESOLVE_NO_SYMLINKS, or, where the kernel lacks it, one component at a time with
+// O_NOFOLLOW. `flags`: O_PATH for a handle to act in, O_RDONLY to read the entries. -1 with errno
+// set on failure (ELOOP or ENOTDIR for a link on the way).
+int OpenFolderNoLinks(const std::string& path, int flags) {
+  static std::atomic<bool> noOpenat2{false};
+  const char* const name = path.empty() ? "." : path.c_str();
+  if (!noOpenat2) {
+    struct open_how how {};
+    how.flags = static_cast<std::uint64_t>(flags | O_DIRECTORY | O_CLOEXEC);
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    const long fd = syscall(SYS_openat2, AT_FDCWD, name, &how, sizeof how);
+    if (fd >= 0) return static_cast<int>(fd);
+    // A kernel before 5.6, or a sandbox that does not let the call through.
+    if (errno != ENOSYS && errno != EPERM) return -1;
+    noOpenat2 = true;
+  }
+  int dir = open(name[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  std::string_view rest(name);
+  while (dir >= 0 && !rest.empty()) {
+    const size_t slash = rest.find('/');
+    const std::string component(rest.substr(0, slash));
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    if (component.empty() || component == ".") continue;
+    const int next = openat(dir, component.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int saved = errno;
+    close(dir);
+    errno = saved;
+    dir = next;
+  }
+  if (dir < 0 || flags == O_PATH) return dir;
+  const int opened = openat(dir, ".", flags | O_DIRECTORY | O_CLOEXEC);
+  const int saved = errno;
+  close(dir);
+  errno = saved;
+  return opened;
+}
+
+// The link-and-unlink rename within the folder `dir` (whose path is `folder`).
+ErrorCode LinkAndUnlinkIn(int dir, const char* from, const char* to, const std::string& folder) {
+  if (linkat(dir, from, dir, to, 0) != 0) {
+    switch (errno) {
+      case EPERM:       // the file system has no hard links
+      case EOPNOTSUPP:  // the same, as some file systems say it
+        return kPathFileAccessError.Because(kSystemNoSafeRename);
+      case EMLINK:      // the file has all the links it may have
+        return kPathFileAccessError.Because(errno);
+      default:
+        return LastError(folder);
+    }
+  }
+  if (unlinkat(dir, from, 0) != 0) {
+    const ErrorCode error = LastError(folder);
+    unlinkat(dir, to, 0);
+    return error;
+  }
+  return kSuccess;
+}
+
+// A folder's identity: the same device and inode are the same folder.
+using FolderIdentity = std::pair<dev_t, ino_t>;
+
 // The folder whose files were handled last, kept open, so that the kernel does not walk the
 // folder's whole path again for every file in it: a run handles a folder's files one after the
 // other. A file's path is then looked up as the handle and the file's bare name.
@@ -187,18 +262,28 @@ class LastFolder {
   ~LastFolder() { Forget(); }
 
   struct Place {
-    int dir;           // the folder's handle, or AT_FDCWD
-    const char* name;  // the name within it, or the whole path
+    int dir;           // the folder's handle, AT_FDCWD for a bare name, or -1 (errno set)
+    const char* name;  // the name within it
   };
 
-  Place Of(const std::string& path) {
+  // The folder of `path`, reached without following links; when `listed` gives its identity at
+  // its listing, only that very folder (a folder swapped in since fails with ESTALE).
+  Place Of(const std::string& path, const std::map<std::string, FolderIdentity>& listed) {
     const std::string_view folder = FolderOf(path);
     if (folder.empty()) return {AT_FDCWD, path.c_str()};
     if (fd_ < 0 || folder != path_) {
       Forget();
       path_ = folder;
-      fd_ = open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-      if (fd_ < 0) return {AT_FDCWD, path.c_str()};
+      fd_ = OpenFolderNoLinks(path_, O_PATH);
+      if (fd_ < 0) return {-1, nullptr};
+      const auto known = listed.find(path_);
+      struct stat st;
+      if (known != listed.end() &&
+          (fstat(fd_, &st) != 0 || FolderIdentity(st.st_dev, st.st_ino) != known->second)) {
+        Forget();
+        errno = ESTALE;
+        return {-1, nullptr};
+      }
     }
     return {fd_, path.c_str() + folder.size()};
   }
@@ -219,8 +304,11 @@ class PosixFileSystem final : public FileSystem {
                        std::vector<FolderEntry>* entries) override {
     lastFolder_.Forget();
     entries->clear();
-    Directory dir(folder);
+    Directory dir(OpenFolderNoLinks(folder, O_RDONLY));
     if (!dir.get()) return LastError(folder);
+    struct stat self;
+    if (fstat(dirfd(dir.get()), &self) != 0) return LastError(folder);
+    listed_[folder] = FolderIdentity(self.st_dev, self.st_ino);
     const bool wantFolders = mask == ListMask::kFilesAndFolders;
     for (;;) {
       errno = 0;
@@ -252,13 +340,15 @@ class PosixFileSystem final : public FileSystem {
 
   bool FileExists(const std::string& path) override {
     if (IsHidden(NameOf(path))) return false;
-    const LastFolder::Place file = lastFolder_.Of(path);
+    const LastFolder::Place file = lastFolder_.Of(path, listed_);
     struct stat st;
-    return fstatat(file.dir, file.name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+    return file.dir != -1 && fstatat(file.dir, file.name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(st.st_mode);
   }
 
   ErrorCode GetFileTimes(const std::string& path, FileTimes* times) override {
-    const LastFolder::Place file = lastFolder_.Of(path);
+    const LastFolder::Place file = lastFolder_.Of(path, listed_);
+    if (file.dir == -1) return ErrorIn(path);
     struct statx stx {};
     if (statx(file.dir, file.name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
               STATX_TYPE | STATX_MTIME | STATX_BTIME, &stx) != 0) {
@@ -273,18 +363,16 @@ class PosixFileSystem final : public FileSystem {
   }
 
   ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override {
-    int renamed;
-    if (FolderOf(from) == FolderOf(to)) {
-      const LastFolder::Place source = lastFolder_.Of(from);
-      const LastFolder::Place target = lastFolder_.Of(to);  // the same folder: its handle stays
-      renamed = renameat2(source.dir, source.name, target.dir, target.name, RENAME_NOREPLACE);
-    } else {
-      renamed = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    if (FolderOf(from) != FolderOf(to)) return kPathFileAccessError;  // never leaves its folder
+    const LastFolder::Place source = lastFolder_.Of(from, listed_);
+    if (source.dir == -1) return ErrorIn(from);
+    const char* const target = to.c_str() + FolderOf(to).size();
+    if (renameat2(source.dir, source.name, source.dir, target, RENAME_NOREPLACE) == 0) {
+      return kSuccess;
     }
-    if (renamed == 0) return kSuccess;
     // The file system does not know the flag (NFS, older FUSE, older kernels).
     if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-      return RenameByLinkAndUnlink(from, to);
+      return LinkAndUnlinkIn(source.dir, source.name, target, std::string(FolderOf(from)));
     }
     return ErrorIn(from);
   }
@@ -292,16 +380,21 @@ class PosixFileSystem final : public FileSystem {
   bool IsInterruptedRename(const std::string& from, const std::string& to) override {
     const std::string_view folder = FolderOf(from);
     if (folder != FolderOf(to) || from == to) return false;
+    const LastFolder::Place place = lastFolder_.Of(from, listed_);
+    if (place.dir == -1) return false;
+    const std::string_view fromName = NameOf(from), toName = NameOf(to);
     struct stat a, b;
-    if (lstat(from.c_str(), &a) != 0 || lstat(to.c_str(), &b) != 0) return false;
+    if (fstatat(place.dir, std::string(fromName).c_str(), &a, AT_SYMLINK_NOFOLLOW) != 0 ||
+        fstatat(place.dir, std::string(toName).c_str(), &b, AT_SYMLINK_NOFOLLOW) != 0) {
+      return false;
+    }
     if (!S_ISREG(a.st_mode) || a.st_dev != b.st_dev || a.st_ino != b.st_ino || a.st_nlink < 2) {
       return false;
     }
     // On a case-insensitive file system both spellings may find one entry; only two distinct
     // entries make a leftover.
-    Directory dir{std::string(folder)};
+    Directory dir(openat(place.dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.get()) return false;
-    const std::string_view fromName = NameOf(from), toName = NameOf(to);
     bool sawFrom = false, sawTo = false;
     while (const dirent* entry = readdir(dir.get())) {
       sawFrom = sawFrom || fromName == entry->d_name;
@@ -312,7 +405,9 @@ class PosixFileSystem final : public FileSystem {
 
   ErrorCode FinishInterruptedRename(const std::string& from, const std::string& to) override {
     if (!IsInterruptedRename(from, to)) return kFileAlreadyExists;
-    return unlink(from.c_str()) == 0 ? kSuccess : ErrorIn(from);
+    const LastFolder::Place place = lastFolder_.Of(from, listed_);
+    if (place.dir == -1) return ErrorIn(from);
+    return unlinkat(place.dir, place.name, 0) == 0 ? kSuccess : ErrorIn(from);
   }
 
   ErrorCode CreateTextFile(const std::string& path,
@@ -388,6 +483,7 @@ class PosixFileSystem final : public FileSystem {
 
   LockAttempt TryLock(const std::string& path) override {
     lastFolder_.Forget();
+    listed_.clear();  // a new job: what it lists, it checks
     LockAttempt attempt;
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
@@ -395,6 +491,9 @@ class PosixFileSystem final : public FileSystem {
       return attempt;
     }
     auto lock = std::make_unique<PosixFileLock>(fd);
+    // A lock an earlier version made readable by others is made the user's own again.
+    struct stat st;
+    if (fstat(fd, &st) == 0 && st.st_uid == geteuid() && (st.st_mode & 077) != 0) fchmod(fd, 0600);
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
       if (errno == EWOULDBLOCK) {
         attempt.heldElsewhere = true;
@@ -409,45 +508,42 @@ class PosixFileSystem final : public FileSystem {
 
   ErrorCode ReadTextFile(const std::string& path, std::string* contents) override {
     contents->clear();
-    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opened once, never through a link and never waiting on a fifo; then what was opened is
+    // tested, so nothing can be swapped in between.
+    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (fd.get() < 0) return ErrorIn(path);
+    struct stat st;
+    if (fstat(fd.get(), &st) != 0) return ErrorIn(path);
+    if (!S_ISREG(st.st_mode)) return kPathFileAccessError;
     char buffer[1 << 16];
-    for (;;) {
+    while (contents->size() < kMaxTextFileBytes) {
       const ssize_t got = read(fd.get(), buffer, sizeof buffer);
       if (got < 0) {
         if (errno == EINTR) continue;
         return ErrorIn(path);
       }
-      if (got == 0) return kSuccess;
+      if (got == 0) break;
       contents->append(buffer, static_cast<size_t>(got));
     }
+    if (contents->size() > kMaxTextFileBytes) contents->resize(kMaxTextFileBytes);
+    return kSuccess;
   }
 
  private:
   LastFolder lastFolder_;
+  // Each folder listed in this job, as it was listed; files are handled in no other.
+  std::map<std::string, FolderIdentity> listed_;
 };
 
 }  // namespace
 
 ErrorCode RenameByLinkAndUnlink(const std::string& from, const std::string& to) {
-  if (linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) != 0) {
-    switch (errno) {
-      case EPERM:       // the file system has no hard links
-      case EOPNOTSUPP:  // the same, as some file systems say it
-        return kPathFileAccessError.Because(kSystemNoSafeRename);
-      case EMLINK:      // the file has all the links it may have
-      case EXDEV:       // not one file system: not a rename within a folder
-        return kPathFileAccessError.Because(errno);
-      default:
-        return ErrorIn(from);
-    }
-  }
-  if (unlink(from.c_str()) != 0) {
-    const ErrorCode error = ErrorIn(from);
-    unlink(to.c_str());
-    return error;
-  }
-  return kSuccess;
+  const std::string folder(FolderOf(from));
+  if (folder != FolderOf(to)) return kPathFileAccessError;
+  const FileDescriptor dir(OpenFolderNoLinks(folder, O_PATH));
+  if (dir.get() < 0) return LastError(folder);
+  return LinkAndUnlinkIn(dir.get(), from.c_str() + folder.size(), to.c_str() + folder.size(),
+                         folder);
 }
 
 ErrorCode ResolveFolder(const std::string& path, std::string* absolute) {

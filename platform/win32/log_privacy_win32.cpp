@@ -25,15 +25,27 @@ constexpr ACCESS_MASK kLockRefused =
 constexpr ACCESS_MASK kFolderRefused =
     FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 
-// Opens the entry itself, a reparse point included, without following it.
+// Opens the entry itself, a reparse point included, without following it. Reading its owner,
+// permissions and attributes is no access that sharing rules: it works on a lock held without
+// sharing, by this process or another.
 HANDLE OpenEntry(const std::string& path, DWORD access, DWORD flags) {
   return CreateFileW(WidenPath(path).c_str(), access | READ_CONTROL | FILE_READ_ATTRIBUTES,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                      flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
+// Whether the user may open the file for reading; a file held open without sharing is readable.
+bool MayRead(const std::string& path) {
+  const HANDLE file = CreateFileW(WidenPath(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+  CloseHandle(file);
+  return true;
+}
+
 ErrorCode CheckPrivateFile(const std::string& path, ACCESS_MASK refused) {
-  const HANDLE file = OpenEntry(path, GENERIC_READ, 0);
+  const HANDLE file = OpenEntry(path, 0, 0);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     // No log yet, or not even its folder: a run makes them.
@@ -51,6 +63,7 @@ ErrorCode CheckPrivateFile(const std::string& path, ACCESS_MASK refused) {
     result = CheckOwnedAndGuarded(file, refused, false);
   }
   CloseHandle(file);
+  if (result.ok() && !MayRead(path)) result = kPathFileAccessError;
   return result;
 }
 

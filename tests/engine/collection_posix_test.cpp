@@ -71,7 +71,7 @@ TEST(RunTest, AFolderThatCannotBeListedStopsTheRunBeforeAnyRename) {
   const std::string locked = tree.MakeFolder("photos/locked");
   tree.Write("photos/locked/b.jpg");
   ASSERT_EQ(chmod(locked.c_str(), 0), 0);
-  ASSERT_EQ(chmod((tree / "app").c_str(), 0777), 0);
+  ASSERT_EQ(chmod((tree / "app").c_str(), 01777), 0);
   const int status = RunUnprivileged([&] {
     const RunSummary summary = fixture.job.Run();
     return summary.error == kPathFileAccessError && fixture.sink.errors.size() == 1 &&

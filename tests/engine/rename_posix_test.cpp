@@ -1,15 +1,20 @@
-// The rename pass on POSIX: modes, names Windows cannot hold, unprivileged users, hard links.
+// The rename pass on POSIX: modes, names Windows cannot hold, unprivileged users, hard links,
+// errno in the system's words.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "engine/engine.h"
 #include "tests/engine/engine_test_support.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace tokiren {
 namespace {
 
 using testing::Checked;
+using testing::ForwardingFileSystem;
 using testing::JobOnTree;
 using testing::LocalTimestamp;
 using testing::RunUnprivileged;
@@ -93,6 +98,44 @@ TEST_F(PosixRenameTest, AHardLinkAtTheStampNameIsATakenName) {
   EXPECT_EQ(tree_.Names("photos"),
             (std::vector<std::string>{"20160830124842.JPG", "IMG_0001.JPG"}));
   EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "a");
+}
+
+// One file's time cannot be read, another's year has five digits.
+class OddTimesFileSystem : public ForwardingFileSystem {
+ public:
+  ErrorCode GetFileTimes(const std::string& path, FileTimes* times) override {
+    if (path.ends_with("/refused.jpg")) return kPathFileAccessError.Because(EPERM);
+    const ErrorCode error = base_.GetFileTimes(path, times);
+    if (path.ends_with("/far.jpg")) times->lastWrite.year = 10000;
+    return error;
+  }
+};
+
+class UnreadableSink : public testing::RecordingSink {
+ public:
+  void TimeUnreadable(std::string_view path, std::string_view reason) override {
+    unreadable.push_back(std::string(NameOf(path)) + ": " + std::string(reason));
+  }
+  std::vector<std::string> unreadable;
+};
+
+TEST_F(PosixRenameTest, FilesWhoseTimeCannotBeReadAreCountedAndNamed) {
+  OddTimesFileSystem fileSystem;
+  UnreadableSink sink;
+  RenameJob job(fileSystem, sink);
+  job.SelectedPath = tree_.MakeFolder("photos") + "/";
+  job.AppPath = tree_.MakeFolder("app") + "/";
+  job.options.extensions = Checked({".JPG"});
+  tree_.Write("photos/far.jpg", "", stamp42_);
+  tree_.Write("photos/ok.jpg", "", stamp42_);
+  tree_.Write("photos/refused.jpg", "", stamp42_);
+  const RunSummary summary = job.Run();
+  EXPECT_EQ(summary.renamed, 1u);
+  EXPECT_EQ(summary.unreadable, 2u);
+  EXPECT_EQ(sink.unreadable, (std::vector<std::string>{"far.jpg: its year lies outside 0-9999",
+                                                       "refused.jpg: Operation not permitted"}));
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20160830124842.JPG", "far.jpg", "refused.jpg"}));
 }
 
 }  // namespace

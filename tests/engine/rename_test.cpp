@@ -284,6 +284,53 @@ TEST_F(RenameTest, FindsAFolderReplacedSinceTheLastJob) {
   EXPECT_EQ(tree_.Names("old-sub"), (std::vector<std::string>{"20160830124842.JPG"}));
 }
 
+TEST_F(RenameTest, CountsUpAsOneNameAtATimeWouldWhenNamesAreFreedOrKept) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  tree_.Write("photos/20160830124843.JPG", "keeps 43", stamp42_);  // its own name, counted up
+  tree_.Write("photos/20160830124845.JPG", "frees 45", LocalTimestamp(2016, 8, 30, 12, 48, 30));
+  for (const char* name : {"0a.jpg", "0b.jpg", "0c.jpg", "0d.jpg", "0e.jpg", "a.jpg"}) {
+    tree_.Write(std::string("photos/") + name, name, stamp42_);
+  }
+  ASSERT_TRUE(fixture.job.Run().error.ok());
+  // 0a-0e count up past the taken 43 and 45 to 42, 44, 46, 47, 48; 43 then stays where it is,
+  // 45 is freed, and a.jpg takes it.
+  const std::pair<const char*, const char*> expected[] = {
+      {"42", "0a.jpg"}, {"44", "0b.jpg"}, {"46", "0c.jpg"},   {"47", "0d.jpg"},
+      {"48", "0e.jpg"}, {"43", "keeps 43"}, {"45", "a.jpg"}, {"30", "frees 45"}};
+  for (const auto& [second, contents] : expected) {
+    EXPECT_EQ(tree_.Read(std::string("photos/201608301248") + second + ".JPG"), contents);
+  }
+}
+
+TEST_F(RenameTest, ThousandsOfFilesOfOneSecondGetConsecutiveNames) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  constexpr int kFiles = 3000;
+  for (int i = 0; i < kFiles; ++i) tree_.Write("photos/IMG_" + std::to_string(10000 + i) + ".jpg",
+                                               std::to_string(i), stamp42_);
+  ASSERT_EQ(fixture.job.Run().renamed, static_cast<std::uint64_t>(kFiles));
+  EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "0");
+  EXPECT_EQ(tree_.Read("photos/201608301" + std::to_string(24842 + kFiles - 1) + ".JPG"),
+            std::to_string(kFiles - 1));
+  EXPECT_EQ(fixture.job.Run().renamed, 0u);  // the same job again renames nothing
+}
+
+TEST_F(RenameTest, NeverRenamesTheProgramsOwnFilesInTheTree) {
+  JobOnTree fixture(tree_, Checked({}, true));  // ".*": every file
+  fixture.job.AppPath = tree_.MakeFolder("photos/tools") + kPathSeparator;
+  fixture.job.ProtectedFiles = {fixture.job.AppPath + "tokiren", fixture.job.AppPath + "tokiren-cli"};
+  tree_.Write("photos/tools/tokiren", ".JPG\r\n", stamp42_);
+  tree_.Write("photos/tools/tokiren-cli", "program", stamp42_);
+  tree_.Write("photos/tools/tokiren_log.txt.Ab12Cd", "a temporary file", stamp42_);
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  ASSERT_EQ(fixture.job.Run().renamed, 1u);
+  ASSERT_EQ(fixture.job.Run().renamed, 0u);  // the log made by the first run stays too
+  EXPECT_EQ(tree_.Names("photos/tools"),
+            (std::vector<std::string>{"tokiren", "tokiren-cli", "tokiren_log.lock",
+                                      "tokiren_log.txt", "tokiren_log.txt.Ab12Cd"}));
+  EXPECT_EQ(fixture.job.Reset().restored, 1u);
+  EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
+}
+
 TEST(ErrorDispTest, ShowsTheTablesTextsAndNumbersOtherErrors) {
   struct Case {
     ErrorCode code;

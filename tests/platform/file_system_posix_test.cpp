@@ -1,4 +1,7 @@
-// The file system on POSIX: links, special files, modes, errno and the link-and-unlink rename.
+// The file system on POSIX: links, special files, modes, errno, the link-and-unlink rename and
+// folders swapped by another user.
+#include "platform/file_system.h"
+
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -7,7 +10,6 @@
 
 #include <cerrno>
 
-#include "platform/file_system.h"
 #include "platform/posix/errno_mapping.h"
 #include "platform/posix/rename_fallback.h"
 #include "platform/program_folder.h"
@@ -55,9 +57,11 @@ TEST(ListFolderTest, ListsOrdinaryFilesSortedAndLeavesTheRestOut) {
             (std::vector<std::string>{"A.JPG", "a.jpg", "b.jpg", "sub/"}));
 }
 
-TEST(ListFolderTest, ReportsATooLongPath) {
+TEST(ListFolderTest, ReportsAMissingFolderAndATooLongPath) {
   TempTree tree;
   std::vector<FolderEntry> entries;
+  EXPECT_EQ(SystemFileSystem().ListFolder(tree / "missing/", FileSystem::ListMask::kFiles, &entries),
+            kPathNotFound);
   const std::string tooLong = tree.path() + std::string(5000, 'a') + "/";
   EXPECT_EQ(SystemFileSystem().ListFolder(tooLong, FileSystem::ListMask::kFiles, &entries),
             kPathFileAccessError);
@@ -130,6 +134,69 @@ TEST(InterruptedRenameTest, FinishesOnlyTwoNamesOfOneFileInOneFolder) {
   EXPECT_TRUE(fs.FinishInterruptedRename(tree / "old", tree / "new").ok());
   EXPECT_EQ(tree.Names(), (std::vector<std::string>{"new", "other"}));
   EXPECT_EQ(tree.Read("new"), "data");
+}
+
+// What another user may do to a folder of a shared tree between the listing and the renames.
+
+class SwappedFolderTest : public ::testing::Test {
+ protected:
+  SwappedFolderTest() {
+    tree_.Write("shared/sub/a.jpg", "in the tree");
+    tree_.Write("private/a.jpg", "the victim's own");
+    tree_.Write("private/b.jpg", "the victim's other");
+    sub_ = tree_ / "shared/sub/";
+  }
+  void SwapForLink() const {
+    ASSERT_EQ(rename((tree_ / "shared/sub").c_str(), (tree_ / "shared/away").c_str()), 0);
+    ASSERT_EQ(symlink((tree_ / "private").c_str(), (tree_ / "shared/sub").c_str()), 0);
+  }
+  void ExpectPrivateUntouched() const {
+    EXPECT_EQ(tree_.Names("private"), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+    EXPECT_EQ(tree_.Read("private/a.jpg"), "the victim's own");
+  }
+  TempTree tree_;
+  std::string sub_;
+};
+
+TEST_F(SwappedFolderTest, AFolderSwappedForALinkAfterItsListingIsNeverEntered) {
+  FileSystem& fs = SystemFileSystem();
+  ASSERT_TRUE(fs.TryLock(tree_ / "lock").lock);
+  std::vector<FolderEntry> entries;
+  ASSERT_TRUE(fs.ListFolder(sub_, FileSystem::ListMask::kFiles, &entries).ok());
+  SwapForLink();
+  FileTimes times;
+  EXPECT_FALSE(fs.FileExists(sub_ + "a.jpg"));
+  EXPECT_FALSE(fs.GetFileTimes(sub_ + "a.jpg", &times).ok());
+  EXPECT_FALSE(fs.RenameNoReplace(sub_ + "a.jpg", sub_ + "c.jpg").ok());
+  EXPECT_FALSE(RenameByLinkAndUnlink(sub_ + "a.jpg", sub_ + "c.jpg").ok());
+  ASSERT_EQ(link((tree_ / "private/b.jpg").c_str(), (tree_ / "private/twin.jpg").c_str()), 0);
+  EXPECT_EQ(fs.FinishInterruptedRename(sub_ + "b.jpg", sub_ + "twin.jpg"), kFileAlreadyExists);
+  ASSERT_EQ(unlink((tree_ / "private/twin.jpg").c_str()), 0);
+  ExpectPrivateUntouched();
+}
+
+TEST_F(SwappedFolderTest, AFolderReplacedByAnotherAfterItsListingIsNotTheOneListed) {
+  FileSystem& fs = SystemFileSystem();
+  ASSERT_TRUE(fs.TryLock(tree_ / "lock").lock);
+  std::vector<FolderEntry> entries;
+  ASSERT_TRUE(fs.ListFolder(sub_, FileSystem::ListMask::kFiles, &entries).ok());
+  ASSERT_EQ(rename((tree_ / "shared/sub").c_str(), (tree_ / "shared/away").c_str()), 0);
+  ASSERT_EQ(rename((tree_ / "private").c_str(), (tree_ / "shared/sub").c_str()), 0);
+  EXPECT_EQ(fs.RenameNoReplace(sub_ + "a.jpg", sub_ + "c.jpg"), kPathNotFound);
+  EXPECT_EQ(tree_.Names("shared/sub"), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+}
+
+TEST_F(SwappedFolderTest, APathThroughALinkIsRefusedWithoutAListingToo) {
+  FileSystem& fs = SystemFileSystem();
+  ASSERT_TRUE(fs.TryLock(tree_ / "lock").lock);  // a new job, as Reset starts: nothing listed
+  SwapForLink();
+  EXPECT_FALSE(fs.FileExists(sub_ + "a.jpg"));
+  EXPECT_FALSE(fs.RenameNoReplace(sub_ + "a.jpg", sub_ + "c.jpg").ok());
+  ExpectPrivateUntouched();
+  // A link higher up the path is refused the same way.
+  ASSERT_EQ(symlink((tree_ / "shared").c_str(), (tree_ / "shortcut").c_str()), 0);
+  EXPECT_FALSE(fs.FileExists(tree_ / "shortcut/away/a.jpg"));
+  EXPECT_TRUE(fs.FileExists(tree_ / "shared/away/a.jpg"));
 }
 
 TEST(ErrnoMappingTest, MapsTheTableAndKeepsOtherNumbersApart) {

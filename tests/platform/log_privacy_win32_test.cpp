@@ -61,7 +61,10 @@ TEST(Win32LogPrivacyTest, AcceptsTheFilesTheProgramMakes) {
   EXPECT_TRUE(CheckLogIsPrivate(folder + "tokiren_log.txt").ok());
   ASSERT_TRUE(SystemFileSystem().ReplaceTextFile(folder + "tokirenfolder", "C:\\\r\n").ok());
   EXPECT_TRUE(CheckLogIsPrivate(folder + "tokirenfolder").ok());
-  SystemFileSystem().TryLock(folder + "tokiren_log.lock");  // made, then freed at once
+  FileSystem::LockAttempt held = SystemFileSystem().TryLock(folder + "tokiren_log.lock");
+  ASSERT_TRUE(held.lock);
+  EXPECT_TRUE(CheckLockIsPrivate(folder + "tokiren_log.lock").ok());  // held without sharing
+  held.lock.reset();
   EXPECT_TRUE(CheckLockIsPrivate(folder + "tokiren_log.lock").ok());
 }
 

@@ -234,6 +234,8 @@ TEST_F(CaseInsensitiveTest, SecondRunRenamesNothing) {
   const Problems problems = CheckSame(afterFirst, TakeManifest(c.tree));
   EXPECT_TRUE(problems.empty()) << "the second run changed the tree: " << Describe(problems);
   ExpectOwnStamps(c);
+  // The second run renamed nothing, so the first run's log is still the way back.
+  ExpectResetRestores(c);
 }
 
 // A generated tree, acted on as ".JPG": every rename goes through the no-replace flag (the file

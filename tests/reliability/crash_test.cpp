@@ -36,6 +36,20 @@ TEST_F(CrashTest, RunKilledAtARename) {
   }
 }
 
+// A killed run's renames stay in the log when the next run starts: one Reset undoes both.
+TEST_F(CrashTest, RunKilledThenRunAgainIsUndoneByOneReset) {
+  for (const int n : {1, 700, 4097}) {
+    SCOPED_TRACE("killed at rename " + std::to_string(n));
+    Case c(4800);
+    const Outcome killed = RunOn(c, KillAt("renameat2", n));
+    EXPECT_EQ(killed.signal, SIGKILL) << killed.output;
+    const Outcome again = RunOn(c);
+    EXPECT_TRUE(again.exited && again.exitCode == 0) << again.output;
+    EXPECT_EQ(RenamedCount(c), 4294u);
+    ExpectResetRestores(c);
+  }
+}
+
 TEST_F(CrashTest, RunKilledWhileWritingOrSyncingTheLog) {
   const std::pair<const char*, int> points[] = {
       {"write", 1}, {"fsync", 1}, {"write", 2}, {"fdatasync", 1}, {"openat", 40}};

@@ -65,6 +65,43 @@ TEST_F(FaultTest, SyncFailingOnTheSecondGroupKeepsTheFirst) {
   ExpectResetRestores(c);
 }
 
+// A sandbox that refuses to tell file times: nothing is renamed, and that is no success.
+TEST_F(FaultTest, TimesThatCannotBeReadAreNamedAndFailTheRun) {
+  Case c(300);
+  const Outcome outcome = RunOn(c, FailFrom("statx", "EPERM"));
+  EXPECT_TRUE(Failed(outcome)) << outcome.output;
+  EXPECT_NE(outcome.output.find("0 files renamed"), std::string::npos) << outcome.output;
+  EXPECT_NE(outcome.output.find("files left alone: their time could not be read"),
+            std::string::npos) << outcome.output;
+  EXPECT_NE(outcome.output.find("Operation not permitted"), std::string::npos) << outcome.output;
+  const Problems problems = CheckSame(c.before, TakeManifest(c.tree));
+  EXPECT_TRUE(problems.empty()) << Describe(problems);
+}
+
+// The log's folder inside the tree, with every file chosen: the log and its lock stay as they are,
+// run after run, and Reset still finds the way back.
+TEST_F(FaultTest, LogFolderInsideTheTreeIsLeftAlone) {
+  Case c(400);
+  const std::string logs = c.tree + "/tools";
+  mkdir(logs.c_str(), 0755);
+  GiveToChildUser(logs);
+  c.Retake();
+  for (int run = 0; run < 2; ++run) {
+    const Outcome outcome = RunCli({{"run", c.tree, "--all", "--log-dir", logs}});
+    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.output;
+  }
+  const Manifest after = TakeManifest(c.tree);
+  EXPECT_TRUE(after.files.contains("tools/tokiren_log.txt"));
+  EXPECT_TRUE(after.files.contains("tools/tokiren_log.lock"));
+  const Outcome reset = RunCli({ResetArgs(logs)});
+  EXPECT_TRUE(reset.exited && reset.exitCode == 0) << reset.output;
+  Manifest restored = TakeManifest(c.tree);
+  restored.files.erase("tools/tokiren_log.txt");
+  restored.files.erase("tools/tokiren_log.lock");
+  const Problems problems = CheckSame(c.before, restored);
+  EXPECT_TRUE(problems.empty()) << Describe(problems);
+}
+
 TEST_F(FaultTest, FileSystemWithoutTheNoReplaceFlagUsesLinks) {
   Case c(1500, 7);
   const Outcome outcome = RunOn(c, FailFrom("renameat2", "EINVAL"));

@@ -1,6 +1,7 @@
 // The settings files on POSIX: modes, other users, and the program called like the list file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -28,6 +29,26 @@ TEST(SettingsFilesTest, AnUnwritableFolderFailsAndKeepsTheOldFile) {
   });
   EXPECT_EQ(status, 0);
   EXPECT_EQ(tree.Read("tokiren"), ".JPG\r\n");
+}
+
+TEST(SettingsFilesTest, AFifoOrALinkInPlaceOfAFileIsRefusedWithoutWaiting) {
+  TempTree tree;
+  SettingsFiles files(SystemFileSystem(), tree.path());
+  ASSERT_EQ(mkfifo(files.ExtensionListPath().c_str(), 0600), 0);  // no writer: an open would wait
+  tree.Write("elsewhere", "/somewhere/\r\n");
+  ASSERT_EQ(symlink((tree / "elsewhere").c_str(), files.KeptFolderPath().c_str()), 0);
+  std::vector<std::string> values;
+  EXPECT_TRUE(files.LoadExtensionList(&values).ok());  // not an ordinary file: none there
+  EXPECT_TRUE(values.empty());
+  std::string defaultPath;
+  EXPECT_TRUE(files.LoadKeptFolder(&defaultPath).ok());
+  EXPECT_EQ(defaultPath, "");
+  // Swapped in after that test, they are refused by the read itself.
+  std::string contents;
+  EXPECT_EQ(SystemFileSystem().ReadTextFile(files.ExtensionListPath(), &contents),
+            kPathFileAccessError);
+  EXPECT_FALSE(SystemFileSystem().ReadTextFile(files.KeptFolderPath(), &contents).ok());
+  EXPECT_EQ(contents, "");
 }
 
 TEST(SettingsFilesTest, AnUnreadableFileFailsWithItsCode) {

@@ -275,6 +275,21 @@ TEST_F(WindowTest, ShowsOneBoxForAResetWithManyFailures) {
                                              "c.JPG\r\nほかに 2 行を元に戻せませんでした。"));
 }
 
+TEST_F(WindowTest, ResetSaysHowManyFilesItCouldNotFindAndKeepsThem) {
+  const std::string p = tree_.MakeFolder("photos") + "/";
+  tree_.Write("photos/1.JPG", "renamed");
+  const std::string missing = p + "b.jpg as " + p + "2.JPG\r\n" + p + "c.jpg as " + p + "3.JPG\r\n";
+  tree_.Write("app/tokiren_log.txt", p + "a.jpg as " + p + "1.JPG\r\n" + missing);
+  const auto window = Open();
+  Click(window->controls().Command5);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Information);
+  EXPECT_EQ(dialogs_.messages[0].text,
+            QStringLiteral("見つからなかった 2 個のファイルは、あとでもとにもどせるようにログに残しました。"));
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), missing);
+}
+
 TEST_F(WindowTest, TellsOnceWhenTheListCannotBeSaved) {
   tree_.Write("app/tokiren/blocker");  // a folder where the file should go
   const auto window = Open();
