@@ -354,8 +354,7 @@ ResetSummary RenameJob::Reset() {
       if (summary.error.ok()) summary.error = error;
       ErrorDisp(error, oldPath + "\r" + newPath,
                 "cannot rename " + newPath + " back to " + oldPath + ": " + Reason(error));
-      keptByNewPath.Insert(Fingerprint(newPath), PackLinePlace(line.begin, line.end));
-      keep(line);
+      keep(line);  // its file holds the new name: no file can be given that name meanwhile
       continue;
     }
     ++summary.restored;
@@ -394,7 +393,8 @@ ResetSummary RenameJob::Reset() {
     std::unique_ptr<FileReplacement> remaining;
     error = fileSystem_.CreateReplacement(logPath, &remaining);
     std::reverse(kept.begin(), kept.end());
-    std::reverse(dropped.begin(), dropped.end());
+    std::sort(dropped.begin(), dropped.end(),
+              [](const Range& a, const Range& b) { return a.begin < b.begin; });
     auto next = dropped.begin();
     for (const Range& range : kept) {
       std::uint64_t from = range.begin;
