@@ -355,8 +355,7 @@ ResetSummary RenameJob::Reset() {
       if (summary.error.ok()) summary.error = error;
       ErrorDisp(error, oldPath + "\r" + newPath,
                 "cannot rename " + newPath + " back to " + oldPath + ": " + Reason(error));
-      keptByNewPath.Insert(Fingerprint(newPath), PackLinePlace(line.begin, line.end));
-      keep(line);
+      keep(line);  // its file holds the new name: no file can be given that name meanwhile
       continue;
     }
     ++summary.restored;
@@ -395,7 +394,8 @@ ResetSummary RenameJob::Reset() {
     std::unique_ptr<FileReplacement> remaining;
     error = fileSystem_.CreateReplacement(logPath, &remaining);
     std::reverse(kept.begin(), kept.end());
-    std::reverse(dropped.begin(), dropped.end());
+    std::sort(dropped.begin(), dropped.end(),
+              [](const Range& a, const Range& b) { return a.begin < b.begin; });
     auto next = dropped.begin();
     for (const Range& range : kept) {
       std::uint64_t from = range.begin;
@@ -470,12 +470,18 @@ ErrorCode RenameJob::RecurseTree(const std::string& CurrentPath, std::string* fa
 }
 
 ErrorCode RenameJob::GetFileTimeStrings(const std::string& FileName,
-                                        std::string& FileTimeStrings) {
+                                        std::string& FileTimeStrings, bool* taken) {
   FileTimes times;
   const ErrorCode error = fileSystem_.GetFileTimes(FileName, &times);
   if (!error.ok()) return error;
-  const LocalTime& chosen =
-      options.timeSource == TimeSource::kLastWrite ? times.lastWrite : times.creation;
+  std::optional<LocalTime> captured;
+  if (options.timeSource == TimeSource::kTaken && captureTimes) {
+    captured = captureTimes->CaptureTime(FileName);
+  }
+  if (taken) *taken = captured.has_value();
+  const LocalTime& chosen = captured                                          ? *captured
+                            : options.timeSource == TimeSource::kCreation ? times.creation
+                                                                          : times.lastWrite;
   if (chosen.year < 0 || chosen.year > kLastYear) return kInvalidPropertyValue;
   FileTimeStrings = FormatStamp(chosen, SepChar);
   return kSuccess;
@@ -494,6 +500,9 @@ RunSummary RenameJob::ReName(RunMode mode) {
   Pass pass(*this, mode, log, summary, kStampDigits + 2 * SepChar.size());
   const bool allFiles = AllFilesChecked(options.extensions);
   const int count = FileCount();
+  if (options.timeSource == TimeSource::kTaken && captureTimes) {
+    captureTimes->Expect(MatchingPaths());
+  }
   std::string ext, stamp;
   std::uint32_t currentFolder = kNoFolder;
   bool folderFitsLog = true;
@@ -523,7 +532,8 @@ RunSummary RenameJob::ReName(RunMode mode) {
     }
     if (!folderFitsLog || !FitsOnOneLine(name)) continue;  // the log could not hold its line
     std::string oldPath = folder + name;
-    const ErrorCode timeError = GetFileTimeStrings(oldPath, stamp);
+    bool taken = false;
+    const ErrorCode timeError = GetFileTimeStrings(oldPath, stamp, &taken);
     if (!timeError.ok()) {  // never named after another file's time
       ++summary.unreadable;
       sink_.TimeUnreadable(oldPath, timeError == kInvalidPropertyValue && timeError.system == 0
@@ -531,6 +541,7 @@ RunSummary RenameJob::ReName(RunMode mode) {
                                         : Reason(timeError));
       continue;
     }
+    if (options.timeSource == TimeSource::kTaken && !taken) ++summary.notTaken;
     pass.Decide(folder, name, std::move(oldPath), stamp, ext, options.countUp);
     if (pass.Full() && !pass.Flush()) return summary;
   }
@@ -545,6 +556,20 @@ RunSummary RenameJob::ReName(RunMode mode) {
   sink_.Progress(EngineSink::Phase::kRenaming, static_cast<std::uint64_t>(count),
                  static_cast<std::uint64_t>(count));
   return summary;
+}
+
+std::vector<std::string> RenameJob::MatchingPaths() const {
+  const bool allFiles = AllFilesChecked(options.extensions);
+  std::vector<std::string> paths;
+  std::string ext;
+  for (size_t i = 1; i < files_.size(); ++i) {
+    const std::string& folder = folders_[files_[i].folder];
+    const std::string& name = files_[i].name;
+    bool match = allFiles;
+    if (!match) CheckKakucyou(options.extensions, AsciiUpper(name), match, ext);
+    if (match && FitsOnOneLine(folder) && FitsOnOneLine(name)) paths.push_back(folder + name);
+  }
+  return paths;
 }
 
 void RenameJob::ErrorDisp(ErrorCode code, const std::string& Where, std::string detail) {

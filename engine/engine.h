@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/capture_time.h"
 #include "engine/extensions.h"
 #include "engine/log.h"
 #include "engine/messages.h"
@@ -15,7 +16,9 @@
 
 namespace tokiren {
 
-enum class TimeSource { kLastWrite, kCreation };
+// kTaken: the moment the photo or video was taken, from its metadata (see CaptureTimeReader); a file
+// without one gets its last-write time.
+enum class TimeSource { kLastWrite, kCreation, kTaken };
 
 // The choices of one run, as the options panel and the extension list hold them.
 struct RunOptions {
@@ -54,6 +57,8 @@ class EngineSink {
 struct RunSummary {
   std::uint64_t renamed = 0;     // renames made (planned, in a dry run)
   std::uint64_t unreadable = 0;  // files left alone because their time could not be read
+  std::uint64_t notTaken = 0;    // kTaken: files named after their last-write time, having no
+                                 // capture time
   ErrorCode error;               // the failure that ended the run, if one did
 };
 
@@ -80,6 +85,8 @@ class RenameJob {
   // Full paths of files a run never renames, whatever is checked: the settings files and the
   // program's executables. The log's own files in AppPath (kLogFilePrefix) are always left alone.
   std::vector<std::string> ProtectedFiles;
+  // Reads capture times for TimeSource::kTaken; without one, kTaken uses the last-write time.
+  CaptureTimeReader* captureTimes = nullptr;
 
   // The collection, 1-based: entry i is the file PathArray(i) + NameArray(i); index 0 holds "".
   const std::string& PathArray(int i) const;
@@ -117,7 +124,9 @@ class RenameJob {
 
   // The stamp of FileName from the chosen time, or why there is none (FileTimeStrings is then left
   // alone): the time cannot be read, or its year lies outside 0-9999 (kInvalidPropertyValue).
-  ErrorCode GetFileTimeStrings(const std::string& FileName, std::string& FileTimeStrings);
+  // `taken` (optional) tells, for kTaken, whether the capture time was used.
+  ErrorCode GetFileTimeStrings(const std::string& FileName, std::string& FileTimeStrings,
+                               bool* taken = nullptr);
 
  private:
   struct CollectedFile {
@@ -135,6 +144,9 @@ class RenameJob {
   // Closes the log and shows `code`'s message with `Where`, and `detail`, one line in the system's
   // words for the command line.
   void ErrorDisp(ErrorCode code, const std::string& Where, std::string detail = {});
+
+  // The full paths of the collected files the run acts on, in order.
+  std::vector<std::string> MatchingPaths() const;
 
   // Whether `name` in `folder` is one of the program's own files.
   bool IsProtected(const std::string& folder, std::string_view name) const;

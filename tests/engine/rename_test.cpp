@@ -331,6 +331,36 @@ TEST_F(RenameTest, NeverRenamesTheProgramsOwnFilesInTheTree) {
   EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
 }
 
+// Capture times by file name, as a metadata reader would give them.
+class FakeCaptureTimes : public CaptureTimeReader {
+ public:
+  void Expect(const std::vector<std::string>& paths) override { expected = paths; }
+  std::optional<LocalTime> CaptureTime(const std::string& path) override {
+    asked.push_back(path);
+    if (NameOf(path) == "shot.jpg") return LocalTime{2013, 5, 26, 16, 5, 9};
+    return std::nullopt;
+  }
+  std::vector<std::string> expected, asked;
+};
+
+TEST_F(RenameTest, TakenNamesAPhotoAfterItsCaptureTimeAndTheRestAfterTheirLastWrite) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  FakeCaptureTimes captureTimes;
+  fixture.job.captureTimes = &captureTimes;
+  fixture.job.options.timeSource = TimeSource::kTaken;
+  tree_.Write("photos/shot.jpg", "", stamp42_);
+  tree_.Write("photos/plain.jpg", "", stamp42_);
+  tree_.Write("photos/notes.txt", "", stamp42_);
+  const RunSummary summary = fixture.job.Run();
+  EXPECT_EQ(summary.renamed, 2u);
+  EXPECT_EQ(summary.notTaken, 1u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20130526160509.JPG",
+                                                             "20160830124842.JPG", "notes.txt"}));
+  const std::string p = fixture.job.SelectedPath;
+  EXPECT_EQ(captureTimes.expected, (std::vector<std::string>{p + "plain.jpg", p + "shot.jpg"}));
+  EXPECT_EQ(captureTimes.asked, captureTimes.expected);
+}
+
 TEST(ErrorDispTest, ShowsTheTablesTextsAndNumbersOtherErrors) {
   struct Case {
     ErrorCode code;

@@ -52,7 +52,7 @@ TEST_F(CrashTest, RunKilledThenRunAgainIsUndoneByOneReset) {
 
 TEST_F(CrashTest, RunKilledWhileWritingOrSyncingTheLog) {
   const std::pair<const char*, int> points[] = {
-      {"write", 1}, {"fsync", 1}, {"write", 2}, {"fdatasync", 1}, {"openat", 40}};
+      {"write", 1}, {"fsync", 1}, {"write", 2}, {"fdatasync", 1}, {"openat2", 40}};
   for (const auto& [call, n] : points) {
     SCOPED_TRACE(std::string("killed at ") + call + " " + std::to_string(n));
     Case c(4800);
@@ -90,8 +90,8 @@ TEST_F(CrashTest, FallbackKilledBetweenLinkAndUnlink) {
         ASSERT_EQ(RunOn(c).exitCode, 0);
       }
       const std::vector<std::string> strace = {
-          "-e", "trace=renameat2,unlink", "-e", "inject=renameat2:error=EINVAL",
-          "-e", "inject=unlink:signal=KILL:when=" + std::to_string(n)};
+          "-e", "trace=renameat2,unlinkat", "-e", "inject=renameat2:error=EINVAL",
+          "-e", "inject=unlinkat:signal=KILL:when=" + std::to_string(n)};
       ++SuiteTally().crashPoints;
       ++SuiteTally().faults;
       const Outcome outcome = reset ? ResetOn(c, strace) : RunOn(c, strace);
