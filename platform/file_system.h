@@ -99,6 +99,13 @@ class FileLock {
 // The folder of the last file operation is kept open, so each further file of it is found by its
 // name alone. ListFolder and TryLock drop that handle, so a folder replaced between two jobs is
 // always found anew.
+// Windows: a folder is reached without a reparse point when the path the system resolved
+// (GetFinalPathNameByHandleW) is the one asked for, or, where the system cannot tell (Wine, deeper
+// than MAX_PATH), when no folder on the way has the reparse-point attribute; "device and inode" are
+// the volume serial number and the file index. A file is handled by its full path, while during a
+// job its folder is held open without sharing deletion, which makes Windows refuse to rename or
+// remove that folder meanwhile (Wine does not enforce this; the check of the folder listed still
+// holds there).
 class FileSystem {
  public:
   enum class ListMask {

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/file_system.h"
 #include "platform/names.h"
@@ -18,6 +21,8 @@ namespace {
 constexpr DWORD kHiddenAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 // The most one WriteFile or ReadFile call is asked to move.
 constexpr DWORD kMaxTransfer = 1u << 30;
+// ReadTextFile reads no more: a settings file is a few lines.
+constexpr size_t kMaxTextFileBytes = size_t{1} << 20;
 
 class Handle {
  public:
@@ -25,6 +30,15 @@ class Handle {
   ~Handle() { Close(); }
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
+  Handle(Handle&& other) noexcept : handle_(other.handle_) { other.handle_ = INVALID_HANDLE_VALUE; }
+  Handle& operator=(Handle&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = other.handle_;
+      other.handle_ = INVALID_HANDLE_VALUE;
+    }
+    return *this;
+  }
   HANDLE get() const { return handle_; }
   bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
   void Close() {
@@ -178,11 +192,132 @@ class Win32FileReader final : public FileReader {
 
 class Win32FileLock final : public FileLock {
  public:
-  explicit Win32FileLock(HANDLE file) : file_(file) {}
+  Win32FileLock(HANDLE file, std::function<void()> released)
+      : file_(file), released_(std::move(released)) {}
+  ~Win32FileLock() override { released_(); }
 
  private:
   Handle file_;  // opened without sharing; closing it, or the process ending, frees the lock
+  std::function<void()> released_;
 };
+
+// Which folder a handle names: its volume and its file index.
+struct FolderId {
+  DWORD volume = 0;
+  DWORD indexHigh = 0;
+  DWORD indexLow = 0;
+  friend bool operator==(const FolderId&, const FolderId&) = default;
+};
+
+// `path` from its volume's root on, without a trailing separator: "C:\a\b\" and "\\?\C:\a\b" give
+// "\a\b"; "\\server\share\a" and "\\?\UNC\server\share\a" give "\a".
+std::wstring_view BelowVolume(std::wstring_view path) {
+  bool network = false;
+  if (path.starts_with(LR"(\\?\UNC\)")) {
+    path.remove_prefix(8);
+    network = true;
+  } else if (path.starts_with(LR"(\\?\)")) {
+    path.remove_prefix(4);
+  } else if (path.starts_with(LR"(\\)")) {
+    path.remove_prefix(2);
+    network = true;
+  }
+  if (network) {
+    const size_t server = path.find(L'\\');
+    const size_t share = server == path.npos ? path.npos : path.find(L'\\', server + 1);
+    path = share == path.npos ? std::wstring_view() : path.substr(share);
+  } else if (path.size() >= 2 && path[1] == L':') {
+    path.remove_prefix(2);
+  }
+  return path.ends_with(L'\\') ? path.substr(0, path.size() - 1) : path;
+}
+
+// Folders found during a job to be reached without a reparse point on the way.
+using KnownWay = std::unordered_set<std::wstring>;
+
+// Whether a folder on the way to the full path `path` (in the "\\?\" form or not) is a reparse
+// point, each looked at in turn, from the deepest up to one `known` holds (null: up to the root):
+// where the system cannot tell the path it resolved. What was looked at goes into `known`.
+bool ReparsePointOnTheWay(const std::wstring& path, KnownWay* known) {
+  const size_t root = path.starts_with(LR"(\\?\)") ? 7 : 3;  // after "C:\"
+  std::vector<std::wstring> looked;
+  for (size_t end = path.rfind(L'\\'); end != std::wstring::npos && end >= root;
+       end = end == 0 ? std::wstring::npos : path.rfind(L'\\', end - 1)) {
+    std::wstring folder = path.substr(0, end);
+    if (known && known->contains(folder)) break;
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      return true;
+    }
+    looked.push_back(std::move(folder));
+  }
+  if (known) {
+    for (std::wstring& folder : looked) known->insert(std::move(folder));
+    known->insert(path);
+  }
+  return false;
+}
+
+// Opens the folder `folder` for the checks of staying inside the tree, without sharing its
+// removal or renaming: it must be a folder itself, not a reparse point, and be reached without
+// one on the way, which shows as a path the system resolved other than the one asked for.
+// `known` saves looking again at the folders on the way that were looked at before.
+ErrorCode OpenFolderInTree(const std::string& folder, Handle* handle, FolderId* id,
+                           KnownWay* known) {
+  std::wstring wide = WidenPath(folder);
+  if (wide.size() > 3 && wide.back() == L'\\') wide.pop_back();
+  Handle dir(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!dir.valid()) {
+    const DWORD error = GetLastError();
+    // The folder itself is what is missing: never "file not found".
+    return error == ERROR_FILE_NOT_FOUND ? kPathNotFound.Because(static_cast<int>(error))
+                                         : ErrorCodeFromWindowsError(error);
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(dir.get(), &info)) return LastWindowsError();
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return kPathFileAccessError;
+  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return kPathNotFound;
+  // The path asked for, in full and with long names, against the path the system went.
+  std::wstring asked(MAX_PATH, L'\0');
+  for (DWORD length;;) {
+    length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(asked.size()), asked.data(), nullptr);
+    if (length == 0) return LastWindowsError();
+    if (length < asked.size()) {
+      asked.resize(length);
+      break;
+    }
+    asked.resize(length);
+  }
+  std::wstring went(asked.size() + MAX_PATH, L'\0');
+  const DWORD wentLength = GetFinalPathNameByHandleW(dir.get(), went.data(),
+                                                     static_cast<DWORD>(went.size()),
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_NONE);
+  if (wentLength == 0 || wentLength >= went.size()) {
+    // Wine cannot tell the path of a folder deeper than MAX_PATH: its way is looked at instead.
+    if (ReparsePointOnTheWay(asked, known)) return kPathFileAccessError;
+  } else {
+    went.resize(wentLength);
+    auto same = [&went](std::wstring_view path) {
+      const std::wstring_view a = BelowVolume(path), b = BelowVolume(went);
+      return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+    };
+    if (!same(asked)) {
+      // Short (8.3) names in the path asked for are no link: compared again in their long form.
+      std::wstring longAsked(asked.size() + MAX_PATH, L'\0');
+      const DWORD longLength = GetLongPathNameW(asked.c_str(), longAsked.data(),
+                                                static_cast<DWORD>(longAsked.size()));
+      if (longLength == 0 || longLength >= longAsked.size()) return kPathFileAccessError;
+      longAsked.resize(longLength);
+      if (!same(longAsked)) return kPathFileAccessError;
+    }
+  }
+  *id = FolderId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  *handle = std::move(dir);
+  return kSuccess;
+}
 
 // A name for a temporary file beside `path`, new for every call in this process.
 std::string TemporaryNameFor(const std::string& path) {
@@ -195,6 +330,12 @@ class Win32FileSystem final : public FileSystem {
   ErrorCode ListFolder(const std::string& folder, ListMask mask,
                        std::vector<FolderEntry>* entries) override {
     entries->clear();
+    ForgetFolder();
+    Handle dir;
+    FolderId id;
+    const ErrorCode reached = OpenFolderInTree(folder, &dir, &id, &knownWay_);
+    if (!reached.ok()) return reached;
+    if (inJob_) listed_[folder] = id;
     std::wstring pattern = WidenPath(folder);
     if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
     pattern += L'*';
@@ -229,12 +370,15 @@ class Win32FileSystem final : public FileSystem {
   }
 
   bool FileExists(const std::string& path) override {
+    if (!EnterFolderOf(path).ok()) return false;
     const DWORD attributes = GetFileAttributesW(WidenPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES &&
            (attributes & (FILE_ATTRIBUTE_DIRECTORY | kHiddenAttributes)) == 0;
   }
 
   ErrorCode GetFileTimes(const std::string& path, FileTimes* times) override {
+    const ErrorCode reached = EnterFolderOf(path);
+    if (!reached.ok()) return reached;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(WidenPath(path).c_str(), GetFileExInfoStandard, &data)) {
       return LastWindowsError();
@@ -248,6 +392,9 @@ class Win32FileSystem final : public FileSystem {
   ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override {
     // Without MOVEFILE_REPLACE_EXISTING the system refuses any taken name, one differing only in
     // case included, in the same step as the rename.
+    if (FolderOf(from) != FolderOf(to) || FolderOf(from).empty()) return kPathFileAccessError;
+    const ErrorCode reached = EnterFolderOf(from);
+    if (!reached.ok()) return reached;
     if (MoveFileExW(WidenPath(from).c_str(), WidenPath(to).c_str(), 0)) return kSuccess;
     return LastWindowsError();
   }
@@ -270,13 +417,32 @@ class Win32FileSystem final : public FileSystem {
 
   ErrorCode ReadTextFile(const std::string& path, std::string* contents) override {
     contents->clear();
-    std::unique_ptr<FileReader> reader;
-    ErrorCode error = OpenForReading(path, &reader);
-    if (!error.ok()) return error;
-    std::string bytes(static_cast<size_t>(reader->Size()), '\0');
-    error = reader->ReadAt(0, bytes.data(), bytes.size());
-    if (error.ok()) *contents = std::move(bytes);
-    return error;
+    // The entry itself, a reparse point included, is opened, then refused unless an ordinary file.
+    Handle file(CreateFileW(WidenPath(path).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid()) return LastWindowsError();  // a folder fails as access denied
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.get(), &info)) return LastWindowsError();
+    if (GetFileType(file.get()) != FILE_TYPE_DISK ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+      return kPathFileAccessError;
+    }
+    const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    std::string bytes(static_cast<size_t>(std::min<std::uint64_t>(size, kMaxTextFileBytes)), '\0');
+    size_t got = 0;
+    while (got < bytes.size()) {
+      DWORD read = 0;
+      if (!ReadFile(file.get(), bytes.data() + got, static_cast<DWORD>(bytes.size() - got), &read,
+                    nullptr)) {
+        return LastWindowsError();
+      }
+      if (read == 0) break;  // cut short since it was opened
+      got += read;
+    }
+    bytes.resize(got);
+    *contents = std::move(bytes);
+    return kSuccess;
   }
 
   ErrorCode OpenForReading(const std::string& path, std::unique_ptr<FileReader>* reader) override {
@@ -337,6 +503,7 @@ class Win32FileSystem final : public FileSystem {
   bool IsCaseInsensitiveFolder(const std::string&, std::string_view) override { return true; }
 
   LockAttempt TryLock(const std::string& path) override {
+    ForgetFolder();
     LockAttempt attempt;
     const HANDLE file = OpenOwnFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
     if (file == INVALID_HANDLE_VALUE) {
@@ -348,9 +515,51 @@ class Win32FileSystem final : public FileSystem {
       }
       return attempt;
     }
-    attempt.lock = std::make_unique<Win32FileLock>(file);
+    listed_.clear();
+    knownWay_.clear();
+    inJob_ = true;
+    attempt.lock = std::make_unique<Win32FileLock>(file, [this] {
+      inJob_ = false;
+      listed_.clear();
+      knownWay_.clear();
+      ForgetFolder();
+    });
     return attempt;
   }
+
+ private:
+  // Checks the folder of `path` the way OpenFolderInTree does, and during a job that it is the
+  // folder listed under its path (kPathNotFound when another stands there now). During a job the
+  // folder stays open, without sharing its removal or renaming, until the next folder or the end of
+  // the job, so Windows keeps it in place while its files are handled by their full paths.
+  ErrorCode EnterFolderOf(const std::string& path) {
+    const std::string folder(FolderOf(path));
+    if (inJob_ && held_.valid() && folder == heldPath_) return kSuccess;
+    Handle dir;
+    FolderId id;
+    const ErrorCode reached = OpenFolderInTree(folder, &dir, &id, &knownWay_);
+    if (!reached.ok()) return reached;
+    if (!inJob_) return kSuccess;
+    const auto listed = listed_.find(folder);
+    if (listed != listed_.end() && !(listed->second == id)) return kPathNotFound;
+    held_ = std::move(dir);
+    heldPath_ = folder;
+    return kSuccess;
+  }
+
+  void ForgetFolder() {
+    held_.Close();
+    heldPath_.clear();
+  }
+
+  bool inJob_ = false;                                // from TryLock to the lock's release
+  std::unordered_map<std::string, FolderId> listed_;  // the folders listed during the job
+  // Folders on the way already looked at: since the start or the end of the last job, so every
+  // job looks at its folders anew.
+  KnownWay knownWay_;
+  Handle held_;                                       // the folder of the last file operation
+  std::string heldPath_;
+
 };
 
 }  // namespace

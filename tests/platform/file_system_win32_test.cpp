@@ -225,6 +225,45 @@ TEST(Win32LongPathTest, HandlesAPathOverTheOldLimit) {
   ASSERT_TRUE(fs.RemoveOwnFile(folder + "b.jpg").ok());
 }
 
+TEST(Win32InsideTheTreeTest, AFolderReplacedAfterItsListingIsNotTheOneListed) {
+  TempTree tree;
+  tree.Write("photos/a.jpg", "mine");
+  FileSystem& fs = SystemFileSystem();
+  FileSystem::LockAttempt job = fs.TryLock(tree / "lock");
+  ASSERT_TRUE(job.lock);
+  std::vector<FolderEntry> entries;
+  ASSERT_TRUE(fs.ListFolder(tree / "photos/", FileSystem::ListMask::kFiles, &entries).ok());
+  ASSERT_TRUE(MoveFileExW(WidenPath(tree / "photos").c_str(), WidenPath(tree / "mine").c_str(), 0));
+  tree.Write("photos/a.jpg", "someone else's");
+  EXPECT_FALSE(fs.FileExists(tree / "photos/a.jpg"));
+  FileTimes times;
+  EXPECT_EQ(fs.GetFileTimes(tree / "photos/a.jpg", &times), kPathNotFound);
+  EXPECT_EQ(fs.RenameNoReplace(tree / "photos/a.jpg", tree / "photos/b.jpg"), kPathNotFound);
+  EXPECT_EQ(tree.Read("photos/a.jpg"), "someone else's");
+  job.lock.reset();  // a new job finds the folder anew
+  EXPECT_TRUE(fs.FileExists(tree / "photos/a.jpg"));
+}
+
+TEST(Win32InsideTheTreeTest, ARenameNeverLeavesItsFolder) {
+  TempTree tree;
+  tree.Write("a/x.jpg", "x");
+  tree.MakeFolder("b");
+  EXPECT_EQ(SystemFileSystem().RenameNoReplace(tree / "a/x.jpg", tree / "b/x.jpg"),
+            kPathFileAccessError);
+  EXPECT_EQ(tree.Read("a/x.jpg"), "x");
+}
+
+TEST(Win32TextFileTest, ReadsOrdinaryFilesOnlyAndAtMostAMegabyte) {
+  TempTree tree;
+  tree.MakeFolder("folder");
+  tree.Write("big", std::string((1 << 20) + 10, 'x'));
+  std::string contents = "stale";
+  EXPECT_EQ(SystemFileSystem().ReadTextFile(tree / "folder", &contents), kPathFileAccessError);
+  EXPECT_EQ(contents, "");
+  ASSERT_TRUE(SystemFileSystem().ReadTextFile(tree / "big", &contents).ok());
+  EXPECT_EQ(contents.size(), 1u << 20);
+}
+
 TEST(Win32LockTest, HeldWithoutSharing) {
   TempTree tree;
   FileSystem::LockAttempt lock = SystemFileSystem().TryLock(tree / "lock");

@@ -23,6 +23,14 @@ std::string Utf8Of(const fs::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+}  // namespace
+
+// The tree's path in the form that reaches every depth of it (temp_tree_posix.cpp,
+// temp_tree_win32.cpp).
+fs::path WholeTreePath(const std::string& utf8);
+
+namespace {
+
 std::string Native(std::string path) {
   std::replace(path.begin(), path.end(), '/', kPathSeparator);
   return path;
@@ -51,13 +59,14 @@ TempTree::~TempTree() {
   std::error_code ignored;
   // Entries a test locked (folders without access, read-only files) must be opened up again
   // before they can be removed.
-  for (auto it = fs::recursive_directory_iterator(PathOf(path_), ignored);
+  const fs::path whole = WholeTreePath(path_);
+  for (auto it = fs::recursive_directory_iterator(whole, ignored);
        it != fs::recursive_directory_iterator(); it.increment(ignored)) {
     if (!it->is_symlink(ignored)) {
       fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
     }
   }
-  fs::remove_all(PathOf(path_), ignored);
+  fs::remove_all(whole, ignored);
 }
 
 std::string TempTree::operator/(const std::string& relative) const {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "tests/support/temp_tree.h"
 
@@ -13,6 +14,8 @@ namespace {
 constexpr uid_t kNobody = 65534;
 
 }  // namespace
+
+std::filesystem::path WholeTreePath(const std::string& utf8) { return utf8; }
 
 std::time_t LocalTimestamp(int year, int month, int day, int hour, int minute, int second) {
   struct tm fields {};

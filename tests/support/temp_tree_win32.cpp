@@ -2,6 +2,7 @@
 // them.
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 
 #include "tests/support/temp_tree.h"
@@ -14,6 +15,11 @@ constexpr long long kEpochDifference = 116444736000000000LL;
 constexpr long long kIntervalsPerSecond = 10000000LL;
 
 }  // namespace
+
+// The "\\?\" form: a test may build folders past MAX_PATH inside the tree.
+std::filesystem::path WholeTreePath(const std::string& utf8) {
+  return std::filesystem::path(u8"\\\\?\\" + std::u8string(utf8.begin(), utf8.end()));
+}
 
 std::time_t LocalTimestamp(int year, int month, int day, int hour, int minute, int second) {
   SYSTEMTIME local{};
