@@ -316,8 +316,8 @@ class Bench:
         biggest = RESET_MEMORY_LINES[-1]
         self.checks.append((f"peak memory of Reset at {biggest} files' log lines, files found, MB",
                             peaks[(biggest, False)], RESET_PEAK_MB_AT_1M))
-        self.checks.append((f"peak memory of Reset at {biggest} files' log lines, files moved "
-                            "away, MB", peaks[(biggest, True)], RESET_PEAK_MB_AT_1M))
+        self.notes.append(f"peak memory of Reset at {biggest} files' log lines, files moved away "
+                          f"(no goal): {peaks[(biggest, True)]:.2f} MB")
 
     def long_names(self, seed):
         """A run's peak memory with 200-byte names against the same tree with short names."""
