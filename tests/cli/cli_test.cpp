@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "cli/command_line.h"
 #include "platform/program_folder.h"
 #include "tests/support/process.h"
@@ -101,6 +103,25 @@ TEST_F(CliTest, ResetFailsWhenARenameBackFails) {
   EXPECT_NE(reset.err.find("同名のファイルが存在します。"), std::string::npos);
   EXPECT_EQ(tree_.Read("photos/a.jpg"), "taken");
 }
+
+TEST_F(CliTest, ResetSaysWhatItCouldNotFindAndKeeps) {
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  tree_.MakeFolder("app");
+  ASSERT_EQ(RunCli(scratch_, {"run", tree_ / "photos", "--ext", "jpg", "--log-dir", tree_ / "app"})
+                .status,
+            0);
+  ASSERT_EQ(std::rename((tree_ / "photos").c_str(), (tree_ / "card-out").c_str()), 0);
+  const Result reset = RunCli(scratch_, {"reset", "--log-dir", tree_ / "app"});
+  EXPECT_EQ(reset.status, 1);
+  EXPECT_NE(reset.err.find("0 files restored, 1 not found and kept in the log for a later Reset"),
+            std::string::npos)
+      << reset.err;
+  ASSERT_EQ(std::rename((tree_ / "card-out").c_str(), (tree_ / "photos").c_str()), 0);
+  EXPECT_EQ(RunCli(scratch_, {"reset", "--log-dir", tree_ / "app"}).status, 0);
+  EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
+}
+
+// A name made to act on a terminal: shown escaped there, its exact bytes kept in a file.
 
 TEST_F(CliTest, RefusesBadArgumentsAndTouchesNothing) {
   tree_.Write("photos/a.jpg", "", stamp42_);
