@@ -55,11 +55,12 @@ TEST_F(HelperPoolTest, GivesWhatASequentialReadGivesInFileOrder) {
   std::vector<std::optional<LocalTime>> sequential;
   const std::string tagged = Photo("tagged.jpg", 0);
   for (int i = 0; i < 40; ++i) {
-    if (i % 7 == 3) {
-      paths.push_back(tree_ / ("cut" + std::to_string(i) + ".jpg"));
+    const std::string name = std::to_string(i) + ".jpg";
+    if (i % 7 == 3) {  // cut short at a different place each time
+      paths.push_back(tree_ / name);
       ASSERT_TRUE(testing::CopyTruncated(tagged, paths.back(), 30 + i));
     } else {
-      paths.push_back(Photo("p" + std::to_string(i) + ".jpg", i % 5 == 1 ? -1 : i));
+      paths.push_back(Photo(name, i % 5 == 1 ? -1 : i));
     }
     sequential.push_back(ReadCaptureTime(paths.back()));
   }
