@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/capture_times.h"
 #include "cli/command_line.h"
 #include "cli/terminal_text.h"
 #include "engine/engine.h"
+#include "media/capture_times.h"
 #include "platform/terminal.h"
 #include "settings/settings_files.h"
 

@@ -1,9 +1,11 @@
-// --taken reads through the helper pool of the media library, its helper beside tokiren-cli.
-#include "cli/capture_times.h"
+// Capture times through the helper pool, its helper beside the running executable.
+#include "media/capture_times.h"
 
 #include "media/helper_pool.h"
 
 namespace tokiren {
+
+bool CanReadCaptureTimes() { return true; }
 
 std::unique_ptr<CaptureTimeReader> MakeCaptureTimeReader() {
   return std::make_unique<media::HelperPool>(
