@@ -24,8 +24,8 @@ constexpr char kHelperName[] = "tokiren-media-helper";
 // Paths handed to one helper and not yet answered: enough to keep it busy while the answers
 // travel, few enough that a send never waits on a full socket (one path is at most 4 KiB on
 // Linux and the socket holds far more than this).
-constexpr std::size_t kMaxInFlight = 4;
-constexpr std::size_t kMaxInFlightBytes = 16 * 1024;
+constexpr std::size_t kMaxInFlight = 16;
+constexpr std::size_t kMaxInFlightBytes = 32 * 1024;
 constexpr std::size_t kReceiveChunk = 4096;
 
 }  // namespace
@@ -111,12 +111,16 @@ std::optional<LocalTime> HelperPool::CaptureTime(const std::string& path) {
   } else {
     nextAsked_ = index + 1;
   }
-  const std::size_t limit = std::min(paths_.size(), index + options_.readAhead);
-  while (states_[index] != State::kAnswered) {
-    Dispatch(std::max(limit, index + 1));
-    if (cannotStart_) return std::nullopt;
-    Collect();
+  const std::size_t limit = std::max(std::min(paths_.size(), index + options_.readAhead), index + 1);
+  // Even when the answer is already here, the helpers are kept fed: they read on while the
+  // engine renames.
+  Dispatch(limit);
+  Collect(false);
+  while (states_[index] != State::kAnswered && !cannotStart_) {
+    Dispatch(limit);
+    Collect(true);
   }
+  Dispatch(limit);
   return answers_[index];
 }
 
@@ -151,7 +155,7 @@ void HelperPool::Dispatch(std::size_t limit) {
   }
 }
 
-void HelperPool::Collect() {
+void HelperPool::Collect(bool wait) {
   std::vector<pollfd> polled;
   std::vector<Helper*> owners;
   Clock::time_point deadline = Clock::time_point::max();
@@ -162,8 +166,9 @@ void HelperPool::Collect() {
     deadline = std::min(deadline, helper.headSince + options_.fileTimeLimit);
   }
   if (polled.empty()) return;
-  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-  const int ready = poll(polled.data(), polled.size(), static_cast<int>(std::max<long>(0, wait.count())));
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+  const int timeout = wait ? static_cast<int>(std::max<long>(0, left.count())) : 0;
+  const int ready = poll(polled.data(), polled.size(), timeout);
   if (ready < 0 && errno != EINTR) return;
   for (std::size_t i = 0; i < polled.size(); ++i) {
     if (polled[i].revents != 0) Receive(*owners[i]);

@@ -67,8 +67,8 @@ class HelperPool final : public CaptureTimeReader {
   void Answer(std::size_t index, std::optional<LocalTime> time);
   // Hands files up to `limit` (exclusive) to helpers with room for them.
   void Dispatch(std::size_t limit);
-  // Waits for answers (or a time limit) once and takes them in.
-  void Collect();
+  // Takes in the answers that have come; with `wait`, first waits for one (or a time limit).
+  void Collect(bool wait);
   void Receive(Helper& helper);
 
   HelperPoolOptions options_;
