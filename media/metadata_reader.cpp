@@ -54,7 +54,7 @@ std::optional<LocalTime> FromExif(const Exiv2::ExifData& exif) {
 }
 
 std::optional<LocalTime> ReadWithExiv2(const std::string& path) {
-  Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path);
+  const auto image = Exiv2::ImageFactory::open(path);  // a std::auto_ptr in exiv2 0.27
   if (image.get() == nullptr) return std::nullopt;
   image->readMetadata();
   return FromExif(image->exifData());
