@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "media/capture_times.h"
 #include "ui/compact_path.h"
 #include "ui/extension_list.h"
 #include "ui/run_feedback.h"
@@ -33,7 +34,7 @@ Tokiren::Tokiren(std::string appPath, Dialogs* dialogs)
       dialogs_(dialogs ? *dialogs : *ownDialogs_),
       settings_(SystemFileSystem(), appPath) {
   setFont(WindowFont());  // before the controls, which inherit it
-  c_ = BuildControls(this);
+  c_ = BuildControls(this, CanReadCaptureTimes());
   setWindowTitle(QString::fromUtf8(kWindowCaption));
   QIcon icon;
   icon.addFile(QStringLiteral(":/tokiren/tokiren-32.png"));
@@ -93,7 +94,9 @@ RunOptions Tokiren::CurrentOptions() const {
   RunOptions options;
   options.separator = c_.CheckSep->isChecked();
   options.countUp = c_.Check1->isChecked();
-  options.timeSource = c_.Option1->isChecked() ? TimeSource::kLastWrite : TimeSource::kCreation;
+  options.timeSource = c_.Option3 && c_.Option3->isChecked() ? TimeSource::kTaken
+                       : c_.Option2->isChecked()              ? TimeSource::kCreation
+                                                              : TimeSource::kLastWrite;
   options.extensions = Entries(c_.List1);
   return options;
 }
@@ -161,7 +164,7 @@ void Tokiren::KeepFolder() {
 
 void Tokiren::Run() {
   busy_ = true;
-  std::uint64_t unreadable = 0;
+  RunSummary summary;
   {
     RunFeedback feedback(this, dialogs_, RunFeedback::Errors::kShowEach);
     RenameJob job(SystemFileSystem(), feedback);
@@ -169,13 +172,22 @@ void Tokiren::Run() {
     job.AppPath = AppPath;
     job.ProtectedFiles = ProgramOwnFiles(AppPath);
     job.options = CurrentOptions();
-    unreadable = job.Run().unreadable;
+    std::unique_ptr<CaptureTimeReader> captureTimes;
+    if (job.options.timeSource == TimeSource::kTaken) {
+      captureTimes = MakeCaptureTimeReader();
+      job.captureTimes = captureTimes.get();
+    }
+    summary = job.Run();
     feedback.Finish();
   }
   busy_ = false;
   QString finished = QString::fromUtf8(kFinished);
-  if (unreadable > 0) {
-    finished += QStringLiteral("\r\n") + QString::fromUtf8(kUnreadableTimes).arg(unreadable);
+  if (summary.notTaken > 0) {
+    finished += QStringLiteral("\r\n") + QString::fromUtf8(kNotTaken).arg(summary.notTaken);
+  }
+  if (summary.unreadable > 0) {
+    finished +=
+        QStringLiteral("\r\n") + QString::fromUtf8(kUnreadableTimes).arg(summary.unreadable);
   }
   dialogs_.ShowMessage(QMessageBox::Information, QString(), finished);
   FrameStartDisp();

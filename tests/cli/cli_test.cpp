@@ -1,10 +1,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "cli/command_line.h"
+#include "tests/media/media_files.h"
 #include "tests/support/temp_tree.h"
 
 namespace tokiren {
@@ -117,6 +119,35 @@ TEST_F(CliTest, ResetFailsWhenARenameBackFails) {
   EXPECT_EQ(tree_.Read("photos/a.jpg"), "taken");
 }
 
+TEST_F(CliTest, TakenNamesPhotosAfterTheirCaptureTimeAndCountsTheRest) {
+  tree_.MakeFolder("photos");
+  const std::string photo = tree_ / "photos/IMG_0001.JPG";
+  ASSERT_TRUE(testing::MakeJpeg(photo));
+  ASSERT_TRUE(testing::SetExifText(photo, "Exif.Photo.DateTimeOriginal", "2001:02:03 04:05:06"));
+  const std::string untagged = tree_ / "photos/IMG_0002.JPG";
+  ASSERT_TRUE(testing::MakeJpeg(untagged));
+  const std::string cut = tree_ / "photos/IMG_0003.JPG";
+  ASSERT_TRUE(testing::CopyTruncated(photo, cut, 60));
+  for (const std::string& path : {photo, untagged, cut}) {
+    const timespec times[2] = {{stamp42_, 0}, {stamp42_, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  }
+  tree_.MakeFolder("app");
+  const Result run = RunCli(scratch_, {"run", tree_ / "photos", "--ext", "jpg", "--taken",
+                                       "--log-dir", tree_ / "app"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{
+                                       "20010203040506.JPG", "20160830124842.JPG",
+                                       "20160830124843.JPG"}));
+  EXPECT_NE(run.err.find("3 files renamed\n2 files had no capture time and were named after "
+                         "their last-write time\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(RunCli(scratch_, {"reset", "--log-dir", tree_ / "app"}).status, 0);
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG"}));
+}
+
 TEST_F(CliTest, SaysWhatFailedInTheSystemsWords) {
   tree_.Write("photos/a.jpg", "", stamp42_);
   tree_.MakeFolder("app/tokiren_log.txt/in-the-way");  // a folder where the log should go
@@ -186,6 +217,7 @@ TEST_F(CliTest, RefusesBadArgumentsAndTouchesNothing) {
       {"run", "--all"},                                        // no folder
       {"run", tree_ / "photos", "--ext"},                      // no value
       {"run", tree_ / "photos", "--all", "--bogus"},
+      {"run", tree_ / "photos", "--all", "--taken", "--creation"},  // two time sources
       {"frobnicate"},
   };
   for (const auto& args : bad) {
@@ -211,6 +243,10 @@ TEST(CommandLineTest, BuildsTheListTheWindowWouldHold) {
   EXPECT_EQ(line.options.extensions, (std::vector<ExtensionEntry>{{".*", true}}));
   EXPECT_EQ(line.options.timeSource, TimeSource::kCreation);
   EXPECT_FALSE(line.options.countUp);
+  ASSERT_TRUE(ParseCommandLine({"run", "f", "--all", "--taken"}, &line, &error));
+  EXPECT_EQ(line.options.timeSource, TimeSource::kTaken);
+  EXPECT_FALSE(ParseCommandLine({"run", "f", "--all", "--taken", "--creation"}, &line, &error));
+  EXPECT_EQ(error, "give either --creation or --taken, not both");
 }
 
 }  // namespace
