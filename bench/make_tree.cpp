@@ -1,14 +1,24 @@
-// Makes a deterministic folder tree for the benchmarks: make-tree FOLDER FILES SEED.
+// Makes a deterministic folder tree for the benchmarks:
 //
-// Folders of 100 to 1000 files up to 10 deep; about 1 % hidden files and some hidden folders;
-// .jpg, .JPG, .png and .txt mixed; last-write times spread over 2005-2024 (UTC), about 5 % sharing
-// a second with another file of their folder; about 0.2 % already named after their stamp.
+//   make-tree FOLDER FILES SEED [--name-bytes N] [--flat (--same-second | --distinct-seconds)]
+//
+// By default: folders of 100 to 1000 files up to 10 deep; about 1 % hidden files and some hidden
+// folders; .jpg, .JPG, .png and .txt mixed; last-write times spread over 2005-2024 (UTC), about 5 %
+// sharing a second with another file of their folder; about 0.2 % already named after their stamp.
+//
+// --name-bytes N  pads every name not already a stamp to N bytes (IMG_12_xxx...x.jpg).
+// --flat          puts every file in FOLDER itself, named IMG_<n>.jpg, all empty, and either
+//   --same-second       all with the last-write time 2016-08-30 12:48:42 UTC, as a folder copied
+//                       without its times is, so every stamp after the first is counted up;
+//   --distinct-seconds  each with its own second (a shuffled set, 7 s apart), so none is.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <random>
 #include <string>
@@ -19,6 +29,7 @@ namespace {
 constexpr int kMaxDepth = 10;
 constexpr time_t kFirst = 1104537600;  // 2005-01-01 UTC
 constexpr time_t kLast = 1735689600;   // 2025-01-01 UTC
+constexpr time_t kSameSecond = 1472561322;  // 2016-08-30 12:48:42 UTC
 
 struct Folder {
   std::string path;
@@ -44,13 +55,44 @@ std::string Stamp(time_t when) {
   return text;
 }
 
+// `stem` + `extension`, padded with 'x' after an underscore to `bytes` bytes when it is shorter.
+std::string Padded(const std::string& stem, const char* extension, size_t bytes) {
+  std::string name = stem + extension;
+  if (name.size() + 1 < bytes) {
+    name = stem + "_" + std::string(bytes - name.size() - 1, 'x') + extension;
+  }
+  return name;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: make-tree FOLDER FILES SEED [--name-bytes N] "
+               "[--flat (--same-second | --distinct-seconds)]\n");
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: make-tree FOLDER FILES SEED\n");
-    return 2;
+  if (argc < 4) return Usage();
+  size_t nameBytes = 0;
+  bool flat = false, sameSecond = false, distinctSeconds = false;
+  for (int i = 4; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--name-bytes") == 0 && i + 1 < argc) {
+      nameBytes = std::strtoul(argv[++i], nullptr, 10);
+      if (nameBytes > 255) return Usage();
+    } else if (std::strcmp(argv[i], "--flat") == 0) {
+      flat = true;
+    } else if (std::strcmp(argv[i], "--same-second") == 0) {
+      sameSecond = true;
+    } else if (std::strcmp(argv[i], "--distinct-seconds") == 0) {
+      distinctSeconds = true;
+    } else {
+      return Usage();
+    }
   }
+  if (flat != (sameSecond || distinctSeconds) || (sameSecond && distinctSeconds)) return Usage();
+
   const std::string root = argv[1];
   long remaining = std::atol(argv[2]);
   std::mt19937_64 random(std::strtoull(argv[3], nullptr, 10));
@@ -64,6 +106,20 @@ int main(int argc, char** argv) {
     mkdir(root.substr(0, slash).c_str(), 0755);
   }
   mkdir(root.c_str(), 0755);
+
+  if (flat) {
+    // One folder; the same names either way, only the times differ.
+    std::vector<time_t> times(static_cast<size_t>(remaining), kSameSecond);
+    if (distinctSeconds) {
+      for (size_t i = 0; i < times.size(); ++i) times[i] = kFirst + 7 * static_cast<time_t>(i);
+      std::shuffle(times.begin(), times.end(), random);
+    }
+    for (size_t i = 0; i < times.size(); ++i) {
+      MakeFile(root + "/" + Padded("IMG_" + std::to_string(i), ".jpg", nameBytes), times[i]);
+    }
+    std::printf("%zu files in 1 folder\n", times.size());
+    return 0;
+  }
   std::vector<Folder> folders{{root, 0}};
   long made = 0;
   for (size_t index = 0; remaining > 0; ++index) {
@@ -94,11 +150,11 @@ int main(int argc, char** argv) {
       std::string name;
       const long kind = uniform(0, 999);
       if (kind < 10) {
-        name = ".hidden" + std::to_string(i) + ".jpg";
+        name = Padded(".hidden" + std::to_string(i), ".jpg", nameBytes);
       } else if (kind < 12) {
         name = Stamp(when) + ".JPG";
       } else {
-        name = "IMG_" + std::to_string(made + i) + extensions[uniform(0, 3)];
+        name = Padded("IMG_" + std::to_string(made + i), extensions[uniform(0, 3)], nameBytes);
       }
       MakeFile(folder + "/" + name, when);
     }

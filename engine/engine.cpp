@@ -231,16 +231,17 @@ void RenameJob::ClearCollection() {
   files_.assign(1, CollectedFile{0, std::string()});
 }
 
-std::unique_ptr<FileLock> RenameJob::LockLog(ErrorCode* error) {
+std::unique_ptr<FileLock> RenameJob::LockLog(ErrorCode* error, bool readsLog) {
   const std::string lockPath = AppPath + std::string(kLockFileName);
   FileSystem::LockAttempt attempt = fileSystem_.TryLock(lockPath);
   if (attempt.lock) {
     // Whoever else may write the log or its folder could make Reset rename anything; whoever may
-    // open the lock could hold it.
+    // open the lock could hold it. A run reads the log only after a run that did not end.
+    const std::string logPath = AppPath + std::string(kLogFileName);
     for (const auto& [path, check] :
          {std::pair{AppPath, &CheckLogFolderIsPrivate}, std::pair{lockPath, &CheckLockIsPrivate},
-          std::pair{AppPath + std::string(kLogFileName), &CheckLogIsPrivate}}) {
-      if (check(path) != kPathFileAccessError) continue;
+          std::pair{readsLog ? logPath : std::string(), &CheckLogIsPrivate}}) {
+      if (path.empty() || check(path) != kPathFileAccessError) continue;
       const ErrorReport refused = MakeNotPrivateReport(path);
       *error = refused.code;
       sink_.ShowError(refused);
@@ -263,7 +264,8 @@ RunSummary RenameJob::Run(RunMode mode) {
   RunSummary summary;
   std::unique_ptr<FileLock> lock;
   if (mode == RunMode::kRename) {
-    lock = LockLog(&summary.error);
+    lock = LockLog(&summary.error,
+                   fileSystem_.FileExists(AppPath + std::string(kRunMarkerFileName)));
     if (!lock) return summary;
   }
   ClearCollection();
@@ -288,7 +290,7 @@ ResetSummary RenameJob::Reset() {
       !fileSystem_.FileExists(AppPath + std::string(kLogBackupFileName))) {
     return summary;
   }
-  const std::unique_ptr<FileLock> lock = LockLog(&summary.error);
+  const std::unique_ptr<FileLock> lock = LockLog(&summary.error, true);
   if (!lock) return summary;
   auto fail = [&](ErrorCode error, const std::string& what) {
     ErrorDisp(error, logPath, what + " " + logPath + ": " + Reason(error));
@@ -354,8 +356,7 @@ ResetSummary RenameJob::Reset() {
       if (summary.error.ok()) summary.error = error;
       ErrorDisp(error, oldPath + "\r" + newPath,
                 "cannot rename " + newPath + " back to " + oldPath + ": " + Reason(error));
-      keptByNewPath.Insert(Fingerprint(newPath), PackLinePlace(line.begin, line.end));
-      keep(line);
+      keep(line);  // its file holds the new name: no file can be given that name meanwhile
       continue;
     }
     ++summary.restored;
@@ -394,7 +395,8 @@ ResetSummary RenameJob::Reset() {
     std::unique_ptr<FileReplacement> remaining;
     error = fileSystem_.CreateReplacement(logPath, &remaining);
     std::reverse(kept.begin(), kept.end());
-    std::reverse(dropped.begin(), dropped.end());
+    std::sort(dropped.begin(), dropped.end(),
+              [](const Range& a, const Range& b) { return a.begin < b.begin; });
     auto next = dropped.begin();
     for (const Range& range : kept) {
       std::uint64_t from = range.begin;

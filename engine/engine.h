@@ -135,8 +135,9 @@ class RenameJob {
   };
   class Pass;
 
-  // Takes the log's lock; reports and returns null when it cannot.
-  std::unique_ptr<FileLock> LockLog(ErrorCode* error);
+  // Takes the log's lock; reports and returns null when it cannot, or when others may change the
+  // log's folder, the lock or (when the job `readsLog`) the log.
+  std::unique_ptr<FileLock> LockLog(ErrorCode* error, bool readsLog);
 
   // The rename pass over the collection (see Run); only ever with the lock held.
   RunSummary ReName(RunMode mode);

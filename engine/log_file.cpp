@@ -80,24 +80,30 @@ bool ReverseLogReader::Previous(LogLine* line) {
 std::uint64_t Fingerprint(std::string_view text) { return std::hash<std::string_view>{}(text); }
 
 void FingerprintIndex::Insert(std::uint64_t fingerprint, std::uint64_t value) {
-  if ((size_ + 1) * 2 > slots_.size()) Grow();
-  const std::uint64_t key = fingerprint | 1;
-  std::size_t i = key & mask_;
-  while (slots_[i].key != 0) i = (i + 1) & mask_;
-  slots_[i] = Slot{key, value};
+  if ((size_ + 1) * 2 > keys_.size()) Grow();
+  const std::uint32_t key = KeyOf(fingerprint);
+  std::size_t i = SlotOf(key);
+  while (keys_[i] != 0) i = (i + 1) & mask_;
+  keys_[i] = key;
+  values_[i] = value;
   ++size_;
 }
 
 void FingerprintIndex::Grow() {
-  std::vector<Slot> old;
-  old.swap(slots_);
-  slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
-  mask_ = slots_.size() - 1;
-  for (const Slot& slot : old) {
-    if (slot.key == 0) continue;
-    std::size_t i = slot.key & mask_;
-    while (slots_[i].key != 0) i = (i + 1) & mask_;
-    slots_[i] = slot;
+  std::vector<std::uint32_t> oldKeys;
+  std::vector<std::uint64_t> oldValues;
+  oldKeys.swap(keys_);
+  oldValues.swap(values_);
+  const std::size_t slots = oldKeys.empty() ? 1024 : oldKeys.size() * 2;
+  keys_.assign(slots, 0);
+  values_.assign(slots, 0);
+  mask_ = slots - 1;
+  for (std::size_t k = 0; k < oldKeys.size(); ++k) {
+    if (oldKeys[k] == 0) continue;
+    std::size_t i = SlotOf(oldKeys[k]);
+    while (keys_[i] != 0) i = (i + 1) & mask_;
+    keys_[i] = oldKeys[k];
+    values_[i] = oldValues[k];
   }
 }
 

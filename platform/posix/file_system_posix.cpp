@@ -469,7 +469,7 @@ class PosixFileSystem final : public FileSystem {
   bool IsCaseInsensitiveFolder(const std::string& folder, std::string_view entryName) override {
     const std::string swapped = WithCaseSwapped(entryName);
     if (swapped == entryName) return false;
-    FileDescriptor dir(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor dir(OpenFolderNoLinks(folder, O_PATH));
     if (dir.get() < 0) return false;
     struct stat entry, other;
     if (fstatat(dir.get(), std::string(entryName).c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0 ||

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -145,6 +146,65 @@ TEST_F(CliTest, TakenNamesPhotosAfterTheirCaptureTimeAndCountsTheRest) {
   EXPECT_EQ(RunCli(scratch_, {"reset", "--log-dir", tree_ / "app"}).status, 0);
   EXPECT_EQ(tree_.Names("photos"),
             (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG"}));
+}
+
+TEST_F(CliTest, SaysWhatFailedInTheSystemsWords) {
+  tree_.Write("photos/a.jpg", "", stamp42_);
+  tree_.MakeFolder("app/tokiren_log.txt/in-the-way");  // a folder where the log should go
+  const Result run =
+      RunCli(scratch_, {"run", tree_ / "photos", "--ext", "jpg", "--log-dir", tree_ / "app"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("tokiren-cli: cannot create the log " + tree_ / "app/tokiren_log.txt" +
+                         ": Is a directory"),
+            std::string::npos)
+      << run.err;
+  EXPECT_TRUE(tree_.Exists("photos/a.jpg"));
+}
+
+TEST_F(CliTest, ResetSaysWhatItCouldNotFindAndKeeps) {
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  tree_.MakeFolder("app");
+  ASSERT_EQ(RunCli(scratch_, {"run", tree_ / "photos", "--ext", "jpg", "--log-dir", tree_ / "app"})
+                .status,
+            0);
+  ASSERT_EQ(rename((tree_ / "photos").c_str(), (tree_ / "card-out").c_str()), 0);
+  const Result reset = RunCli(scratch_, {"reset", "--log-dir", tree_ / "app"});
+  EXPECT_EQ(reset.status, 1);
+  EXPECT_NE(reset.err.find("0 files restored, 1 not found and kept in the log for a later Reset"),
+            std::string::npos)
+      << reset.err;
+  ASSERT_EQ(rename((tree_ / "card-out").c_str(), (tree_ / "photos").c_str()), 0);
+  EXPECT_EQ(RunCli(scratch_, {"reset", "--log-dir", tree_ / "app"}).status, 0);
+  EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
+}
+
+// A name made to act on a terminal: shown escaped there, its exact bytes kept in a file.
+TEST_F(CliTest, NamesCannotRewriteTheTerminal) {
+  const std::string name = "\x1b]0;owned\a\x1b[2J.jpg";
+  tree_.Write("photos/" + name, "", stamp42_);
+  const std::vector<std::string> args{TOKIREN_CLI, "run", tree_ / "photos", "--ext", "jpg",
+                                      "--dry-run", "--log-dir", tree_ / "photos"};
+  const Result toFile = RunCli(scratch_, {args.begin() + 1, args.end()});
+  EXPECT_NE(toFile.out.find(tree_ / "photos/" + name + " as "), std::string::npos);
+
+  int terminal = -1;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  std::string shown;
+  char buffer[4096];
+  for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, got);
+  close(terminal);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
+  EXPECT_NE(shown.find("\\033]0;owned\\a\\033[2J.jpg as "), std::string::npos) << shown;
 }
 
 TEST_F(CliTest, RefusesBadArgumentsAndTouchesNothing) {
