@@ -11,7 +11,7 @@ std::vector<ExtensionEntry> Listed(std::initializer_list<const char*> texts) {
   return entries;
 }
 
-TEST(ExtensionListTest, PutsAnEntryAtItsCaseInsensitivePlaceWithAllFilesFirst) {
+TEST(ExtensionListRulesTest, PutsAnEntryAtItsCaseInsensitivePlaceWithAllFilesFirst) {
   const std::vector<ExtensionEntry> entries = Listed({".*", ".AVI", ".JPG", ".TXT"});
   const struct {
     const char* text;
@@ -24,7 +24,7 @@ TEST(ExtensionListTest, PutsAnEntryAtItsCaseInsensitivePlaceWithAllFilesFirst) {
   EXPECT_EQ(ListRowFor({}, ".JPG"), 0);
 }
 
-TEST(ExtensionListTest, FindsOnlyAnEntryOfExactlyTheSameText) {
+TEST(ExtensionListRulesTest, FindsOnlyAnEntryOfExactlyTheSameText) {
   const std::vector<ExtensionEntry> entries = Listed({".*", ".JPG"});
   EXPECT_TRUE(HasEntry(entries, ".JPG"));
   EXPECT_FALSE(HasEntry(entries, ".jpg"));
@@ -32,14 +32,14 @@ TEST(ExtensionListTest, FindsOnlyAnEntryOfExactlyTheSameText) {
   EXPECT_FALSE(HasEntry(entries, "JPG"));
 }
 
-TEST(ExtensionListTest, TellsWhetherAnyEntryIsChecked) {
+TEST(ExtensionListRulesTest, TellsWhetherAnyEntryIsChecked) {
   std::vector<ExtensionEntry> entries = Listed({".*", ".JPG"});
   EXPECT_FALSE(AnyChecked(entries));
   entries[1].checked = true;
   EXPECT_TRUE(AnyChecked(entries));
 }
 
-TEST(ExtensionListTest, SavesEveryEntryButAllFilesInListOrder) {
+TEST(ExtensionListRulesTest, SavesEveryEntryButAllFilesInListOrder) {
   EXPECT_EQ(SavedEntries(Listed({".", ".*", ".AVI", ".JPG", ".*"})),
             (std::vector<std::string>{".", ".AVI", ".JPG"}));
 }
