@@ -56,11 +56,12 @@ Tokiren::Tokiren(std::string appPath, Dialogs* dialogs)
   connect(c_.Command7, &DropButton::dropped, this,
           [&b](const std::vector<behaviour::DroppedItem>& items) { b.FolderDropped(items); });
   connect(c_.Command4, &QPushButton::clicked, this, [&b] { b.KeepFolderClicked(); });
-  connect(c_.Command1, &QPushButton::clicked, this, [this, &b] { b.RunClicked(OptionControls()); });
+  connect(c_.Command1, &QPushButton::clicked, this,
+          [this, &b] { b.RunClicked(CurrentOptionControls()); });
   connect(c_.Command5, &QPushButton::clicked, this, [&b] { b.ResetClicked(); });
 }
 
-behaviour::OptionControls Tokiren::OptionControls() const {
+behaviour::OptionControls Tokiren::CurrentOptionControls() const {
   behaviour::OptionControls options;
   options.CheckSep = c_.CheckSep->isChecked();
   options.Check1 = c_.Check1->isChecked();

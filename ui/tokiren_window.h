@@ -41,7 +41,8 @@ class Tokiren : public QWidget, private behaviour::View {
   void HideProgress() override;
   void Close() override;
 
-  behaviour::OptionControls OptionControls() const;
+  // The option controls as they stand now.
+  behaviour::OptionControls CurrentOptionControls() const;
 
   std::unique_ptr<Dialogs> ownDialogs_;
   Dialogs& dialogs_;
