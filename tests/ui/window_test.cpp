@@ -93,7 +93,7 @@ TEST_F(WindowTest, StartsOnTheStartPanelWithTheDesignValues) {
   EXPECT_FALSE(c.FrameOptions->isVisible());
   EXPECT_FALSE(c.Command7->isEnabled());
   EXPECT_EQ(ListTexts(*window), (std::vector<QString>{".*", ".AVI", ".JPG", ".TXT"}));
-  EXPECT_EQ(window->DefaultPath, "/kept/photos/");
+  EXPECT_EQ(window->behaviour().DefaultPath, "/kept/photos/");
   EXPECT_TRUE(c.Check1->isChecked());
   EXPECT_FALSE(c.CheckSep->isChecked());
   EXPECT_TRUE(c.Option1->isChecked());
@@ -251,22 +251,22 @@ TEST_F(WindowTest, BrowsesFromTheKeptFolderAndKeepsTheChoice) {
   dialogs_.answer.clear();  // cancelled
   Click(c.Command7);
   EXPECT_EQ(dialogs_.starts.back(), QStringLiteral("/kept/photos"));
-  EXPECT_TRUE(window->SelectedPath.empty());
+  EXPECT_TRUE(window->behaviour().SelectedPath.empty());
   EXPECT_TRUE(c.FrameStart->isVisible());
 
   dialogs_.answer = QString::fromStdString(tree_.MakeFolder("photos"));
   Click(c.Command7);
-  EXPECT_EQ(window->SelectedPath, tree_ / "photos/");
+  EXPECT_EQ(window->behaviour().SelectedPath, tree_ / "photos/");
   EXPECT_TRUE(c.FrameRunning->isVisible());
   EXPECT_EQ(c.Label3->text(), QString::fromStdString(tree_ / "photos/"));
   Click(c.Command4);
   EXPECT_EQ(tree_.Read("app/tokirenfolder"), tree_ / "photos/\r\n");
-  EXPECT_EQ(window->DefaultPath, tree_ / "photos/");
+  EXPECT_EQ(window->behaviour().DefaultPath, tree_ / "photos/");
   Click(c.Command2);
   EXPECT_TRUE(c.FrameStart->isVisible());
   dialogs_.answer = QStringLiteral("/");
   Click(c.Command7);
-  EXPECT_EQ(window->SelectedPath, "/");  // a root gets no second separator
+  EXPECT_EQ(window->behaviour().SelectedPath, "/");  // a root gets no second separator
 }
 
 TEST_F(WindowTest, TakesOnlyAFolderDroppedFirst) {
@@ -283,11 +283,11 @@ TEST_F(WindowTest, TakesOnlyAFolderDroppedFirst) {
   auto* text = new QMimeData;
   text->setText(QString::fromStdString(tree_ / "one"));
   Drop(*window, text);
-  EXPECT_TRUE(window->SelectedPath.empty());
+  EXPECT_TRUE(window->behaviour().SelectedPath.empty());
   EXPECT_TRUE(c.FrameStart->isVisible());
 
   Drop(*window, Urls({second, first, file}));
-  EXPECT_EQ(window->SelectedPath, tree_ / "two/");
+  EXPECT_EQ(window->behaviour().SelectedPath, tree_ / "two/");
   EXPECT_TRUE(c.FrameRunning->isVisible());
 }
 
@@ -370,10 +370,11 @@ TEST_F(WindowTest, TellsOnceWhenTheListCannotBeSaved) {
 }
 
 TEST(UnqualifyPathTest, DropsOneTrailingSeparator) {
-  EXPECT_EQ(UnqualifyPath(QStringLiteral("/photos/")), QStringLiteral("/photos"));
-  EXPECT_EQ(UnqualifyPath(QStringLiteral("/photos")), QStringLiteral("/photos"));
-  EXPECT_EQ(UnqualifyPath(QStringLiteral("/")), QStringLiteral("/"));
-  EXPECT_EQ(UnqualifyPath(QString()), QString());
+  using behaviour::UnqualifyPath;
+  EXPECT_EQ(UnqualifyPath("/photos/"), "/photos");
+  EXPECT_EQ(UnqualifyPath("/photos"), "/photos");
+  EXPECT_EQ(UnqualifyPath("/"), "/");
+  EXPECT_EQ(UnqualifyPath(""), "");
 }
 
 }  // namespace
