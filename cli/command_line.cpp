@@ -8,7 +8,7 @@ namespace tokiren {
 const char kUsage[] =
     "Usage:\n"
     "  tokiren-cli run FOLDER (--ext EXT [--ext EXT ...] | --all) [--separator]\n"
-    "              [--no-count-up] [--creation] [--dry-run] [--log-dir DIR]\n"
+    "              [--no-count-up] [--creation | --taken] [--dry-run] [--log-dir DIR]\n"
     "  tokiren-cli reset [--log-dir DIR]\n"
     "  tokiren-cli --help\n"
     "\n"
@@ -20,6 +20,8 @@ const char kUsage[] =
     "  --no-count-up   leave a file alone when its new name is taken (default: count the\n"
     "                  stamp up by one until a name is free)\n"
     "  --creation      use the creation time instead of the last-write time\n"
+    "  --taken         use the moment a photo or video was taken, from its metadata; files\n"
+    "                  without one are named after their last-write time\n"
     "  --dry-run       print the log lines the run would write, and change nothing\n"
     "reset  Renames the files of the last run back to their former names, from the log. Lines\n"
     "       whose file is found at neither name stay in the log for a later reset.\n"
@@ -93,8 +95,14 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
       line->options.separator = true;
     } else if (run && arg == "--no-count-up") {
       line->options.countUp = false;
-    } else if (run && arg == "--creation") {
-      line->options.timeSource = TimeSource::kCreation;
+    } else if (run && (arg == "--creation" || arg == "--taken")) {
+      const TimeSource source = arg == "--taken" ? TimeSource::kTaken : TimeSource::kCreation;
+      if (line->options.timeSource != TimeSource::kLastWrite &&
+          line->options.timeSource != source) {
+        *error = "give either --creation or --taken, not both";
+        return false;
+      }
+      line->options.timeSource = source;
     } else if (run && arg == "--dry-run") {
       line->dryRun = true;
     } else if (run && !arg.starts_with("--") && line->folder.empty() && !arg.empty()) {

@@ -1,5 +1,6 @@
 // tokiren-cli: the rename run and Reset without the window, for scripts and tests.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "cli/console.h"
 #include "cli/terminal_text.h"
 #include "engine/engine.h"
+#include "media/capture_times.h"
 #include "platform/terminal.h"
 #include "settings/settings_files.h"
 
@@ -146,10 +148,21 @@ int Main(const std::vector<std::string>& args) {
       return Usage("'" + line.folder + "' is not a folder");
     }
     job.options = line.options;
+    std::unique_ptr<CaptureTimeReader> captureTimes;
+    if (line.options.timeSource == TimeSource::kTaken) {
+      captureTimes = MakeCaptureTimeReader();
+      if (!captureTimes) return Usage("--taken is not available on this system");
+      job.captureTimes = captureTimes.get();
+    }
     const RunSummary summary = job.Run(line.dryRun ? RunMode::kDryRun : RunMode::kRename);
     sink.EndProgressLine();
     if (!line.dryRun) {
       std::fprintf(stderr, "%llu files renamed\n", static_cast<unsigned long long>(summary.renamed));
+    }
+    if (summary.notTaken > 0) {
+      std::fprintf(stderr,
+                   "%llu files had no capture time and were named after their last-write time\n",
+                   static_cast<unsigned long long>(summary.notTaken));
     }
     if (summary.unreadable > 0) {
       std::fprintf(stderr, "%llu files left alone: their time could not be read\n",

@@ -15,6 +15,11 @@ packages=(
   strace e2fsprogs xfsprogs util-linux  # the reliability suite: faults, crashes, power cuts
   fuse3 libfuse3-dev       # the reliability suite: a case-insensitive file system (casefold_fs)
   clang libclang-rt-dev    # the sanitizer build and the fuzz targets (scripts/sanitize.sh)
+  libexiv2-dev             # media/: EXIF of JPEG, TIFF, RAW and CR3 (tokiren-media-helper)
+  libheif-dev              # media/: the Exif block of HEIF/AVIF files
+  libavformat-dev          # media/: QuickTime/MP4 movie headers and Apple's creation date
+  exiv2 libheif-examples ffmpeg libimage-exiftool-perl  # tests/media: making real photos and videos
+  time                     # bench/: peak memory (GNU time)
 )
 
 missing=()

@@ -3,6 +3,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <vector>
 
 #include "ui/strings.h"
 
@@ -59,6 +60,44 @@ void GrowHeightToFit(QWidget* widget, int limit) {
   if (wanted > widget->height()) widget->resize(widget->width(), wanted);
 }
 
+// The time sources in their frame, each as wide as its caption needs: on one row where they fit
+// before `limit` (the check boxes beside, in the frame's parent); otherwise the last goes to a
+// second row, and the two rows stand level with the check boxes `row1` and `row2`. The frame
+// moves left only as far as its widest row needs.
+constexpr int kOptionGapTwips = 75;
+constexpr int kFrameMarginTwips = 60;
+constexpr int kRowPaddingTwips = 45;
+
+void LayOutTimeSources(QWidget* frame, const std::vector<QWidget*>& buttons, int limit,
+                       const QWidget* row1, const QWidget* row2) {
+  const int left = buttons.front()->x(), gap = Pixels(kOptionGapTwips);
+  const int margin = Pixels(kFrameMarginTwips);
+  int oneRow = left - gap;
+  for (const QWidget* button : buttons) oneRow += gap + button->sizeHint().width();
+  const bool twoRows = frame->x() + oneRow + margin > limit;
+  QRect geometry = frame->geometry();
+  if (twoRows) {
+    const int padding = Pixels(kRowPaddingTwips);
+    geometry.setTop(row1->y() - padding);
+    geometry.setBottom(std::max(geometry.bottom(), row2->geometry().bottom() + padding));
+  }
+  int x = left - gap, width = 0;
+  for (QWidget* button : buttons) {
+    const bool below = twoRows && button == buttons.back();
+    if (below) x = left - gap;
+    const QWidget* row = below ? row2 : row1;
+    const int y = twoRows ? row->y() - geometry.top() : button->y();
+    const int height = twoRows ? row->height() : button->height();
+    button->setGeometry(x + gap, y, button->sizeHint().width(), height);
+    x += gap + button->width();
+    width = std::max(width, x + margin);
+  }
+  width = std::max(width, geometry.width());
+  geometry.moveLeft(std::max(margin, std::min(geometry.left(), limit - width)));
+  geometry.setWidth(width);
+  frame->setGeometry(geometry);
+}
+
 QFrame* Panel(QWidget* window, int top) {
   auto* panel = new QFrame(window);
   panel->setFrameShape(QFrame::NoFrame);
@@ -73,7 +112,7 @@ int Pixels(int twips) { return qRound(static_cast<double>(twips) / kTwipsPerPixe
 
 QFont WindowFont() { return FontOf(kProportionalGothic, kWindowPointSize); }
 
-Controls BuildControls(QWidget* window) {
+Controls BuildControls(QWidget* window, bool taken) {
   Controls c;
   const QFont small = FontOf(kProportionalGothic, kSmallPointSize);
 
@@ -90,6 +129,12 @@ Controls BuildControls(QWidget* window) {
   c.Frame1 = Place(new QGroupBox(c.FrameOptions), 420, 240, 2385, 420);
   c.Option1 = Place(new QRadioButton(Text(kLastWriteCaption), c.Frame1), 90, 150, 1185, 195);
   c.Option2 = Place(new QRadioButton(Text(kCreationCaption), c.Frame1), 1260, 150, 1065, 195);
+  c.Option3 = taken ? new QRadioButton(Text(kTakenCaption), c.Frame1) : nullptr;
+  if (c.Option3) {
+    c.Option3->setToolTip(Text(kTipTaken));
+    LayOutTimeSources(c.Frame1, {c.Option1, c.Option2, c.Option3}, c.Check1->x() - 1, c.Check1,
+                      c.CheckSep);
+  }
   c.Option1->setChecked(true);
   GrowWidthToFit(c.CheckSep, c.Command6->x() - 1);
   GrowWidthToFit(c.Check1, c.Command6->x() - 1);
@@ -130,11 +175,13 @@ Controls BuildControls(QWidget* window) {
   GrowHeightToFit(c.Label2, Pixels(kClientHeightTwips));
 
   // Tab order of the design: Text1, Command7, Command2, Command1, Command3, List1, Command4,
-  // Option2, Option1, Check1, CheckSep, Command6, Command8, Command5.
-  QWidget* const order[] = {c.Text1,   c.Command7, c.Command2, c.Command1, c.Command3,
-                             c.List1,   c.Command4, c.Option2,  c.Option1,  c.Check1,
-                             c.CheckSep, c.Command6, c.Command8, c.Command5};
-  for (size_t i = 0; i + 1 < std::size(order); ++i) {
+  // Option2, Option1, Check1, CheckSep, Command6, Command8, Command5; Option3, where there is
+  // one, before Option2, as the design orders the time sources from the right.
+  std::vector<QWidget*> order{c.Text1,   c.Command7, c.Command2, c.Command1, c.Command3,
+                              c.List1,   c.Command4, c.Option2,  c.Option1,  c.Check1,
+                              c.CheckSep, c.Command6, c.Command8, c.Command5};
+  if (c.Option3) order.insert(std::find(order.begin(), order.end(), c.Option2), c.Option3);
+  for (size_t i = 0; i + 1 < order.size(); ++i) {
     QWidget::setTabOrder(order[i], order[i + 1]);
   }
   return c;

@@ -34,6 +34,7 @@ struct Controls {
   QGroupBox* Frame1;
   QRadioButton* Option1;  // LastWrite
   QRadioButton* Option2;  // Creation
+  QRadioButton* Option3;  // Taken; null where the system reads no capture times
   QFrame* FrameRunning;
   QPushButton* Command4;  // Keep Folder Name
   QPushButton* Command1;  // RUN
@@ -50,7 +51,8 @@ struct Controls {
 };
 
 // Creates every control inside `window`, in design position, with its design values.
-Controls BuildControls(QWidget* window);
+// `taken`: whether to offer the capture time as a third time source.
+Controls BuildControls(QWidget* window, bool taken);
 
 // The window's font: "ＭＳ Ｐゴシック" 9.75 pt, or the nearest Japanese font installed.
 QFont WindowFont();

@@ -7,13 +7,27 @@
 #include <QUrl>
 
 namespace tokiren::ui {
+namespace {
 
-QString FirstDroppedFolder(const QMimeData* data) {
-  if (!data || !data->hasUrls() || data->urls().isEmpty()) return {};
-  const QUrl first = data->urls().constFirst();
-  if (!first.isLocalFile()) return {};
-  const QString path = first.toLocalFile();
-  return QFileInfo(path).isDir() ? path : QString();
+bool TakesFolder(const QMimeData* data) {
+  return !behaviour::FirstDroppedFolder(DroppedItems(data)).empty();
+}
+
+}  // namespace
+
+std::vector<behaviour::DroppedItem> DroppedItems(const QMimeData* data) {
+  std::vector<behaviour::DroppedItem> items;
+  if (!data || !data->hasUrls()) return items;
+  for (const QUrl& url : data->urls()) {
+    behaviour::DroppedItem item;
+    if (url.isLocalFile()) {
+      const QString path = url.toLocalFile();
+      item.path = path.toStdString();
+      item.folder = QFileInfo(path).isDir();
+    }
+    items.push_back(std::move(item));
+  }
+  return items;
 }
 
 DropButton::DropButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
@@ -21,29 +35,29 @@ DropButton::DropButton(const QString& text, QWidget* parent) : QPushButton(text,
 }
 
 void DropButton::dragEnterEvent(QDragEnterEvent* event) {
-  if (FirstDroppedFolder(event->mimeData()).isEmpty()) {
-    event->ignore();
-  } else {
+  if (TakesFolder(event->mimeData())) {
     event->acceptProposedAction();
+  } else {
+    event->ignore();
   }
 }
 
 void DropButton::dragMoveEvent(QDragMoveEvent* event) {
-  if (FirstDroppedFolder(event->mimeData()).isEmpty()) {
-    event->ignore();
-  } else {
+  if (TakesFolder(event->mimeData())) {
     event->acceptProposedAction();
+  } else {
+    event->ignore();
   }
 }
 
 void DropButton::dropEvent(QDropEvent* event) {
-  const QString folder = FirstDroppedFolder(event->mimeData());
-  if (folder.isEmpty()) {
+  const std::vector<behaviour::DroppedItem> items = DroppedItems(event->mimeData());
+  if (behaviour::FirstDroppedFolder(items).empty()) {
     event->ignore();
     return;
   }
   event->acceptProposedAction();
-  Q_EMIT folderDropped(folder);
+  Q_EMIT dropped(items);
 }
 
 }  // namespace tokiren::ui

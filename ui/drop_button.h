@@ -3,14 +3,17 @@
 
 #include <QPushButton>
 #include <QString>
+#include <vector>
+
+#include "ui/behaviour/window.h"
 
 class QMimeData;
 
 namespace tokiren::ui {
 
-// The first dropped item when it is a local folder, as a path; "" for anything else (a file, text,
-// a remote address), even when a later item is a folder.
-QString FirstDroppedFolder(const QMimeData* data);
+// The dropped items as the behaviour sees them: each local path with whether it is a folder, and
+// an empty path for anything else (text, a remote address). No items where no address was dropped.
+std::vector<behaviour::DroppedItem> DroppedItems(const QMimeData* data);
 
 class DropButton : public QPushButton {
   Q_OBJECT
@@ -19,7 +22,8 @@ class DropButton : public QPushButton {
   DropButton(const QString& text, QWidget* parent);
 
  Q_SIGNALS:
-  void folderDropped(const QString& folder);
+  // A drop the button took: one the behaviour finds a folder in (behaviour::FirstDroppedFolder).
+  void dropped(const std::vector<tokiren::behaviour::DroppedItem>& items);
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;

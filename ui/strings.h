@@ -1,4 +1,4 @@
-// Every caption, tool tip and message the window shows.
+// Every caption and tool tip of the Qt window, and the progress display's text.
 #pragma once
 
 namespace tokiren::ui {
@@ -13,6 +13,7 @@ inline constexpr char kSeparatorCaption[] = "separater";
 inline constexpr char kCountUpCaption[] = "Same > +1";
 inline constexpr char kLastWriteCaption[] = "LastWrite";
 inline constexpr char kCreationCaption[] = "Creation";
+inline constexpr char kTakenCaption[] = "Taken";
 inline constexpr char kKeepFolderCaption[] = "Keep Folder Name";
 inline constexpr char kRunCaption[] = "RUN";
 inline constexpr char kBackCaption[] = "<<";
@@ -35,19 +36,10 @@ inline constexpr char kTipAdd[] = "下の拡張子をリストに加えます。
 inline constexpr char kTipSelectFolder[] =
     "フォルダ名をドロップするかフォルダ選択の画面に移動します。します。";  // T10
 inline constexpr char kTipNewExtension[] = "リストに加える拡張子を入力します。";  // T11
+inline constexpr char kTipTaken[] = "写真や動画が撮影された日時を使います。";
 
-// Messages.
-inline constexpr char kFinished[] = "処理を終了しました。";
+// The progress display. What RUN, Reset and the settings files say lives in
+// ui/behaviour/strings.h.
 inline constexpr char kRunning[] = "処理中です…";
-// After the first failure of a Reset: how many more lines could not be restored.
-inline constexpr char kMoreResetFailures[] = "ほかに %1 行を元に戻せませんでした。";
-// Added to the finished message: files left alone because their time could not be read.
-inline constexpr char kUnreadableTimes[] = "時刻を読めなかった %1 個のファイルはそのままにしました。";
-// Added to a Reset's message: lines whose file was at neither name, kept for a later Reset.
-inline constexpr char kResetNotFound[] =
-    "見つからなかった %1 個のファイルは、あとでもとにもどせるようにログに残しました。";
-inline constexpr char kSettingsTitle[] = "設定ファイル";
-inline constexpr char kSettingsReadFailed[] = "設定ファイルを読み込めませんでした。";
-inline constexpr char kSettingsWriteFailed[] = "設定ファイルを保存できませんでした。";
 
 }  // namespace tokiren::ui

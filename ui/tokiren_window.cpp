@@ -5,9 +5,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "media/capture_times.h"
 #include "ui/compact_path.h"
-#include "ui/extension_list.h"
-#include "ui/run_feedback.h"
 #include "ui/strings.h"
 
 namespace tokiren::ui {
@@ -19,191 +18,100 @@ void MoveTop(QWidget* panel, int twips) { panel->move(panel->x(), Pixels(twips))
 
 }  // namespace
 
-QString UnqualifyPath(const QString& spath) {
-  const QChar separator = QLatin1Char(kPathSeparator);
-  if (spath.size() > 1 && spath.endsWith(separator)) return spath.chopped(1);
-  return spath;
-}
-
 Tokiren::Tokiren(std::string appPath, Dialogs* dialogs)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       ownDialogs_(dialogs ? nullptr : std::make_unique<WindowDialogs>(this)),
       dialogs_(dialogs ? *dialogs : *ownDialogs_),
-      settings_(SystemFileSystem(), appPath) {
+      progress_(this),
+      behaviour_(*this, std::move(appPath), &MakeCaptureTimeReader) {
   setFont(WindowFont());  // before the controls, which inherit it
-  c_ = BuildControls(this);
+  c_ = BuildControls(this, CanReadCaptureTimes());
   setWindowTitle(QString::fromUtf8(kWindowCaption));
   QIcon icon;
   icon.addFile(QStringLiteral(":/tokiren/tokiren-32.png"));
   icon.addFile(QStringLiteral(":/tokiren/tokiren-16.png"));
   setWindowIcon(icon);
 
-  c_.Command7->setEnabled(false);
-  AddEntry(c_.List1, std::string(kAllFilesEntry));
-  DefaultPath.clear();
-  AppPath = std::move(appPath);
-  if (!AppPath.empty() && AppPath.back() != kPathSeparator) AppPath += kPathSeparator;
-  LoadSettings();
   setFixedSize(Pixels(kClientWidthTwips), Pixels(kClientHeightTwips));
   MoveTop(c_.FrameRunning, kPanelTopTwips);
   MoveTop(c_.FrameStart, kPanelTopTwips);
   MoveTop(c_.FrameOptions, kOptionsTopTwips);
-  FrameStartDisp();
+  behaviour_.Start();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
 
-  connect(c_.Command8, &QPushButton::clicked, this, [this] { FrameOptionsDisp(); });
-  connect(c_.Command6, &QPushButton::clicked, this, [this] { FrameStartDisp(); });
-  connect(c_.Command2, &QPushButton::clicked, this, [this] { FrameStartDisp(); });
-  connect(c_.Command3, &QPushButton::clicked, this, [this] { AddExtension(); });
-  connect(c_.List1, &QListWidget::itemChanged, this, [this] { UpdateFolderButton(); });
-  connect(c_.Command7, &QPushButton::clicked, this, [this] {
-    ChooseFolder();
-    ShowChosenFolder();
+  behaviour::Window& b = behaviour_;
+  connect(c_.Command8, &QPushButton::clicked, this, [&b] { b.OptionsClicked(); });
+  connect(c_.Command6, &QPushButton::clicked, this, [&b] { b.SetClicked(); });
+  connect(c_.Command2, &QPushButton::clicked, this, [&b] { b.BackClicked(); });
+  connect(c_.Command3, &QPushButton::clicked, this,
+          [this, &b] { b.AddClicked(c_.Text1->text().toStdString()); });
+  connect(c_.List1, &QListWidget::itemChanged, this, [this, &b](QListWidgetItem* item) {
+    b.ExtensionChecked(c_.List1->row(item), item->checkState() == Qt::Checked);
   });
-  connect(c_.Command7, &DropButton::folderDropped, this,
-          [this](const QString& folder) { FolderDropped(folder); });
-  connect(c_.Command4, &QPushButton::clicked, this, [this] { KeepFolder(); });
-  connect(c_.Command1, &QPushButton::clicked, this, [this] { Run(); });
-  connect(c_.Command5, &QPushButton::clicked, this, [this] { Reset(); });
+  connect(c_.Command7, &QPushButton::clicked, this, [&b] { b.FolderClicked(); });
+  connect(c_.Command7, &DropButton::dropped, this,
+          [&b](const std::vector<behaviour::DroppedItem>& items) { b.FolderDropped(items); });
+  connect(c_.Command4, &QPushButton::clicked, this, [&b] { b.KeepFolderClicked(); });
+  connect(c_.Command1, &QPushButton::clicked, this,
+          [this, &b] { b.RunClicked(CurrentOptionControls()); });
+  connect(c_.Command5, &QPushButton::clicked, this, [&b] { b.ResetClicked(); });
 }
 
-void Tokiren::FrameStartDisp() {
-  c_.FrameStart->setVisible(true);
-  c_.FrameRunning->setVisible(false);
-  c_.FrameOptions->setVisible(false);
-}
-
-void Tokiren::FrameRunningDisp() {
-  c_.FrameStart->setVisible(false);
-  c_.FrameRunning->setVisible(true);
-  c_.FrameOptions->setVisible(false);
-}
-
-void Tokiren::FrameOptionsDisp() {
-  c_.FrameStart->setVisible(false);
-  c_.FrameRunning->setVisible(false);
-  c_.FrameOptions->setVisible(true);
-}
-
-RunOptions Tokiren::CurrentOptions() const {
-  RunOptions options;
-  options.separator = c_.CheckSep->isChecked();
-  options.countUp = c_.Check1->isChecked();
-  options.timeSource = c_.Option1->isChecked() ? TimeSource::kLastWrite : TimeSource::kCreation;
-  options.extensions = Entries(c_.List1);
+behaviour::OptionControls Tokiren::CurrentOptionControls() const {
+  behaviour::OptionControls options;
+  options.CheckSep = c_.CheckSep->isChecked();
+  options.Check1 = c_.Check1->isChecked();
+  options.Option2 = c_.Option2->isChecked();
+  options.Option3 = c_.Option3 && c_.Option3->isChecked();
   return options;
 }
 
-void Tokiren::LoadSettings() {
-  std::vector<std::string> extensions;
-  ErrorCode error = settings_.LoadExtensionList(&extensions);
-  if (!error.ok()) {
-    ReportSettingsFailure(kSettingsReadFailed, settings_.ExtensionListPath(), error);
-  }
-  for (const std::string& text : extensions) AddEntry(c_.List1, text);
-  error = settings_.LoadKeptFolder(&DefaultPath);
-  if (!error.ok()) ReportSettingsFailure(kSettingsReadFailed, settings_.KeptFolderPath(), error);
+void Tokiren::ShowPanel(behaviour::Panel panel) {
+  c_.FrameStart->setVisible(panel == behaviour::Panel::kStart);
+  c_.FrameRunning->setVisible(panel == behaviour::Panel::kRunning);
+  c_.FrameOptions->setVisible(panel == behaviour::Panel::kOptions);
 }
 
-void Tokiren::SaveExtensionList() {
-  std::vector<std::string> entries;
-  for (const ExtensionEntry& entry : Entries(c_.List1)) {
-    if (entry.text != kAllFilesEntry) entries.push_back(entry.text);
-  }
-  const ErrorCode error = settings_.SaveExtensionList(entries);
-  if (!error.ok()) {
-    ReportSettingsFailure(kSettingsWriteFailed, settings_.ExtensionListPath(), error);
-  }
+void Tokiren::InsertExtension(int row, const std::string& text) {
+  auto* item = new QListWidgetItem(Text(text));
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+  item->setCheckState(Qt::Unchecked);
+  c_.List1->insertItem(row, item);
 }
 
-void Tokiren::ReportSettingsFailure(const char* what, const std::string& path, ErrorCode error) {
-  if (!reportedFiles_.insert(path).second) return;
-  const QString text = QString::fromUtf8(what) + QStringLiteral("\r\n") + Text(path) +
-                       QStringLiteral("\r\n") + Text(std::string(ErrorMessageText(error)));
-  dialogs_.ShowMessage(QMessageBox::Warning, QString::fromUtf8(kSettingsTitle), text);
+void Tokiren::SetFolderButtonEnabled(bool enabled) { c_.Command7->setEnabled(enabled); }
+
+void Tokiren::SetFolderLabel(const std::string& path) {
+  CompactPathDisp(c_.Label3, Text(path), kPathEllipsis);
 }
 
-void Tokiren::AddExtension() {
-  const std::string text = NormalizeExtension(c_.Text1->text().toStdString());
-  if (HasEntry(c_.List1, text)) return;
-  AddEntry(c_.List1, text);
-  SaveExtensionList();
+void Tokiren::ShowMessage(behaviour::MessageIcon icon, const std::string& title,
+                          const std::string& text) {
+  dialogs_.ShowMessage(
+      icon == behaviour::MessageIcon::kWarning ? QMessageBox::Warning : QMessageBox::Information,
+      Text(title), Text(text));
 }
 
-void Tokiren::UpdateFolderButton() { c_.Command7->setEnabled(AnyChecked(c_.List1)); }
-
-void Tokiren::ChooseFolder() {
-  const QString start = UnqualifyPath(Text(DefaultPath));
-  SelectedPath = dialogs_.ChooseFolder(start).toStdString();
+std::string Tokiren::ChooseFolder(const std::string& start) {
+  return dialogs_.ChooseFolder(Text(start)).toStdString();
 }
 
-void Tokiren::FolderDropped(const QString& folder) {
-  SelectedPath = folder.toStdString();
-  ShowChosenFolder();
-}
+void Tokiren::ShowProgress(std::uint64_t done, std::uint64_t total) { progress_.Show(done, total); }
 
-void Tokiren::ShowChosenFolder() {
-  if (SelectedPath.empty()) return;
-  if (SelectedPath.back() != kPathSeparator) SelectedPath += kPathSeparator;
-  CompactPathDisp(c_.Label3, Text(SelectedPath), kPathEllipsis);
-  FrameRunningDisp();
-}
+void Tokiren::HideProgress() { progress_.Hide(); }
 
-void Tokiren::KeepFolder() {
-  const ErrorCode error = settings_.SaveKeptFolder(SelectedPath);
-  if (!error.ok()) ReportSettingsFailure(kSettingsWriteFailed, settings_.KeptFolderPath(), error);
-  if (!AppPath.empty()) DefaultPath = SelectedPath;
-}
-
-void Tokiren::Run() {
-  busy_ = true;
-  std::uint64_t unreadable = 0;
-  {
-    RunFeedback feedback(this, dialogs_, RunFeedback::Errors::kShowEach);
-    RenameJob job(SystemFileSystem(), feedback);
-    job.SelectedPath = SelectedPath;
-    job.AppPath = AppPath;
-    job.ProtectedFiles = ProgramOwnFiles(AppPath);
-    job.options = CurrentOptions();
-    unreadable = job.Run().unreadable;
-    feedback.Finish();
-  }
-  busy_ = false;
-  QString finished = QString::fromUtf8(kFinished);
-  if (unreadable > 0) {
-    finished += QStringLiteral("\r\n") + QString::fromUtf8(kUnreadableTimes).arg(unreadable);
-  }
-  dialogs_.ShowMessage(QMessageBox::Information, QString(), finished);
-  FrameStartDisp();
-  if (closeWhenDone_) close();
-}
-
-void Tokiren::Reset() {
-  busy_ = true;
-  {
-    RunFeedback feedback(this, dialogs_, RunFeedback::Errors::kShowFirstOnly);
-    RenameJob job(SystemFileSystem(), feedback);
-    job.AppPath = AppPath;
-    const ResetSummary summary = job.Reset();
-    feedback.Finish(summary.notFound == 0
-                        ? QString()
-                        : QString::fromUtf8(kResetNotFound).arg(summary.notFound));
-  }
-  busy_ = false;
-  if (closeWhenDone_) close();
-}
+void Tokiren::Close() { close(); }
 
 void Tokiren::closeEvent(QCloseEvent* event) {
-  if (busy_) {  // a run goes to its end; the window closes then
-    closeWhenDone_ = true;
-    event->ignore();
-    return;
+  if (behaviour_.MayClose()) {
+    event->accept();
+  } else {
+    event->ignore();  // a run goes to its end; the window closes then
   }
-  event->accept();
 }
 
 }  // namespace tokiren::ui

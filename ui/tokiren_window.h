@@ -1,22 +1,20 @@
-// The main window: its three panels, the extension list, folder selection, RUN and Reset.
+// The main window: the Qt view of the window's behaviour. It makes the controls, forwards each of
+// their events to behaviour::Window and shows what that tells it.
 #pragma once
 
 #include <QWidget>
 #include <memory>
-#include <set>
 #include <string>
 
-#include "engine/engine.h"
-#include "settings/settings_files.h"
+#include "ui/behaviour/view.h"
+#include "ui/behaviour/window.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
+#include "ui/run_progress.h"
 
 namespace tokiren::ui {
 
-// The folder without one trailing separator ("/photos/" -> "/photos"; "/" stays "/").
-QString UnqualifyPath(const QString& spath);
-
-class Tokiren : public QWidget {
+class Tokiren : public QWidget, private behaviour::View {
  public:
   // `AppPath` is the program folder (ending with the separator) holding the log and the settings
   // files. `dialogs` answers the message boxes and the folder picker; by default the window
@@ -24,46 +22,33 @@ class Tokiren : public QWidget {
   explicit Tokiren(std::string AppPath, Dialogs* dialogs = nullptr);
 
   const Controls& controls() const { return c_; }
-
-  // The job state the window keeps between runs.
-  std::string SelectedPath;
-  std::string AppPath;
-  std::string DefaultPath;
-
-  void FrameStartDisp();
-  void FrameRunningDisp();
-  void FrameOptionsDisp();
-
-  // The folder picker, starting at the kept folder; a cancel leaves SelectedPath empty.
-  void ChooseFolder();
-  // Shows SelectedPath on the running panel; does nothing while it is empty.
-  void ShowChosenFolder();
-
-  // The run's options, as the options panel and the extension list hold them now.
-  RunOptions CurrentOptions() const;
+  // The job state (SelectedPath, AppPath, DefaultPath) and the extension list.
+  const behaviour::Window& behaviour() const { return behaviour_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void AddExtension();
-  void UpdateFolderButton();
-  void Run();
-  void Reset();
-  void KeepFolder();
-  void FolderDropped(const QString& folder);
-  void LoadSettings();
-  void SaveExtensionList();
-  // Tells the user once per file that a settings file could not be read or written.
-  void ReportSettingsFailure(const char* what, const std::string& path, ErrorCode error);
+  // behaviour::View
+  void ShowPanel(behaviour::Panel panel) override;
+  void InsertExtension(int row, const std::string& text) override;
+  void SetFolderButtonEnabled(bool enabled) override;
+  void SetFolderLabel(const std::string& path) override;
+  void ShowMessage(behaviour::MessageIcon icon, const std::string& title,
+                   const std::string& text) override;
+  std::string ChooseFolder(const std::string& start) override;
+  void ShowProgress(std::uint64_t done, std::uint64_t total) override;
+  void HideProgress() override;
+  void Close() override;
+
+  // The option controls as they stand now.
+  behaviour::OptionControls CurrentOptionControls() const;
 
   std::unique_ptr<Dialogs> ownDialogs_;
   Dialogs& dialogs_;
-  SettingsFiles settings_;
   Controls c_{};
-  std::set<std::string> reportedFiles_;
-  bool busy_ = false;
-  bool closeWhenDone_ = false;
+  RunProgress progress_;
+  behaviour::Window behaviour_;
 };
 
 }  // namespace tokiren::ui

@@ -1,11 +1,14 @@
-// tokiren-cli on POSIX: errno in the system's words, and a terminal of the test's own.
+// tokiren-cli on POSIX: errno in the system's words, a terminal of the test's own, and --taken
+// (Linux only) on real photos.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "cli/command_line.h"
+#include "tests/media/media_files.h"
 #include "tests/support/temp_tree.h"
 
 namespace tokiren {
@@ -94,6 +97,35 @@ TEST_F(PosixCliTest, NamesCannotRewriteTheTerminal) {
   waitpid(child, &status, 0);
   EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
   EXPECT_NE(shown.find("\\033]0;owned\\a\\033[2J.jpg as "), std::string::npos) << shown;
+}
+
+TEST_F(PosixCliTest, TakenNamesPhotosAfterTheirCaptureTimeAndCountsTheRest) {
+  tree_.MakeFolder("photos");
+  const std::string photo = tree_ / "photos/IMG_0001.JPG";
+  ASSERT_TRUE(testing::MakeJpeg(photo));
+  ASSERT_TRUE(testing::SetExifText(photo, "Exif.Photo.DateTimeOriginal", "2001:02:03 04:05:06"));
+  const std::string untagged = tree_ / "photos/IMG_0002.JPG";
+  ASSERT_TRUE(testing::MakeJpeg(untagged));
+  const std::string cut = tree_ / "photos/IMG_0003.JPG";
+  ASSERT_TRUE(testing::CopyTruncated(photo, cut, 60));
+  for (const std::string& path : {photo, untagged, cut}) {
+    const timespec times[2] = {{stamp42_, 0}, {stamp42_, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  }
+  tree_.MakeFolder("app");
+  const Result run = RunCli(scratch_, {"run", tree_ / "photos", "--ext", "jpg", "--taken",
+                                       "--log-dir", tree_ / "app"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{
+                                       "20010203040506.JPG", "20160830124842.JPG",
+                                       "20160830124843.JPG"}));
+  EXPECT_NE(run.err.find("3 files renamed\n2 files had no capture time and were named after "
+                         "their last-write time\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(RunCli(scratch_, {"reset", "--log-dir", tree_ / "app"}).status, 0);
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG"}));
 }
 
 }  // namespace

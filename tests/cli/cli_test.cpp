@@ -133,6 +133,7 @@ TEST_F(CliTest, RefusesBadArgumentsAndTouchesNothing) {
       {"run", "--all"},                                        // no folder
       {"run", tree_ / "photos", "--ext"},                      // no value
       {"run", tree_ / "photos", "--all", "--bogus"},
+      {"run", tree_ / "photos", "--all", "--taken", "--creation"},  // two time sources
       {"frobnicate"},
   };
   for (const auto& args : bad) {
@@ -158,6 +159,10 @@ TEST(CommandLineTest, BuildsTheListTheWindowWouldHold) {
   EXPECT_EQ(line.options.extensions, (std::vector<ExtensionEntry>{{".*", true}}));
   EXPECT_EQ(line.options.timeSource, TimeSource::kCreation);
   EXPECT_FALSE(line.options.countUp);
+  ASSERT_TRUE(ParseCommandLine({"run", "f", "--all", "--taken"}, &line, &error));
+  EXPECT_EQ(line.options.timeSource, TimeSource::kTaken);
+  EXPECT_FALSE(ParseCommandLine({"run", "f", "--all", "--taken", "--creation"}, &line, &error));
+  EXPECT_EQ(error, "give either --creation or --taken, not both");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include "tests/media/media_files.h"
 #include "tests/support/temp_tree.h"
 #include "ui/strings.h"
 #include "ui/tokiren_window.h"
@@ -92,7 +93,7 @@ TEST_F(WindowTest, StartsOnTheStartPanelWithTheDesignValues) {
   EXPECT_FALSE(c.FrameOptions->isVisible());
   EXPECT_FALSE(c.Command7->isEnabled());
   EXPECT_EQ(ListTexts(*window), (std::vector<QString>{".*", ".AVI", ".JPG", ".TXT"}));
-  EXPECT_EQ(window->DefaultPath, "/kept/photos/");
+  EXPECT_EQ(window->behaviour().DefaultPath, "/kept/photos/");
   EXPECT_TRUE(c.Check1->isChecked());
   EXPECT_FALSE(c.CheckSep->isChecked());
   EXPECT_TRUE(c.Option1->isChecked());
@@ -111,6 +112,72 @@ TEST_F(WindowTest, StartsOnTheStartPanelWithTheDesignValues) {
     EXPECT_GE(widget->width(), widget->sizeHint().width()) << widget->metaObject()->className();
     EXPECT_GE(widget->height(), widget->sizeHint().height() - 2);
   }
+}
+
+// The time sources, none touching or cut, inside their frame and clear of the check boxes beside
+// it: "LastWrite" and "Creation" side by side, "Taken" beside them or on a row of its own.
+void ExpectTimeSourcesFit(const Controls& c) {
+  ASSERT_NE(c.Option3, nullptr);
+  const QRadioButton* const options[] = {c.Option1, c.Option2, c.Option3};
+  for (const QRadioButton* option : options) {
+    EXPECT_GE(option->width(), option->sizeHint().width()) << option->text().toStdString();
+    EXPECT_GE(option->x(), 0);
+    EXPECT_LE(option->geometry().right(), c.Frame1->width() - 1) << option->text().toStdString();
+  }
+  EXPECT_LT(c.Option1->geometry().right() + 1, c.Option2->x());
+  EXPECT_EQ(c.Option1->y(), c.Option2->y());
+  EXPECT_TRUE(c.Option3->y() >= c.Option2->geometry().bottom() + 1 ||
+              (c.Option3->y() == c.Option2->y() &&
+               c.Option2->geometry().right() + 1 < c.Option3->x()));
+  EXPECT_LE(c.Option3->geometry().bottom(), c.Frame1->height() - 1);
+  EXPECT_LE(c.Frame1->geometry().bottom(), c.FrameOptions->height() - 1);
+  EXPECT_GE(c.Frame1->x(), 0);
+  EXPECT_LT(c.Frame1->geometry().right(), c.Check1->x());
+  EXPECT_LT(c.Frame1->geometry().right(), c.CheckSep->x());
+}
+
+TEST_F(WindowTest, OffersTakenBesideTheOtherTimeSourcesWithRoomForEveryCaption) {
+  const auto window = Open();
+  const Controls& c = window->controls();
+  EXPECT_EQ(c.Option3->text(), QStringLiteral("Taken"));
+  EXPECT_EQ(c.Option3->toolTip(), QStringLiteral("写真や動画が撮影された日時を使います。"));
+  EXPECT_FALSE(c.Option3->isChecked());
+  ExpectTimeSourcesFit(c);
+}
+
+TEST_F(WindowTest, TheTimeSourcesFitInTheFallbackFontToo) {
+  QWidget window;
+  QFont fallback(QStringLiteral("Sans"));
+  fallback.setPointSizeF(9.75);
+  window.setFont(fallback);
+  ExpectTimeSourcesFit(BuildControls(&window, true));
+  const Controls without = BuildControls(&window, false);
+  EXPECT_EQ(without.Option3, nullptr);
+}
+
+TEST_F(WindowTest, TakenNamesAPhotoAfterItsCaptureTimeAndSaysWhatHadNone) {
+  ScopedTimeZone zone("UTC");
+  tree_.MakeFolder("photos");
+  const std::string photo = tree_ / "photos/a.jpg";
+  ASSERT_TRUE(testing::MakeJpeg(photo));
+  ASSERT_TRUE(testing::SetExifText(photo, "Exif.Photo.DateTimeOriginal", "2001:02:03 04:05:06"));
+  tree_.Write("photos/b.jpg", "no photo at all", LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  const auto window = Open();
+  const Controls& c = window->controls();
+  Add(*window, "jpg");
+  Check(*window, ".JPG");
+  Click(c.Command8);
+  c.Option3->setChecked(true);
+  Click(c.Command6);
+  dialogs_.answer = QString::fromStdString(tree_ / "photos");
+  Click(c.Command7);
+  Click(c.Command1);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text,
+            QStringLiteral("処理を終了しました。\r\n撮影日時のなかった 1 "
+                           "個のファイルは、更新日時で名前を付けました。"));
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20010203040506.JPG", "20160830124842.JPG"}));
 }
 
 TEST_F(WindowTest, CarriesTheDesignToolTips) {
@@ -184,22 +251,22 @@ TEST_F(WindowTest, BrowsesFromTheKeptFolderAndKeepsTheChoice) {
   dialogs_.answer.clear();  // cancelled
   Click(c.Command7);
   EXPECT_EQ(dialogs_.starts.back(), QStringLiteral("/kept/photos"));
-  EXPECT_TRUE(window->SelectedPath.empty());
+  EXPECT_TRUE(window->behaviour().SelectedPath.empty());
   EXPECT_TRUE(c.FrameStart->isVisible());
 
   dialogs_.answer = QString::fromStdString(tree_.MakeFolder("photos"));
   Click(c.Command7);
-  EXPECT_EQ(window->SelectedPath, tree_ / "photos/");
+  EXPECT_EQ(window->behaviour().SelectedPath, tree_ / "photos/");
   EXPECT_TRUE(c.FrameRunning->isVisible());
   EXPECT_EQ(c.Label3->text(), QString::fromStdString(tree_ / "photos/"));
   Click(c.Command4);
   EXPECT_EQ(tree_.Read("app/tokirenfolder"), tree_ / "photos/\r\n");
-  EXPECT_EQ(window->DefaultPath, tree_ / "photos/");
+  EXPECT_EQ(window->behaviour().DefaultPath, tree_ / "photos/");
   Click(c.Command2);
   EXPECT_TRUE(c.FrameStart->isVisible());
   dialogs_.answer = QStringLiteral("/");
   Click(c.Command7);
-  EXPECT_EQ(window->SelectedPath, "/");  // a root gets no second separator
+  EXPECT_EQ(window->behaviour().SelectedPath, "/");  // a root gets no second separator
 }
 
 TEST_F(WindowTest, TakesOnlyAFolderDroppedFirst) {
@@ -216,11 +283,11 @@ TEST_F(WindowTest, TakesOnlyAFolderDroppedFirst) {
   auto* text = new QMimeData;
   text->setText(QString::fromStdString(tree_ / "one"));
   Drop(*window, text);
-  EXPECT_TRUE(window->SelectedPath.empty());
+  EXPECT_TRUE(window->behaviour().SelectedPath.empty());
   EXPECT_TRUE(c.FrameStart->isVisible());
 
   Drop(*window, Urls({second, first, file}));
-  EXPECT_EQ(window->SelectedPath, tree_ / "two/");
+  EXPECT_EQ(window->behaviour().SelectedPath, tree_ / "two/");
   EXPECT_TRUE(c.FrameRunning->isVisible());
 }
 
@@ -303,10 +370,11 @@ TEST_F(WindowTest, TellsOnceWhenTheListCannotBeSaved) {
 }
 
 TEST(UnqualifyPathTest, DropsOneTrailingSeparator) {
-  EXPECT_EQ(UnqualifyPath(QStringLiteral("/photos/")), QStringLiteral("/photos"));
-  EXPECT_EQ(UnqualifyPath(QStringLiteral("/photos")), QStringLiteral("/photos"));
-  EXPECT_EQ(UnqualifyPath(QStringLiteral("/")), QStringLiteral("/"));
-  EXPECT_EQ(UnqualifyPath(QString()), QString());
+  using behaviour::UnqualifyPath;
+  EXPECT_EQ(UnqualifyPath("/photos/"), "/photos");
+  EXPECT_EQ(UnqualifyPath("/photos"), "/photos");
+  EXPECT_EQ(UnqualifyPath("/"), "/");
+  EXPECT_EQ(UnqualifyPath(""), "");
 }
 
 }  // namespace

@@ -1,0 +1,209 @@
+#!/usr/bin/env python3
+"""Times a --taken run of tokiren-cli against a LastWrite run of the same tree and ExifTool.
+
+    python3 bench/taken.py [--files N] [--reps N] [--exiftool-reps N]
+
+The tree: N copies (default 20,000) of camera-like JPEGs with EXIF, in folders of 1,000, each
+copy with its own DateTimeOriginal and last-write time so that no name is taken twice. Every timed
+run works on a fresh copy (the copying, untimed, leaves the page cache warm). The contenders take
+turns. Also measures the peak memory of the --taken run (GNU time %M), and the bytes the helper
+reads for a 4 GB sparse MP4 with its movie header at the start and at the end. Results are
+appended to bench/results/results.md as a new dated section.
+"""
+import argparse
+import datetime
+import os
+import shutil
+import socket
+import statistics
+import struct
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BIN = os.path.join(ROOT, "build", "bin")
+WORK = os.path.join(ROOT, "build", "bench-taken")
+RESULTS = os.path.join(ROOT, "bench", "results", "results.md")
+ENV = dict(os.environ, TZ="UTC")
+PER_FOLDER = 1000
+TAKEN_VS_LASTWRITE = 3.0
+SPARSE_BYTES = 4 * 1024 ** 3
+
+
+def run(argv, **kwargs):
+    subprocess.run(argv, env=ENV, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   **kwargs)
+
+
+def make_sources():
+    """PER_FOLDER JPEGs like a camera's: 1600x1200, Make, Model, exposure and distinct times."""
+    sources = os.path.join(WORK, "sources")
+    if os.path.isdir(sources) and len(os.listdir(sources)) == PER_FOLDER:
+        return sources
+    shutil.rmtree(sources, ignore_errors=True)
+    os.makedirs(sources)
+    base = os.path.join(WORK, "camera.jpg")
+    run(["convert", "-size", "1600x1200", "plasma:", "-quality", "85", base])
+    run(["exiftool", "-q", "-overwrite_original", "-Make=Canon", "-Model=Canon EOS 80D",
+         "-ExposureTime=1/125", "-FNumber=5.6", "-ISO=200", "-FocalLength=35",
+         "-DateTimeOriginal=2016:08:30 12:00:00", "-CreateDate=2016:08:30 12:00:00",
+         "-ModifyDate=2020:01:01 00:00:00", base])
+    for i in range(PER_FOLDER):
+        path = os.path.join(sources, f"IMG_{i:04d}.JPG")
+        shutil.copyfile(base, path)
+    # One exiv2 call per minute of distinct times would be slow; exiv2 takes many files at once,
+    # so each file gets its own second through a per-file command list.
+    for i in range(PER_FOLDER):
+        stamp = datetime.datetime(2016, 8, 30, 12) + datetime.timedelta(seconds=i)
+        text = stamp.strftime("%Y:%m:%d %H:%M:%S")
+        run(["exiv2", f"-Mset Exif.Photo.DateTimeOriginal {text}",
+             os.path.join(sources, f"IMG_{i:04d}.JPG")])
+        os.utime(os.path.join(sources, f"IMG_{i:04d}.JPG"), (stamp.timestamp(), stamp.timestamp()))
+    return sources
+
+
+def make_tree(files):
+    tree = os.path.join(WORK, f"tree-{files}")
+    if os.path.isdir(tree):
+        return tree
+    sources = make_sources()
+    for folder in range(files // PER_FOLDER):
+        shutil.copytree(sources, os.path.join(tree, f"{folder:03d}"), copy_function=os.link)
+    return tree
+
+
+def fresh_copy(tree):
+    copy = os.path.join(WORK, "run")
+    shutil.rmtree(copy, ignore_errors=True)
+    subprocess.run(["cp", "-a", tree, copy], check=True)
+    logs = os.path.join(WORK, "log")
+    shutil.rmtree(logs, ignore_errors=True)
+    os.makedirs(logs)
+    return copy, logs
+
+
+def contender_argv(name, copy, logs):
+    cli = [os.path.join(BIN, "tokiren-cli"), "run", copy, "--ext", "jpg", "--log-dir", logs]
+    if name == "tokiren run, LastWrite":
+        return cli
+    if name == "tokiren run, --taken":
+        return cli + ["--taken"]
+    return ["exiftool", "-q", "-r", "-FileName<DateTimeOriginal", "-d", "%Y%m%d%H%M%S%%-c.%%e",
+            copy]
+
+
+def helper_rchar(path):
+    """Bytes the helper reads (rchar) while answering for `path`, after a warm-up file."""
+    parent, child = socket.socketpair()
+    helper = subprocess.Popen([os.path.join(BIN, "tokiren-media-helper")], stdin=child,
+                              stdout=child, env=ENV)
+    child.close()
+
+    def ask(p):
+        data = p.encode()
+        parent.sendall(struct.pack("=I", len(data)) + data)
+        length = struct.unpack("=I", parent.recv(4))[0]
+        return parent.recv(length).decode() if length else ""
+
+    def rchar():
+        with open(f"/proc/{helper.pid}/io") as io:
+            return int(next(line for line in io if line.startswith("rchar:")).split()[1])
+
+    ask(os.path.join(make_sources(), "IMG_0000.JPG"))
+    before = rchar()
+    answer = ask(path)
+    read = rchar() - before
+    parent.close()
+    helper.wait()
+    return read, answer
+
+
+def make_sparse_movies():
+    """A 4 GB MP4 whose media data is a hole, the movie header before it and after it."""
+    movie = os.path.join(WORK, "movie.mp4")
+    run(["ffmpeg", "-nostdin", "-f", "lavfi", "-i", "color=c=blue:s=64x48:d=1", "-c:v", "libx264",
+         "-metadata", "creation_time=2016-08-30T16:48:42Z", "-movflags", "+faststart", "-y", movie])
+    data = open(movie, "rb").read()
+    boxes, at = {}, 0
+    while at < len(data):
+        size, kind = struct.unpack(">I4s", data[at:at + 8])
+        boxes[kind] = data[at:at + size]
+        at += size
+    paths = {}
+    for where, order in (("start", [b"ftyp", b"moov", b"mdat"]), ("end", [b"ftyp", b"mdat", b"moov"])):
+        path = os.path.join(WORK, f"sparse-{where}.mp4")
+        with open(path, "wb") as out:
+            for kind in order:
+                if kind == b"mdat":  # a 64-bit size, then a hole
+                    out.write(struct.pack(">I4sQ", 1, b"mdat", SPARSE_BYTES + 16))
+                    out.seek(SPARSE_BYTES, 1)
+                else:
+                    out.write(boxes[kind])
+            out.truncate(out.tell())
+        paths[where] = path
+    return paths
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--files", type=int, default=20000)
+    parser.add_argument("--reps", type=int, default=3)
+    # ExifTool takes minutes at this size: once is enough to place it.
+    parser.add_argument("--exiftool-reps", type=int, default=1)
+    args = parser.parse_args()
+    os.makedirs(WORK, exist_ok=True)
+    tree = make_tree(args.files)
+    contenders = ["tokiren run, LastWrite", "tokiren run, --taken", "exiftool run"]
+    samples = {name: [] for name in contenders}
+    for rep in range(args.reps):
+        for k in range(len(contenders)):
+            name = contenders[(rep + k) % len(contenders)]
+            if name == "exiftool run" and rep >= args.exiftool_reps:
+                continue
+            copy, logs = fresh_copy(tree)
+            argv = contender_argv(name, copy, logs)
+            start = time.perf_counter()
+            subprocess.run(argv, env=ENV, check=True, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+            samples[name].append(time.perf_counter() - start)
+            renamed = sum(len([n for n in files if n.startswith("2016083012")])
+                          for _, _, files in os.walk(copy))
+            if renamed != args.files:
+                sys.exit(f"{name}: {renamed} of {args.files} files renamed")
+    copy, logs = fresh_copy(tree)
+    peak = subprocess.run(["/usr/bin/time", "-f", "%M"] +
+                          contender_argv("tokiren run, --taken", copy, logs),
+                          env=ENV, capture_output=True, check=True)
+    peak_mb = int(peak.stderr.decode().strip().splitlines()[-1]) / 1024
+    sparse = {where: helper_rchar(path) for where, path in make_sparse_movies().items()}
+
+    medians = {name: statistics.median(values) for name, values in samples.items()}
+    base = medians["tokiren run, LastWrite"]
+    lines = [f"\n# Capture times (--taken) ({datetime.datetime.now():%Y-%m-%d %H:%M})\n",
+             f"Median of {args.reps} runs each (ExifTool: {args.exiftool_reps}), contenders taking turns, warm page cache, on "
+             f"{args.files:,} copies of a 1600x1200 camera-like JPEG (EXIF from exiftool) in "
+             f"folders of {PER_FOLDER:,}, each copy with its own DateTimeOriginal and last-write "
+             "time; every run on a fresh copy. Ratios to the LastWrite run of the same invocation.\n",
+             "| contender | median wall s | files/s | vs LastWrite run |", "|---|---:|---:|---:|"]
+    for name in contenders:
+        lines.append(f"| {name} | {medians[name]:.3f} | {args.files / medians[name]:,.0f} | "
+                     f"{medians[name] / base:.2f} |")
+    ratio = medians["tokiren run, --taken"] / base
+    lines += ["", "## Targets", "",
+              f"- --taken run / LastWrite run at {args.files:,} files: {ratio:.2f} (goal at most "
+              f"{TAKEN_VS_LASTWRITE}) -- {'met' if ratio <= TAKEN_VS_LASTWRITE else 'MISSED'}",
+              f"- ExifTool / --taken run: {medians['exiftool run'] / medians['tokiren run, --taken']:.1f}",
+              f"- peak memory of the --taken run at {args.files:,} files (GNU time %M, the largest "
+              f"of tokiren-cli and its helpers): {peak_mb:.1f} MB"]
+    for where, (read, answer) in sparse.items():
+        lines.append(f"- 4 GB sparse MP4, movie header at the {where}: the helper read "
+                     f"{read:,} bytes (rchar) and answered {answer or 'nothing'}")
+    text = "\n".join(lines) + "\n"
+    with open(RESULTS, "a") as out:
+        out.write(text)
+    print(text)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,19 @@
+// The capture-time reader of this system, for the front ends: the helper pool where the media
+// library is built (Linux), nothing elsewhere. CMake picks the implementation.
+#pragma once
+
+#include <memory>
+
+#include "engine/capture_time.h"
+
+namespace tokiren {
+
+// Whether this system reads capture times at all; without, the window offers no "Taken" and
+// tokiren-cli refuses --taken.
+bool CanReadCaptureTimes();
+
+// A reader of photo and video metadata for one run, its helpers beside the running executable;
+// null where CanReadCaptureTimes() is false. Starts no process before the first file is asked.
+std::unique_ptr<CaptureTimeReader> MakeCaptureTimeReader();
+
+}  // namespace tokiren

@@ -1,0 +1,43 @@
+// libFuzzer target: a file of any bytes, read for its capture time by the readers the helper runs
+// (exiv2, libheif, libavformat). Whatever the bytes, the reader returns, without throwing, either
+// nothing or a real moment. A crash inside a library shows here first; in a run, the helper pool
+// turns it into one file without a capture time.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "media/capture_time_text.h"
+#include "media/metadata_reader.h"
+
+namespace {
+
+// One in-memory file for every input; the readers open it by path, as the helper does.
+int File() {
+  static const int fd = [] {
+    tokiren::media::InitializeMetadataLibraries();
+    return memfd_create("media_reader_fuzz", MFD_CLOEXEC);
+  }();
+  return fd;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const int fd = File();
+  if (fd < 0 || ftruncate(fd, 0) != 0) std::abort();
+  for (std::size_t done = 0; done < size;) {
+    const ssize_t written = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
+    if (written <= 0) std::abort();
+    done += static_cast<std::size_t>(written);
+  }
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  if (const auto time = tokiren::media::ReadCaptureTime(path)) {
+    // Only a real moment comes back: it survives the trip through the helper's answer.
+    if (tokiren::media::FromStampDigits(tokiren::media::StampDigits(*time)) != time) std::abort();
+  }
+  return 0;
+}

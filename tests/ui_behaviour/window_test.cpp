@@ -1,0 +1,421 @@
+#include "ui/behaviour/window.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "tests/support/temp_tree.h"
+#include "tests/ui_behaviour/fake_view.h"
+
+namespace tokiren::behaviour {
+namespace {
+
+using tokiren::testing::LocalTimestamp;
+using tokiren::testing::ScopedTimeZone;
+using tokiren::testing::TempTree;
+using testing::FakeView;
+
+class WindowBehaviourTest : public ::testing::Test {
+ protected:
+  // A started window whose program folder is "app/" of the temporary tree.
+  std::unique_ptr<Window> Open(CaptureTimeReaderMaker makeCaptureTimes = nullptr) {
+    auto window = std::make_unique<Window>(view_, tree_.MakeFolder("app"), makeCaptureTimes);
+    window->Start();
+    return window;
+  }
+  static void Check(Window& window, const std::string& entry) {
+    const std::vector<ExtensionEntry>& list = window.List1();
+    for (size_t row = 0; row < list.size(); ++row) {
+      if (list[row].text == entry) return window.ExtensionChecked(static_cast<int>(row), true);
+    }
+    FAIL() << entry << " is not listed";
+  }
+  // Chooses `folder` of the tree with the folder picker.
+  void Choose(Window& window, const std::string& folder) {
+    view_.answer = tree_ / folder;
+    window.FolderClicked();
+  }
+
+  TempTree tree_;
+  FakeView view_;
+};
+
+TEST_F(WindowBehaviourTest, StartsOnTheStartPanelWithTheFolderButtonDisabled) {
+  const auto window = Open();
+  EXPECT_EQ(view_.panel, Panel::kStart);
+  EXPECT_FALSE(view_.folderButtonEnabled);
+  EXPECT_EQ(view_.list, (std::vector<std::string>{".*"}));
+  EXPECT_EQ(window->AppPath, tree_ / "app/");
+  EXPECT_TRUE(window->DefaultPath.empty());
+  EXPECT_TRUE(view_.messages.empty());
+}
+
+TEST_F(WindowBehaviourTest, StartsWithTheSavedListAfterAllFilesAndTheKeptFolder) {
+  tree_.Write("app/tokiren", ".TXT\r\n.AVI,.JPG\r\n.avi\r\n");
+  tree_.Write("app/tokirenfolder", "/kept/photos/\r\n");
+  const auto window = Open();
+  EXPECT_EQ(view_.list, (std::vector<std::string>{".*", ".AVI", ".avi", ".JPG", ".TXT"}));
+  EXPECT_EQ(window->List1().size(), view_.list.size());
+  EXPECT_EQ(window->DefaultPath, "/kept/photos/");
+}
+
+TEST_F(WindowBehaviourTest, TellsOnceForEachSettingsFileThatCannotBeRead) {
+  const std::string list = tree_.Write("app/tokiren", ".JPG\r\n");
+  const std::string kept = tree_.Write("app/tokirenfolder", "/kept/\r\n");
+  for (const std::string& file : {list, kept}) ASSERT_EQ(chmod(file.c_str(), 0), 0);
+  ASSERT_EQ(chmod(tree_.path().c_str(), 0755), 0);
+  ASSERT_EQ(chmod((tree_ / "app").c_str(), 0777), 0);
+  const auto readFailure = [](const std::string& path) {
+    return "設定ファイルを読み込めませんでした。\r\n" + path + "\r\n";
+  };
+  const int status = tokiren::testing::RunUnprivileged([&] {
+    FakeView view;
+    Window window(view, tree_ / "app/");
+    window.Start();
+    window.AddClicked("png");  // saved: the list file was told about already
+    return view.messages.size() == 2 && view.messages[0].icon == MessageIcon::kWarning &&
+           view.messages[0].title == "設定ファイル" &&
+           view.messages[0].text.rfind(readFailure(list), 0) == 0 &&
+           view.messages[1].text.rfind(readFailure(kept), 0) == 0 &&
+           view.list == std::vector<std::string>{".*", ".PNG"} && window.DefaultPath.empty() &&
+           view.panel == Panel::kStart;
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(WindowBehaviourTest, OptionsShowsTheOptionsPanelAndSetTheStartPanel) {
+  const auto window = Open();
+  window->OptionsClicked();
+  EXPECT_EQ(view_.panel, Panel::kOptions);
+  window->SetClicked();
+  EXPECT_EQ(view_.panel, Panel::kStart);
+}
+
+TEST_F(WindowBehaviourTest, BackLeavesTheRunningPanelForTheStartPanel) {
+  const auto window = Open();
+  Choose(*window, "");
+  EXPECT_EQ(view_.panel, Panel::kRunning);
+  window->BackClicked();
+  EXPECT_EQ(view_.panel, Panel::kStart);
+}
+
+TEST_F(WindowBehaviourTest, AddsAnExtensionInUpperCaseWithTheDotInFront) {
+  const auto window = Open();
+  window->AddClicked("jpg");
+  window->AddClicked(".Mov");
+  window->AddClicked("");
+  EXPECT_EQ(view_.list, (std::vector<std::string>{".", ".*", ".JPG", ".MOV"}));
+}
+
+TEST_F(WindowBehaviourTest, AddsNothingAlreadyListedByExactComparison) {
+  const auto window = Open();
+  window->AddClicked("jpg");
+  window->AddClicked(".jpg");
+  window->AddClicked(".*");
+  window->AddClicked(" jpg");  // not trimmed: another entry
+  EXPECT_EQ(view_.list, (std::vector<std::string>{". JPG", ".*", ".JPG"}));
+}
+
+TEST_F(WindowBehaviourTest, SavesEveryEntryButAllFilesAfterEachAddition) {
+  const auto window = Open();
+  window->AddClicked("txt");
+  EXPECT_EQ(tree_.Read("app/tokiren"), ".TXT\r\n");
+  window->AddClicked("avi");
+  EXPECT_EQ(tree_.Read("app/tokiren"), ".AVI\r\n.TXT\r\n");
+  const std::vector<std::string> shown = view_.list;
+  FakeView again;
+  Window restarted(again, tree_ / "app/");
+  restarted.Start();
+  EXPECT_EQ(again.list, shown);
+}
+
+TEST_F(WindowBehaviourTest, TellsOnceWhenTheListCannotBeSaved) {
+  const auto window = Open();
+  tree_.Write("app/tokiren/blocker");
+  window->AddClicked("jpg");
+  window->AddClicked("png");
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].icon, MessageIcon::kWarning);
+  EXPECT_EQ(view_.messages[0].title, "設定ファイル");
+  EXPECT_EQ(view_.messages[0].text.rfind("設定ファイルを保存できませんでした。\r\n" +
+                                             tree_ / "app/tokiren\r\n", 0), 0u);
+  EXPECT_EQ(view_.list, (std::vector<std::string>{".*", ".JPG", ".PNG"}));
+}
+
+TEST_F(WindowBehaviourTest, TheFolderButtonFollowsTheCheckMarks) {
+  const auto window = Open();
+  window->AddClicked("jpg");
+  window->ExtensionChecked(1, true);
+  EXPECT_TRUE(view_.folderButtonEnabled);
+  window->ExtensionChecked(0, true);
+  window->ExtensionChecked(1, false);
+  EXPECT_TRUE(view_.folderButtonEnabled);
+  window->ExtensionChecked(0, false);
+  EXPECT_FALSE(view_.folderButtonEnabled);
+  EXPECT_FALSE(window->List1()[0].checked);
+}
+
+TEST_F(WindowBehaviourTest, OpensThePickerAtTheKeptFolderWithoutItsTrailingSeparator) {
+  tree_.Write("app/tokirenfolder", "/kept/photos/\r\n");
+  const auto window = Open();
+  window->FolderClicked();
+  EXPECT_EQ(view_.starts, (std::vector<std::string>{"/kept/photos"}));
+}
+
+TEST_F(WindowBehaviourTest, ACancelledPickerKeepsTheStartPanel) {
+  const auto window = Open();
+  Choose(*window, "");
+  view_.answer.clear();
+  window->BackClicked();
+  window->FolderClicked();
+  EXPECT_TRUE(window->SelectedPath.empty());
+  EXPECT_EQ(view_.panel, Panel::kStart);
+}
+
+TEST_F(WindowBehaviourTest, AppendsTheSeparatorToTheChosenFolderAndShowsIt) {
+  const auto window = Open();
+  Choose(*window, "photos");
+  EXPECT_EQ(window->SelectedPath, tree_ / "photos/");
+  EXPECT_EQ(view_.folderLabel, tree_ / "photos/");
+  EXPECT_EQ(view_.panel, Panel::kRunning);
+  view_.answer = "/";
+  window->FolderClicked();
+  EXPECT_EQ(window->SelectedPath, "/");  // a root gets no second separator
+  view_.answer = tree_ / "photos/";
+  window->FolderClicked();
+  EXPECT_EQ(window->SelectedPath, tree_ / "photos/");
+}
+
+TEST(FirstDroppedFolderTest, TakesTheFirstItemOnlyAndOnlyAFolder) {
+  const DroppedItem folder{"/one", true}, other{"/two", true}, file{"/file.jpg", false},
+      remote{"", false};
+  EXPECT_EQ(FirstDroppedFolder({folder, file}), "/one");
+  EXPECT_EQ(FirstDroppedFolder({other, folder}), "/two");
+  EXPECT_EQ(FirstDroppedFolder({file, folder}), "");
+  EXPECT_EQ(FirstDroppedFolder({remote, folder}), "");
+  EXPECT_EQ(FirstDroppedFolder({}), "");
+}
+
+TEST_F(WindowBehaviourTest, ADropChoosesTheFirstItemWhenItIsAFolder) {
+  const auto window = Open();
+  const std::string one = tree_.MakeFolder("one"), two = tree_.MakeFolder("two");
+  window->FolderDropped({{tree_ / "file.jpg", false}, {one, true}});
+  EXPECT_TRUE(window->SelectedPath.empty());
+  EXPECT_EQ(view_.panel, Panel::kStart);
+  window->FolderDropped({{two, true}, {one, true}});
+  EXPECT_EQ(window->SelectedPath, two + "/");
+  EXPECT_EQ(view_.folderLabel, two + "/");
+  EXPECT_EQ(view_.panel, Panel::kRunning);
+}
+
+TEST_F(WindowBehaviourTest, ARefusedDropKeepsTheChosenFolder) {
+  const auto window = Open();
+  Choose(*window, "photos");
+  window->FolderDropped({{"", false}});
+  EXPECT_EQ(window->SelectedPath, tree_ / "photos/");
+}
+
+TEST(UnqualifyPathTest, DropsOneTrailingSeparatorButNotARoot) {
+  EXPECT_EQ(UnqualifyPath("/photos/"), "/photos");
+  EXPECT_EQ(UnqualifyPath("/photos"), "/photos");
+  EXPECT_EQ(UnqualifyPath("/photos//"), "/photos/");
+  EXPECT_EQ(UnqualifyPath("/"), "/");
+  EXPECT_EQ(UnqualifyPath(""), "");
+}
+
+TEST_F(WindowBehaviourTest, KeepFolderNameSavesTheFolderAndStartsThePickerThere) {
+  const auto window = Open();
+  Choose(*window, "photos");
+  window->KeepFolderClicked();
+  EXPECT_EQ(tree_.Read("app/tokirenfolder"), tree_ / "photos/\r\n");
+  EXPECT_EQ(window->DefaultPath, tree_ / "photos/");
+  window->FolderClicked();
+  EXPECT_EQ(view_.starts.back(), tree_ / "photos");
+}
+
+TEST_F(WindowBehaviourTest, KeepFolderNameTellsWhenTheFileCannotBeSaved) {
+  const auto window = Open();
+  Choose(*window, "photos");
+  tree_.Write("app/tokirenfolder/blocker");
+  window->KeepFolderClicked();
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].text.rfind("設定ファイルを保存できませんでした。\r\n" +
+                                             tree_ / "app/tokirenfolder\r\n", 0), 0u);
+}
+
+TEST(RunOptionsFromTest, TakesTheRunsOptionsFromTheOptionControls) {
+  const std::vector<ExtensionEntry> list{{".*", false}, {".JPG", true}};
+  const RunOptions start = RunOptionsFrom(OptionControls{}, list);
+  EXPECT_FALSE(start.separator);
+  EXPECT_TRUE(start.countUp);
+  EXPECT_EQ(start.timeSource, TimeSource::kLastWrite);
+  EXPECT_EQ(start.extensions, list);
+  const RunOptions changed = RunOptionsFrom({.CheckSep = true, .Check1 = false, .Option2 = true}, {});
+  EXPECT_TRUE(changed.separator);
+  EXPECT_FALSE(changed.countUp);
+  EXPECT_EQ(changed.timeSource, TimeSource::kCreation);
+  EXPECT_EQ(RunOptionsFrom({.Option3 = true}, {}).timeSource, TimeSource::kTaken);
+}
+
+TEST(FinishedMessageTest, AddsALineForEachKindOfFileLeftOtherwise) {
+  RunSummary summary;
+  EXPECT_EQ(FinishedMessage(summary), "処理を終了しました。");
+  summary.notTaken = 2;
+  EXPECT_EQ(FinishedMessage(summary),
+            "処理を終了しました。\r\n撮影日時のなかった 2 個のファイルは、更新日時で名前を付けました。");
+  summary.unreadable = 3;
+  EXPECT_EQ(FinishedMessage(summary),
+            "処理を終了しました。\r\n撮影日時のなかった 2 個のファイルは、更新日時で名前を付けました。"
+            "\r\n時刻を読めなかった 3 個のファイルはそのままにしました。");
+  summary.notTaken = 0;
+  EXPECT_EQ(FinishedMessage(summary),
+            "処理を終了しました。\r\n時刻を読めなかった 3 個のファイルはそのままにしました。");
+}
+
+TEST_F(WindowBehaviourTest, RunRenamesThenSaysItFinishedAndShowsTheStartPanel) {
+  ScopedTimeZone zone("UTC");
+  tree_.Write("photos/a.jpg", "a", LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  tree_.Write("photos/b.png", "b", LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  const auto window = Open();
+  window->AddClicked("jpg");
+  Check(*window, ".JPG");
+  Choose(*window, "photos");
+  window->RunClicked({.CheckSep = true});
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].icon, MessageIcon::kInformation);
+  EXPECT_EQ(view_.messages[0].title, "");
+  EXPECT_EQ(view_.messages[0].text, "処理を終了しました。");
+  EXPECT_EQ(view_.panel, Panel::kStart);
+  EXPECT_FALSE(view_.progressOpen);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"2016_0830_124842.JPG", "b.png"}));
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"),
+            tree_ / "photos/a.jpg as " + tree_ / "photos/2016_0830_124842.JPG\r\n");
+}
+
+TEST_F(WindowBehaviourTest, RunShowsItsErrorThenTheFinishedMessage) {
+  const auto window = Open();
+  Check(*window, ".*");
+  Choose(*window, "gone");  // not there
+  window->RunClicked({});
+  ASSERT_EQ(view_.messages.size(), 2u);
+  EXPECT_EQ(view_.messages[0].icon, MessageIcon::kWarning);
+  EXPECT_NE(view_.messages[0].text.find(tree_ / "gone/"), std::string::npos)
+      << view_.messages[0].text;
+  EXPECT_EQ(view_.messages[1].text, "処理を終了しました。");
+  EXPECT_EQ(view_.panel, Panel::kStart);
+}
+
+// Answers every file with one capture time.
+class OneMomentReader : public CaptureTimeReader {
+ public:
+  std::optional<LocalTime> CaptureTime(const std::string&) override {
+    return LocalTime{2001, 2, 3, 4, 5, 6};
+  }
+};
+
+TEST_F(WindowBehaviourTest, TakenRunsReadCaptureTimesThroughTheReaderGiven) {
+  ScopedTimeZone zone("UTC");
+  tree_.Write("photos/a.jpg", "a", LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  int made = 0;
+  const auto window = Open([&made]() -> std::unique_ptr<CaptureTimeReader> {
+    ++made;
+    return std::make_unique<OneMomentReader>();
+  });
+  window->AddClicked("jpg");
+  Check(*window, ".JPG");
+  Choose(*window, "photos");
+  window->RunClicked({});
+  EXPECT_EQ(made, 0);  // not for last-write times
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG"}));
+  window->ResetClicked();
+  Choose(*window, "photos");
+  window->RunClicked({.Option3 = true});
+  EXPECT_EQ(made, 1);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20010203040506.JPG"}));
+}
+
+TEST_F(WindowBehaviourTest, ResetWithoutALogSaysNothing) {
+  const auto window = Open();
+  window->ResetClicked();
+  EXPECT_TRUE(view_.messages.empty());
+  EXPECT_EQ(view_.panel, Panel::kStart);
+}
+
+TEST_F(WindowBehaviourTest, ResetThatRestoresEverythingSaysNothing) {
+  const std::string p = tree_.MakeFolder("photos") + "/";
+  tree_.Write("photos/1.JPG", "renamed");
+  tree_.Write("app/tokiren_log.txt", p + "a.jpg as " + p + "1.JPG\r\n");
+  const auto window = Open();
+  window->ResetClicked();
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+  EXPECT_TRUE(view_.messages.empty());
+}
+
+TEST_F(WindowBehaviourTest, ResetShowsTheFirstFailureHowManyMoreAndTheFilesNotFound) {
+  const std::string p = tree_.MakeFolder("photos") + "/";
+  std::string log;
+  for (const char* name : {"a", "b", "c"}) {
+    tree_.Write(std::string("photos/") + name + ".jpg", "taken");
+    tree_.Write(std::string("photos/") + name + ".JPG", "renamed");
+    log += p + name + ".jpg as " + p + name + ".JPG\r\n";
+  }
+  log += p + "d.jpg as " + p + "d.JPG\r\n";  // at neither name
+  tree_.Write("app/tokiren_log.txt", log);
+  const auto window = Open();
+  window->ResetClicked();
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].icon, MessageIcon::kWarning);
+  EXPECT_EQ(view_.messages[0].title, "処理を中止します。");
+  EXPECT_EQ(view_.messages[0].text,
+            "同名のファイルが存在します。\r\n" + p + "c.jpg\r" + p +
+                "c.JPG\r\nほかに 2 行を元に戻せませんでした。\r\n見つからなかった 1 "
+                "個のファイルは、あとでもとにもどせるようにログに残しました。");
+}
+
+TEST_F(WindowBehaviourTest, ResetShowsTheFilesNotFoundAloneWhenNothingFailed) {
+  const std::string p = tree_.MakeFolder("photos") + "/";
+  tree_.Write("photos/1.JPG", "renamed");
+  tree_.Write("app/tokiren_log.txt", p + "a.jpg as " + p + "1.JPG\r\n" + p + "b.jpg as " + p +
+                                         "2.JPG\r\n" + p + "c.jpg as " + p + "3.JPG\r\n");
+  const auto window = Open();
+  window->ResetClicked();
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].icon, MessageIcon::kInformation);
+  EXPECT_EQ(view_.messages[0].title, "");
+  EXPECT_EQ(view_.messages[0].text,
+            "見つからなかった 2 個のファイルは、あとでもとにもどせるようにログに残しました。");
+}
+
+TEST_F(WindowBehaviourTest, MayCloseWhenIdle) {
+  const auto window = Open();
+  EXPECT_TRUE(window->MayClose());
+  EXPECT_EQ(view_.closes, 0);
+}
+
+TEST_F(WindowBehaviourTest, AWindowClosedDuringARunClosesWhenTheRunEnds) {
+  const auto window = Open();
+  Check(*window, ".*");
+  Choose(*window, "gone");
+  bool mayClose = true;
+  view_.onMessage = [&] {  // the user closes the window while the run's error is shown
+    if (view_.messages.size() == 1) mayClose = window->MayClose();
+  };
+  window->RunClicked({});
+  EXPECT_FALSE(mayClose);
+  EXPECT_EQ(view_.messages.size(), 2u);  // the run went to its end first
+  EXPECT_EQ(view_.closes, 1);
+}
+
+TEST_F(WindowBehaviourTest, AWindowClosedDuringAResetClosesWhenTheResetEnds) {
+  const std::string p = tree_.MakeFolder("photos") + "/";
+  tree_.Write("app/tokiren_log.txt", p + "a.jpg as " + p + "1.JPG\r\n");  // not found
+  const auto window = Open();
+  bool mayClose = true;
+  view_.onMessage = [&] { mayClose = window->MayClose(); };
+  window->ResetClicked();  // its box is shown before the Reset ends
+  EXPECT_EQ(view_.messages.size(), 1u);
+  EXPECT_FALSE(mayClose);
+  EXPECT_EQ(view_.closes, 1);
+}
+
+}  // namespace
+}  // namespace tokiren::behaviour

@@ -1,0 +1,36 @@
+// Every message the window's behaviour shows; "%1" stands for a number (see WithNumber).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tokiren::behaviour {
+
+inline constexpr char kFinished[] = "処理を終了しました。";
+// After the first failure of a Reset: how many more lines could not be restored.
+inline constexpr char kMoreResetFailures[] = "ほかに %1 行を元に戻せませんでした。";
+// Added to the finished message: files left alone because their time could not be read.
+inline constexpr char kUnreadableTimes[] = "時刻を読めなかった %1 個のファイルはそのままにしました。";
+// Added to the finished message of a "Taken" run: files without a capture time in their metadata.
+inline constexpr char kNotTaken[] =
+    "撮影日時のなかった %1 個のファイルは、更新日時で名前を付けました。";
+// Added to a Reset's message: lines whose file was at neither name, kept for a later Reset.
+inline constexpr char kResetNotFound[] =
+    "見つからなかった %1 個のファイルは、あとでもとにもどせるようにログに残しました。";
+inline constexpr char kSettingsTitle[] = "設定ファイル";
+inline constexpr char kSettingsReadFailed[] = "設定ファイルを読み込めませんでした。";
+inline constexpr char kSettingsWriteFailed[] = "設定ファイルを保存できませんでした。";
+
+// The line end inside a message; a view turns it into its toolkit's own.
+inline constexpr char kLineEnd[] = "\r\n";
+
+// `text` with its "%1" replaced by `number`.
+inline std::string WithNumber(std::string_view text, std::uint64_t number) {
+  std::string filled(text);
+  const std::size_t at = filled.find("%1");
+  if (at != std::string::npos) filled.replace(at, 2, std::to_string(number));
+  return filled;
+}
+
+}  // namespace tokiren::behaviour

@@ -1,0 +1,41 @@
+// What the window's behaviour asks of a window: the few things a view shows or asks the user.
+// Each toolkit's window implements it; the behaviour never sees a control.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tokiren::behaviour {
+
+// The three panels; one is shown at a time.
+enum class Panel { kStart, kRunning, kOptions };
+
+enum class MessageIcon { kInformation, kWarning };
+
+class View {
+ public:
+  virtual ~View() = default;
+
+  // Shows `panel` (FrameStart, FrameRunning or FrameOptions) and hides the other two.
+  virtual void ShowPanel(Panel panel) = 0;
+  // Puts an unchecked entry `text` into List1 at `row` (0-based), the rows from there moving down.
+  virtual void InsertExtension(int row, const std::string& text) = 0;
+  // Enables or disables the folder button Command7.
+  virtual void SetFolderButtonEnabled(bool enabled) = 0;
+  // Shows the folder `path` in Label3, shortened where it does not fit.
+  virtual void SetFolderLabel(const std::string& path) = 0;
+  // A modal message box with an OK button. `title` may be empty; `text` holds CR LF and lone CR
+  // line ends.
+  virtual void ShowMessage(MessageIcon icon, const std::string& title, const std::string& text) = 0;
+  // The folder picker, opened at `start` with it selected; "" when the user cancels.
+  virtual std::string ChooseFolder(const std::string& start) = 0;
+  // The progress display of a run or a Reset, opened at the first call: `done` of `total`, or a
+  // busy display while `total` is 0. While it is open the window takes no input but repaints.
+  virtual void ShowProgress(std::uint64_t done, std::uint64_t total) = 0;
+  // Closes the progress display; nothing when none is open.
+  virtual void HideProgress() = 0;
+  // Closes the window: a close asked for during a run or Reset, once it ended.
+  virtual void Close() = 0;
+};
+
+}  // namespace tokiren::behaviour

@@ -1,0 +1,185 @@
+// The main window's behaviour.
+#include "ui/behaviour/window.h"
+
+#include "ui/behaviour/extension_list.h"
+#include "ui/behaviour/run_reports.h"
+#include "ui/behaviour/strings.h"
+
+namespace tokiren::behaviour {
+namespace {
+
+std::string WithSeparator(std::string path) {
+  if (!path.empty() && path.back() != kPathSeparator) path += kPathSeparator;
+  return path;
+}
+
+}  // namespace
+
+std::string UnqualifyPath(const std::string& spath) {
+  if (spath.size() > 1 && spath.back() == kPathSeparator) return spath.substr(0, spath.size() - 1);
+  return spath;
+}
+
+std::string FirstDroppedFolder(const std::vector<DroppedItem>& items) {
+  if (items.empty() || !items.front().folder) return {};
+  return items.front().path;
+}
+
+RunOptions RunOptionsFrom(const OptionControls& controls,
+                          const std::vector<ExtensionEntry>& extensions) {
+  RunOptions options;
+  options.separator = controls.CheckSep;
+  options.countUp = controls.Check1;
+  options.timeSource = controls.Option3   ? TimeSource::kTaken
+                       : controls.Option2 ? TimeSource::kCreation
+                                          : TimeSource::kLastWrite;
+  options.extensions = extensions;
+  return options;
+}
+
+std::string FinishedMessage(const RunSummary& summary) {
+  std::string finished = kFinished;
+  if (summary.notTaken > 0) finished += kLineEnd + WithNumber(kNotTaken, summary.notTaken);
+  if (summary.unreadable > 0) {
+    finished += kLineEnd + WithNumber(kUnreadableTimes, summary.unreadable);
+  }
+  return finished;
+}
+
+Window::Window(View& view, std::string appPath, CaptureTimeReaderMaker makeCaptureTimes)
+    : AppPath(WithSeparator(std::move(appPath))),
+      view_(view),
+      makeCaptureTimes_(std::move(makeCaptureTimes)),
+      settings_(SystemFileSystem(), AppPath) {}
+
+void Window::Start() {
+  view_.SetFolderButtonEnabled(false);
+  AddEntry(std::string(kAllFilesEntry));
+  std::vector<std::string> extensions;
+  ErrorCode error = settings_.LoadExtensionList(&extensions);
+  if (!error.ok()) {
+    ReportSettingsFailure(kSettingsReadFailed, settings_.ExtensionListPath(), error);
+  }
+  for (const std::string& text : extensions) AddEntry(text);  // as saved, duplicates too
+  error = settings_.LoadKeptFolder(&DefaultPath);
+  if (!error.ok()) ReportSettingsFailure(kSettingsReadFailed, settings_.KeptFolderPath(), error);
+  FrameStartDisp();
+}
+
+void Window::FrameStartDisp() { view_.ShowPanel(Panel::kStart); }
+void Window::FrameRunningDisp() { view_.ShowPanel(Panel::kRunning); }
+void Window::FrameOptionsDisp() { view_.ShowPanel(Panel::kOptions); }
+
+void Window::OptionsClicked() { FrameOptionsDisp(); }
+void Window::SetClicked() { FrameStartDisp(); }
+void Window::BackClicked() { FrameStartDisp(); }
+
+void Window::AddEntry(const std::string& text) {
+  const int row = ListRowFor(List1_, text);
+  List1_.insert(List1_.begin() + row, ExtensionEntry{text, false});
+  view_.InsertExtension(row, text);
+}
+
+void Window::AddClicked(const std::string& typed) {
+  const std::string text = NormalizeExtension(typed);
+  if (HasEntry(List1_, text)) return;
+  AddEntry(text);
+  SaveExtensionList();
+}
+
+void Window::ExtensionChecked(int row, bool checked) {
+  if (row < 0 || row >= static_cast<int>(List1_.size())) return;
+  List1_[row].checked = checked;
+  view_.SetFolderButtonEnabled(AnyChecked(List1_));
+}
+
+void Window::SaveExtensionList() {
+  const ErrorCode error = settings_.SaveExtensionList(SavedEntries(List1_));
+  if (!error.ok()) {
+    ReportSettingsFailure(kSettingsWriteFailed, settings_.ExtensionListPath(), error);
+  }
+}
+
+void Window::ReportSettingsFailure(const char* what, const std::string& path, ErrorCode error) {
+  if (!reportedFiles_.insert(path).second) return;
+  const std::string text =
+      what + (kLineEnd + path) + kLineEnd + std::string(ErrorMessageText(error));
+  view_.ShowMessage(MessageIcon::kWarning, kSettingsTitle, text);
+}
+
+void Window::FolderClicked() {
+  ChooseFolder();
+  ShowChosenFolder();
+}
+
+void Window::ChooseFolder() { SelectedPath = view_.ChooseFolder(UnqualifyPath(DefaultPath)); }
+
+void Window::FolderDropped(const std::vector<DroppedItem>& items) {
+  const std::string folder = FirstDroppedFolder(items);
+  if (folder.empty()) return;  // the drop is refused; the choice stays as it was
+  SelectedPath = folder;
+  ShowChosenFolder();
+}
+
+void Window::ShowChosenFolder() {
+  if (SelectedPath.empty()) return;
+  SelectedPath = WithSeparator(SelectedPath);
+  view_.SetFolderLabel(SelectedPath);
+  FrameRunningDisp();
+}
+
+void Window::KeepFolderClicked() {
+  const ErrorCode error = settings_.SaveKeptFolder(SelectedPath);
+  if (!error.ok()) ReportSettingsFailure(kSettingsWriteFailed, settings_.KeptFolderPath(), error);
+  if (!AppPath.empty()) DefaultPath = SelectedPath;
+}
+
+void Window::RunClicked(const OptionControls& options) {
+  busy_ = true;
+  RunSummary summary;
+  {
+    RunReports reports(view_, RunReports::Errors::kShowEach);
+    RenameJob job(SystemFileSystem(), reports);
+    job.SelectedPath = SelectedPath;
+    job.AppPath = AppPath;
+    job.ProtectedFiles = ProgramOwnFiles(AppPath);
+    job.options = RunOptionsFrom(options, List1_);
+    std::unique_ptr<CaptureTimeReader> captureTimes;
+    if (job.options.timeSource == TimeSource::kTaken && makeCaptureTimes_) {
+      captureTimes = makeCaptureTimes_();
+      job.captureTimes = captureTimes.get();
+    }
+    summary = job.Run();
+    reports.Finish();
+  }
+  busy_ = false;
+  view_.ShowMessage(MessageIcon::kInformation, {}, FinishedMessage(summary));
+  FrameStartDisp();
+  CloseIfAsked();
+}
+
+void Window::ResetClicked() {
+  busy_ = true;
+  {
+    RunReports reports(view_, RunReports::Errors::kShowFirstOnly);
+    RenameJob job(SystemFileSystem(), reports);
+    job.AppPath = AppPath;
+    const ResetSummary summary = job.Reset();
+    reports.Finish(summary.notFound == 0 ? std::string()
+                                         : WithNumber(kResetNotFound, summary.notFound));
+  }
+  busy_ = false;
+  CloseIfAsked();
+}
+
+bool Window::MayClose() {
+  if (!busy_) return true;
+  closeWhenDone_ = true;
+  return false;
+}
+
+void Window::CloseIfAsked() {
+  if (closeWhenDone_) view_.Close();
+}
+
+}  // namespace tokiren::behaviour

@@ -1,0 +1,108 @@
+// What the main window does, for any toolkit: its panels, the extension list, folder selection,
+// Keep Folder Name, RUN, Reset and the settings files. A view forwards each event of its controls
+// as one call here and shows what it is told through View.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "settings/settings_files.h"
+#include "ui/behaviour/view.h"
+
+namespace tokiren::behaviour {
+
+// The folder without one trailing separator ("/photos/" -> "/photos"; "/" stays "/").
+std::string UnqualifyPath(const std::string& spath);
+
+// One item dropped on the folder button: its local path ("" for anything that is not a local file
+// or folder, such as a remote address) and whether that path is a folder.
+struct DroppedItem {
+  std::string path;
+  bool folder = false;
+};
+
+// The folder a drop chooses: the first item when it is a folder, otherwise "" (even when a later
+// item is a folder).
+std::string FirstDroppedFolder(const std::vector<DroppedItem>& items);
+
+// The option controls as the user left them. The defaults are the design's start values.
+struct OptionControls {
+  bool CheckSep = false;  // separater
+  bool Check1 = true;     // Same > +1
+  bool Option2 = false;   // Creation
+  bool Option3 = false;   // Taken (Option1, LastWrite, when neither is chosen)
+};
+
+// The run's options from the option controls and the extension list.
+RunOptions RunOptionsFrom(const OptionControls& controls,
+                          const std::vector<ExtensionEntry>& extensions);
+
+// The message at the end of a run: "処理を終了しました。" and a line for each kind of file the
+// run named or left otherwise than asked.
+std::string FinishedMessage(const RunSummary& summary);
+
+// Makes the capture-time reader of one "Taken" run; may return null.
+using CaptureTimeReaderMaker = std::function<std::unique_ptr<CaptureTimeReader>()>;
+
+class Window {
+ public:
+  // `AppPath` is the program folder holding the log and the settings files (the separator is
+  // appended when missing). `makeCaptureTimes` serves runs with Option3 chosen. Nothing is shown
+  // before Start.
+  Window(View& view, std::string AppPath, CaptureTimeReaderMaker makeCaptureTimes = nullptr);
+
+  // The job state kept between runs. SelectedPath and DefaultPath end with the separator once set.
+  std::string SelectedPath;
+  std::string AppPath;
+  std::string DefaultPath;
+
+  const std::vector<ExtensionEntry>& List1() const { return List1_; }
+
+  // Fills the extension list (".*", then the saved entries), disables the folder button, reads the
+  // kept folder and shows the start panel. Settings that cannot be read are told once each.
+  void Start();
+
+  void FrameStartDisp();
+  void FrameRunningDisp();
+  void FrameOptionsDisp();
+
+  // The events of the controls.
+  void OptionsClicked();          // Command8
+  void SetClicked();              // Command6
+  void BackClicked();             // Command2
+  // Command3: `typed` is Text1's text, made an entry (upper case, "." in front) and added at its
+  // place unless exactly that entry is listed; the list is saved then.
+  void AddClicked(const std::string& typed);
+  void ExtensionChecked(int row, bool checked);  // a check mark in List1 set or cleared
+  void FolderClicked();                          // Command7: the folder picker
+  void FolderDropped(const std::vector<DroppedItem>& items);  // a drop on Command7
+  void KeepFolderClicked();                      // Command4
+  void RunClicked(const OptionControls& options);  // Command1
+  void ResetClicked();                           // Command5
+
+  // Whether the window may close now. During a run or Reset it may not: the run goes to its end
+  // and the window is closed then (View::Close).
+  bool MayClose();
+
+ private:
+  void AddEntry(const std::string& text);
+  void ChooseFolder();
+  void ShowChosenFolder();
+  void SaveExtensionList();
+  void ReportSettingsFailure(const char* what, const std::string& path, ErrorCode error);
+  void CloseIfAsked();
+
+  View& view_;
+  const CaptureTimeReaderMaker makeCaptureTimes_;
+  SettingsFiles settings_;
+  std::vector<ExtensionEntry> List1_;
+  std::set<std::string> reportedFiles_;
+  bool busy_ = false;
+  bool closeWhenDone_ = false;
+};
+
+}  // namespace tokiren::behaviour
