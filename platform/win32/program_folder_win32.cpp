@@ -20,7 +20,7 @@ bool IsFolder(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The length of the part of `path` that names its root: "C:\" or "\\server\share\".
+// The length of the root that begins `path`: "C:\" or "\\server\share\".
 size_t RootLength(const std::string& path) {
   if (path.size() >= 3 && path[1] == ':' && path[2] == kPathSeparator) return 3;
   if (path.starts_with("\\\\")) {
@@ -89,8 +89,8 @@ ErrorCode MakeFolders(const std::string& folder) {
   if (path.empty() || path.back() != kPathSeparator) path += kPathSeparator;
   for (size_t end = path.find(kPathSeparator, RootLength(path)); end != std::string::npos;
        end = path.find(kPathSeparator, end + 1)) {
-    const std::wstring part = WidenPath(path.substr(0, end));
-    if (IsFolder(part) || CreateDirectoryW(part.c_str(), PrivateSecurity())) continue;
+    const std::wstring prefix = WidenPath(path.substr(0, end));
+    if (IsFolder(prefix) || CreateDirectoryW(prefix.c_str(), PrivateSecurity())) continue;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return LastWindowsError();
   }
   return IsFolder(WidenPath(path)) ? kSuccess : kPathNotFound;

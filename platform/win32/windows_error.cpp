@@ -32,7 +32,7 @@ ErrorCode TableCodeOf(DWORD error) {
       return kDiskFull;
     case ERROR_ACCESS_DENIED:        // no permission, a read-only file, or a folder in the way
     case ERROR_SHARING_VIOLATION:    // another process holds the file open without sharing
-    case ERROR_LOCK_VIOLATION:       // another process locked a part of the file
+    case ERROR_LOCK_VIOLATION:       // another process locked a range of the file
     case ERROR_WRITE_PROTECT:        // a write-protected medium
     case ERROR_INVALID_NAME:         // a character Windows does not allow in a name
     case ERROR_FILENAME_EXCED_RANGE:  // longer than the system accepts
