@@ -507,7 +507,6 @@ RunSummary RenameJob::ReName(RunMode mode) {
   }
   std::string ext, stamp;
   std::uint32_t currentFolder = kNoFolder;
-  bool folderFitsLog = true;
   for (int i = 1; i <= count; ++i) {
     if (static_cast<std::uint64_t>(i) % kProgressStep == 0) {
       sink_.Progress(EngineSink::Phase::kRenaming, static_cast<std::uint64_t>(i),
@@ -516,12 +515,9 @@ RunSummary RenameJob::ReName(RunMode mode) {
     const CollectedFile& file = files_[static_cast<size_t>(i)];
     const std::string& folder = folders_[file.folder];
     const std::string& name = file.name;
-    bool match = allFiles;
-    if (!match) CheckKakucyou(options.extensions, AsciiUpper(name), match, ext);
-    if (!match) continue;
+    if (!ActsOn(file, allFiles, ext)) continue;
     if (file.folder != currentFolder) {
       currentFolder = file.folder;
-      folderFitsLog = FitsOnOneLine(folder);
       // The folder's file system tells, by one of its names, whether case tells names apart.
       bool caseInsensitive = false;
       for (size_t k = static_cast<size_t>(i); k < files_.size() && files_[k].folder == file.folder;
@@ -532,7 +528,6 @@ RunSummary RenameJob::ReName(RunMode mode) {
       }
       pass.EnterFolder(caseInsensitive);
     }
-    if (!folderFitsLog || !FitsOnOneLine(name)) continue;  // the log could not hold its line
     std::string oldPath = folder + name;
     bool taken = false;
     const ErrorCode timeError = GetFileTimeStrings(oldPath, stamp, &taken);
@@ -560,16 +555,20 @@ RunSummary RenameJob::ReName(RunMode mode) {
   return summary;
 }
 
+bool RenameJob::ActsOn(const CollectedFile& file, bool allFiles, std::string& ext) const {
+  bool match = allFiles;
+  if (!match) CheckKakucyou(options.extensions, AsciiUpper(file.name), match, ext);
+  // A path holding a line break could not be written to the log as one line.
+  return match && FitsOnOneLine(folders_[file.folder]) && FitsOnOneLine(file.name);
+}
+
 std::vector<std::string> RenameJob::MatchingPaths() const {
   const bool allFiles = AllFilesChecked(options.extensions);
   std::vector<std::string> paths;
   std::string ext;
   for (size_t i = 1; i < files_.size(); ++i) {
-    const std::string& folder = folders_[files_[i].folder];
-    const std::string& name = files_[i].name;
-    bool match = allFiles;
-    if (!match) CheckKakucyou(options.extensions, AsciiUpper(name), match, ext);
-    if (match && FitsOnOneLine(folder) && FitsOnOneLine(name)) paths.push_back(folder + name);
+    const CollectedFile& file = files_[i];
+    if (ActsOn(file, allFiles, ext)) paths.push_back(folders_[file.folder] + file.name);
   }
   return paths;
 }

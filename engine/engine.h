@@ -16,8 +16,8 @@
 
 namespace tokiren {
 
-// kTaken: the moment the photo or video was taken, from its metadata (see CaptureTimeReader); a file
-// without one gets its last-write time.
+// kTaken: the moment the photo or video was taken, from its metadata (see CaptureTimeReader);
+// a file without one gets its last-write time.
 enum class TimeSource { kLastWrite, kCreation, kTaken };
 
 // The choices of one run, as the options panel and the extension list hold them.
@@ -145,6 +145,10 @@ class RenameJob {
   // Closes the log and shows `code`'s message with `Where`, and `detail`, one line in the system's
   // words for the command line.
   void ErrorDisp(ErrorCode code, const std::string& Where, std::string detail = {});
+
+  // Whether the run acts on `file`: a checked entry matches its name (`ext` then receives the
+  // entry), and its path fits on one log line.
+  bool ActsOn(const CollectedFile& file, bool allFiles, std::string& ext) const;
 
   // The full paths of the collected files the run acts on, in order.
   std::vector<std::string> MatchingPaths() const;

@@ -28,7 +28,8 @@ class FolderNames {
   // Whether two names name one entry in this folder.
   bool Same(std::string_view a, std::string_view b) const;
 
-  // Whether the pass decided `name` taken (true) or freed (false); nothing when it did not touch it.
+  // Whether the pass decided `name` taken (true) or freed (false); nothing when it did not touch
+  // it.
   std::optional<bool> Decided(std::string_view name) const;
 
   // `name` is freed: it must stay valid for as long as the folder is worked on (a name of the

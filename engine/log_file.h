@@ -67,8 +67,8 @@ class ReverseLogReader {
 std::uint64_t Fingerprint(std::string_view text);
 
 // A multimap from fingerprints to values (offsets of lines, indexes into a table), in two flat
-// arrays: 12 bytes a slot, 24 to 48 bytes an entry, however long the texts are. Equal fingerprints do not prove
-// equal texts: the caller checks each value found.
+// arrays: 12 bytes a slot, 24 to 48 bytes an entry, however long the texts are. Equal
+// fingerprints do not prove equal texts: the caller checks each value found.
 class FingerprintIndex {
  public:
   void Insert(std::uint64_t fingerprint, std::uint64_t value);

@@ -14,24 +14,7 @@ packages=(
   locales                     # the Japanese locale below
 )
 
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=()
-  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-  "${sudo[@]}" apt-get update -qq
-  # Another installation may hold the package lock for a while.
-  for attempt in 1 2 3 4 5 6; do
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
-      "${missing[@]}" && break
-    [ "$attempt" -eq 6 ] && exit 1
-    sleep 20
-  done
-fi
+./scripts/install-packages.sh "${packages[@]}"
 
 # Wine takes the ANSI code page from the locale: the cases on files of older programs run in the
 # Japanese one (code page 932), which must exist for Wine to keep UTF-8 file names.

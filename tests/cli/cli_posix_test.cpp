@@ -8,54 +8,16 @@
 #include <unistd.h>
 
 #include "cli/command_line.h"
+#include "tests/cli/cli_test_support.h"
 #include "tests/media/media_files.h"
-#include "tests/support/temp_tree.h"
 
 namespace tokiren {
 namespace {
 
-using testing::LocalTimestamp;
-using testing::ScopedTimeZone;
-using testing::TempTree;
+using Result = testing::CliResult;
+using testing::RunCli;
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs tokiren-cli with `args`, its output going to files in `scratch`.
-Result RunCli(const TempTree& scratch, std::vector<std::string> args) {
-  const std::string outPath = scratch / "stdout", errPath = scratch / "stderr";
-  args.insert(args.begin(), TOKIREN_CLI);
-  const pid_t child = fork();
-  if (child == 0) {
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(out, STDOUT_FILENO);
-    dup2(err, STDERR_FILENO);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  Result result;
-  int status = 0;
-  waitpid(child, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = scratch.Read("stdout");
-  result.err = scratch.Read("stderr");
-  return result;
-}
-
-class PosixCliTest : public ::testing::Test {
- protected:
-  ScopedTimeZone zone_{"UTC"};  // inherited by the child
-  TempTree tree_;
-  TempTree scratch_;
-  const std::time_t stamp42_ = LocalTimestamp(2016, 8, 30, 12, 48, 42);
-};
+class PosixCliTest : public testing::CliTest {};
 
 TEST_F(PosixCliTest, SaysWhatFailedInTheSystemsWords) {
   tree_.Write("photos/a.jpg", "", stamp42_);
@@ -74,7 +36,7 @@ TEST_F(PosixCliTest, SaysWhatFailedInTheSystemsWords) {
 TEST_F(PosixCliTest, NamesCannotRewriteTheTerminal) {
   const std::string name = "\x1b]0;owned\a\x1b[2J.jpg";
   tree_.Write("photos/" + name, "", stamp42_);
-  const std::vector<std::string> args{TOKIREN_CLI, "run", tree_ / "photos", "--ext", "jpg",
+  const std::vector<std::string> args{testing::CliPath(), "run", tree_ / "photos", "--ext", "jpg",
                                       "--dry-run", "--log-dir", tree_ / "photos"};
   const Result toFile = RunCli(scratch_, {args.begin() + 1, args.end()});
   EXPECT_NE(toFile.out.find(tree_ / "photos/" + name + " as "), std::string::npos);

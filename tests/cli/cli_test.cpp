@@ -3,42 +3,14 @@
 #include <cstdio>
 
 #include "cli/command_line.h"
-#include "platform/program_folder.h"
-#include "tests/support/process.h"
-#include "tests/support/temp_tree.h"
+#include "tests/cli/cli_test_support.h"
 
 namespace tokiren {
 namespace {
 
-using testing::LocalTimestamp;
-using testing::ScopedTimeZone;
-using testing::TempTree;
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs tokiren-cli, which lies beside the tests, with `args`, its output going to files in
-// `scratch`.
-Result RunCli(const TempTree& scratch, std::vector<std::string> args) {
-  const std::string outPath = scratch / "stdout", errPath = scratch / "stderr";
-  args.insert(args.begin(), ExecutableFolder() + TOKIREN_CLI_NAME);
-  Result result;
-  result.status = testing::RunProgram(args, outPath, errPath);
-  result.out = scratch.Read("stdout");
-  result.err = scratch.Read("stderr");
-  return result;
-}
-
-class CliTest : public ::testing::Test {
- protected:
-  ScopedTimeZone zone_{"UTC"};  // inherited by the child
-  TempTree tree_;
-  TempTree scratch_;
-  const std::time_t stamp42_ = LocalTimestamp(2016, 8, 30, 12, 48, 42);
-};
+using Result = testing::CliResult;
+using testing::CliTest;
+using testing::RunCli;
 
 TEST_F(CliTest, ADryRunPrintsTheLogTheRunThenWrites) {
   tree_.Write("photos/a.jpg", "", stamp42_);
