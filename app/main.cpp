@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "settings/settings_files.h"
-#include "ui/tokiren_window.h"
+#include "ui/qt/tokiren_window.h"
 
 namespace {
 

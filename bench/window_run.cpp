@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "ui/tokiren_window.h"
+#include "ui/qt/tokiren_window.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The folder button.
-#include "ui/drop_button.h"
+#include "ui/qt/drop_button.h"
 
 #include <QDragEnterEvent>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
 // The progress display.
-#include "ui/run_progress.h"
+#include "ui/qt/run_progress.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
 
-#include "ui/strings.h"
+#include "ui/qt/strings.h"
 
 namespace tokiren::ui {
 namespace {

@@ -1,5 +1,5 @@
 // The compact path display.
-#include "ui/compact_path.h"
+#include "ui/qt/compact_path.h"
 
 #include <QLabel>
 #include <QLineEdit>

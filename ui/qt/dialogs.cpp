@@ -1,11 +1,11 @@
 // The real dialogs.
-#include "ui/dialogs.h"
+#include "ui/qt/dialogs.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "ui/strings.h"
+#include "ui/qt/strings.h"
 
 namespace tokiren::ui {
 

@@ -8,9 +8,9 @@
 
 #include "ui/behaviour/view.h"
 #include "ui/behaviour/window.h"
-#include "ui/controls.h"
-#include "ui/dialogs.h"
-#include "ui/run_progress.h"
+#include "ui/qt/controls.h"
+#include "ui/qt/dialogs.h"
+#include "ui/qt/run_progress.h"
 
 namespace tokiren::ui {
 

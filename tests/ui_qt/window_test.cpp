@@ -7,8 +7,8 @@
 
 #include "tests/media/media_files.h"
 #include "tests/support/temp_tree.h"
-#include "ui/strings.h"
-#include "ui/tokiren_window.h"
+#include "ui/qt/strings.h"
+#include "ui/qt/tokiren_window.h"
 
 namespace tokiren::ui {
 namespace {

@@ -1,11 +1,11 @@
 // The window's controls.
-#include "ui/controls.h"
+#include "ui/qt/controls.h"
 
 #include <QStringList>
 #include <algorithm>
 #include <vector>
 
-#include "ui/strings.h"
+#include "ui/qt/strings.h"
 
 namespace tokiren::ui {
 namespace {

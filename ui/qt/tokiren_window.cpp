@@ -1,13 +1,13 @@
 // The main window.
-#include "ui/tokiren_window.h"
+#include "ui/qt/tokiren_window.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
 
 #include "media/capture_times.h"
-#include "ui/compact_path.h"
-#include "ui/strings.h"
+#include "ui/qt/compact_path.h"
+#include "ui/qt/strings.h"
 
 namespace tokiren::ui {
 namespace {

@@ -1,10 +1,10 @@
-#include "ui/compact_path.h"
+#include "ui/qt/compact_path.h"
 
 #include <gtest/gtest.h>
 
 #include <QLabel>
 
-#include "ui/controls.h"
+#include "ui/qt/controls.h"
 
 namespace tokiren::ui {
 namespace {

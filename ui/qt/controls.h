@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "ui/drop_button.h"
+#include "ui/qt/drop_button.h"
 
 namespace tokiren::ui {
 
