@@ -28,8 +28,8 @@ fi
 build=build-win
 jobs="${TOKIREN_JOBS:-2}"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DTOKIREN_BUILD_UI=OFF -DTOKIREN_GTEST_SOURCE=/usr/src/googletest > /dev/null
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTOKIREN_BUILD_UI=ON \
+  -DTOKIREN_GTEST_SOURCE=/usr/src/googletest > /dev/null
 cmake --build "$build" -j "$jobs"
 
 # tokiren-cli.exe must run on a bare Windows: only the system's own DLLs.

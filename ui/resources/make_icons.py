@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the program's icon (a clock on a photo card) as tokiren-32.png and tokiren-16.png.
+"""Draws the program's icon (a clock on a photo card) as tokiren-32.png and tokiren-16.png,
+and as tokiren.ico (both sizes, 16 colours) for Windows.
 
 Run again after changing the drawing; needs nothing beyond Python's standard library.
 """
@@ -72,6 +73,40 @@ def write_png(path, pixels):
         f.write(chunk(b"IEND", b""))
 
 
+def write_ico(path, images):
+    """A Windows icon of 16-colour images (4 bits a pixel, a palette and a transparency mask)."""
+    entries, blobs = [], []
+    for pixels in images:
+        height, width = len(pixels), len(pixels[0])
+        palette = sorted({p[:3] for row in pixels for p in row if p[3]})
+        palette += [(0, 0, 0)] * (16 - len(palette))
+        index = {colour: i for i, colour in enumerate(palette)}
+        colour_rows, mask_rows = [], []
+        for row in reversed(pixels):  # a DIB lists its rows bottom up
+            nibbles = [index[p[:3]] if p[3] else 0 for p in row]
+            bits = bytes((nibbles[i] << 4) | nibbles[i + 1] for i in range(0, width, 2))
+            colour_rows.append(bits + b"\x00" * (-len(bits) % 4))
+            mask = 0
+            for p in row:
+                mask = (mask << 1) | (0 if p[3] else 1)
+            mask_bytes = mask.to_bytes(width // 8, "big")
+            mask_rows.append(mask_bytes + b"\x00" * (-len(mask_bytes) % 4))
+        header = struct.pack("<IiiHHIIiiII", 40, width, height * 2, 1, 4, 0, 0, 0, 0, 16, 0)
+        colours = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+        blobs.append(header + colours + b"".join(colour_rows) + b"".join(mask_rows))
+        entries.append((width, height))
+    offset = 6 + 16 * len(images)
+    with open(path, "wb") as f:
+        f.write(struct.pack("<HHH", 0, 1, len(images)))
+        for (width, height), blob in zip(entries, blobs):
+            f.write(struct.pack("<BBBBHHII", width % 256, height % 256, 16, 0, 1, 4, len(blob),
+                                offset))
+            offset += len(blob)
+        for blob in blobs:
+            f.write(blob)
+
+
 if __name__ == "__main__":
     for size in (32, 16):
         write_png(f"tokiren-{size}.png", draw(size))
+    write_ico("tokiren.ico", [draw(32), draw(16)])

@@ -1,0 +1,425 @@
+// The native window under a real (or Wine's) window system: its controls, drops, the path
+// display, a run and a Reset on a real tree, the progress window. Dialogs are answered by a fake.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <windowsx.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/win32/wide_path.h"
+#include "tests/support/temp_tree.h"
+#include "ui/behaviour/captions.h"
+#include "ui/behaviour/strings.h"
+#include "ui/win32/main_window.h"
+
+namespace tokiren::ui::win32 {
+namespace {
+
+using testing::TempTree;
+
+class FakeDialogs final : public Dialogs {
+ public:
+  struct Message {
+    HWND owner;
+    behaviour::MessageIcon icon;
+    std::string title;
+    std::string text;
+  };
+  void ShowMessage(HWND owner, behaviour::MessageIcon icon, const std::string& title,
+                   const std::string& text) override {
+    messages.push_back({owner, icon, title, text});
+  }
+  std::string ChooseFolder(HWND owner, const std::string& start) override {
+    owners.push_back(owner);
+    starts.push_back(start);
+    return answer;
+  }
+  std::vector<Message> messages;
+  std::vector<HWND> owners;
+  std::vector<std::string> starts;
+  std::string answer;
+};
+
+std::string TextOf(HWND control) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  return Narrow(text);
+}
+
+std::string ClassOf(HWND control) {
+  wchar_t name[64] = {};
+  GetClassNameW(control, name, 64);
+  return Narrow(name);
+}
+
+// A button pressed as the user does: its click reaches the window through its panel.
+void Click(HWND button) {
+  SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+               reinterpret_cast<LPARAM>(button));
+}
+
+// A drop of `paths`, as the shell hands it to the window under the mouse.
+void Drop(HWND target, const std::vector<std::string>& paths) {
+  std::wstring list;
+  for (const std::string& path : paths) list += Widen(path) + L'\0';
+  list += L'\0';
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(),
+         list.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  SendMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);  // frees it
+}
+
+std::vector<std::string> ListEntries(HWND list) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < ListView_GetItemCount(list); ++i) {
+    wchar_t text[256] = {};
+    ListView_GetItemText(list, i, 0, text, 256);
+    entries.push_back(Narrow(text));
+  }
+  return entries;
+}
+
+// Whether `control` is set to be seen. The window itself stays hidden in most cases: Wine takes
+// seconds to take down a window that was on the screen.
+bool Shown(HWND control) { return GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE; }
+
+class Win32WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app_ = tree_.MakeFolder("app");
+    TempTree::WriteFile(tree_ / "app/tokiren", ".TXT\r\n.AVI\r\n");
+    Open();
+  }
+
+  void Open() {
+    window_ = std::make_unique<MainWindow>(app_, &dialogs_, /*quitOnClose=*/false);
+    ASSERT_NE(window_->hwnd(), nullptr);
+  }
+
+  HWND C(Id id) const { return window_->Control(id); }
+
+  std::string TipOf(HWND control) const {
+    wchar_t text[1024] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = GetParent(control);
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = text;
+    SendMessageW(window_->ToolTips(), TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
+    return Narrow(text);
+  }
+
+  void CheckEntry(int row, bool checked) {
+    ListView_SetCheckState(C(Id::List1), row, checked);
+  }
+
+  // Checks ".*" and drops `folder` on the folder button.
+  void ChooseByDrop(const std::string& folder) {
+    CheckEntry(0, true);
+    Drop(C(Id::Command7), {folder});
+  }
+
+  TempTree tree_;
+  std::string app_;
+  FakeDialogs dialogs_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(Win32WindowTest, OpensCentredWithItsCaptionAFixedBorderAndTheIcon) {
+  window_->Show(SW_SHOWNOACTIVATE);
+  EXPECT_TRUE(IsWindowVisible(window_->hwnd()));
+  RECT frame{};
+  GetWindowRect(window_->hwnd(), &frame);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window_->hwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+  EXPECT_LE(std::abs((frame.left + frame.right) - (monitor.rcWork.left + monitor.rcWork.right)), 1);
+  EXPECT_LE(std::abs((frame.top + frame.bottom) - (monitor.rcWork.top + monitor.rcWork.bottom)), 1);
+  EXPECT_EQ(TextOf(window_->hwnd()), "Change Tokiren Ver 3.0");
+  const LONG_PTR style = GetWindowLongPtrW(window_->hwnd(), GWL_STYLE);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_NE(GetClassLongPtrW(window_->hwnd(), GCLP_HICON), 0);
+  EXPECT_NE(GetClassLongPtrW(window_->hwnd(), GCLP_HICONSM), 0);
+}
+
+TEST_F(Win32WindowTest, EveryControlHasItsCaptionAndToolTip) {
+  for (const ControlDesign& design : kDesign) {
+    SCOPED_TRACE(static_cast<int>(design.id));
+    HWND control = C(design.id);
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(GetDlgCtrlID(control), static_cast<int>(design.id));
+    const bool captioned = design.kind != Kind::kPanel && design.kind != Kind::kCheckList &&
+                           design.kind != Kind::kTextBox && design.kind != Kind::kBorderedGroup &&
+                           design.kind != Kind::kCaptionedFrame;
+    if (captioned) {
+      EXPECT_EQ(TextOf(control), design.caption);
+    }
+    EXPECT_EQ(TipOf(control), design.tip ? design.tip : "");
+  }
+  // The frame's caption is on its border.
+  HWND border = GetWindow(C(Id::FrameOptions), GW_CHILD);
+  while (border && GetDlgCtrlID(border) != 0) border = GetWindow(border, GW_HWNDNEXT);
+  ASSERT_NE(border, nullptr);
+  EXPECT_EQ(TextOf(border), "Options");
+  EXPECT_EQ(ClassOf(C(Id::List1)), "SysListView32");
+  EXPECT_TRUE(ListView_GetExtendedListViewStyle(C(Id::List1)) & LVS_EX_CHECKBOXES);
+}
+
+TEST_F(Win32WindowTest, PlacesTheControlsFromTwipsAtTheWindowsDpi) {
+  const int dpi = window_->Dpi();
+  RECT client{};
+  GetClientRect(window_->hwnd(), &client);
+  EXPECT_EQ(client.right, Pixels(5415, dpi));
+  EXPECT_EQ(client.bottom, Pixels(1080, dpi));
+  const auto placeIn = [](HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+  };
+  const RECT button = placeIn(C(Id::Command7));
+  EXPECT_EQ(button.left, Pixels(2400, dpi));
+  EXPECT_EQ(button.top, Pixels(60, dpi));
+  EXPECT_EQ(button.right - button.left, Pixels(2835, dpi));
+  EXPECT_EQ(button.bottom - button.top, Pixels(336, dpi));
+  // Start-up moved the panels to the top, the options ten twips above it.
+  EXPECT_EQ(placeIn(C(Id::FrameStart)).top, 0);
+  EXPECT_EQ(placeIn(C(Id::FrameRunning)).top, 0);
+  EXPECT_EQ(placeIn(C(Id::FrameOptions)).top, Pixels(-10, dpi));
+  EXPECT_EQ(placeIn(C(Id::Option2)).left, Pixels(1260, dpi));
+  EXPECT_EQ(GetParent(C(Id::Option2)), C(Id::Frame1));
+
+  // The window's font at 9.75 points, the RUN button's at 10.5.
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(C(Id::Command7), WM_GETFONT, 0, 0)),
+             sizeof font, &font);
+  EXPECT_EQ(font.lfHeight, -MulDiv(975, dpi, 7200));
+  EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(C(Id::Command1), WM_GETFONT, 0, 0)),
+             sizeof font, &font);
+  EXPECT_EQ(font.lfHeight, -MulDiv(1050, dpi, 7200));
+}
+
+TEST_F(Win32WindowTest, StartsOnTheStartPanelWithTheSortedListAndTheDesignsOptions) {
+  EXPECT_TRUE(Shown(C(Id::FrameStart)));
+  EXPECT_FALSE(Shown(C(Id::FrameRunning)));
+  EXPECT_FALSE(Shown(C(Id::FrameOptions)));
+  EXPECT_TRUE(Shown(C(Id::Label2)));
+  EXPECT_FALSE(IsWindowEnabled(C(Id::Command7)));
+  EXPECT_EQ(ListEntries(C(Id::List1)), (std::vector<std::string>{".*", ".AVI", ".TXT"}));
+  EXPECT_EQ(Button_GetCheck(C(Id::Check1)), BST_CHECKED);
+  EXPECT_EQ(Button_GetCheck(C(Id::CheckSep)), BST_UNCHECKED);
+  EXPECT_EQ(Button_GetCheck(C(Id::Option1)), BST_CHECKED);
+  EXPECT_EQ(Button_GetCheck(C(Id::Option2)), BST_UNCHECKED);
+
+  Click(C(Id::Command8));
+  EXPECT_TRUE(Shown(C(Id::FrameOptions)));
+  EXPECT_FALSE(Shown(C(Id::FrameStart)));
+  Click(C(Id::Command6));
+  EXPECT_TRUE(Shown(C(Id::FrameStart)));
+}
+
+TEST_F(Win32WindowTest, AddsTheTypedExtensionAtItsPlaceAndCheckMarksEnableTheFolderButton) {
+  SetWindowTextW(C(Id::Text1), L"jpg");
+  Click(C(Id::Command3));
+  EXPECT_EQ(ListEntries(C(Id::List1)),
+            (std::vector<std::string>{".*", ".AVI", ".JPG", ".TXT"}));
+  EXPECT_EQ(TextOf(C(Id::Text1)), "jpg");  // the box keeps what was typed
+  EXPECT_EQ(tree_.Read("app/tokiren"), ".AVI\r\n.JPG\r\n.TXT\r\n");
+
+  CheckEntry(2, true);
+  EXPECT_TRUE(IsWindowEnabled(C(Id::Command7)));
+  EXPECT_TRUE(window_->Behaviour().List1()[2].checked);
+  CheckEntry(2, false);
+  EXPECT_FALSE(IsWindowEnabled(C(Id::Command7)));
+}
+
+TEST_F(Win32WindowTest, TabGoesThroughTheStartPanelInTheDesignsOrder) {
+  CheckEntry(0, true);  // the folder button takes the focus only when enabled
+  std::vector<HWND> order;
+  HWND control = C(Id::Text1);
+  for (int i = 0; i < 7; ++i) {
+    order.push_back(control);
+    control = GetNextDlgTabItem(window_->hwnd(), control, FALSE);
+  }
+  EXPECT_EQ(order, (std::vector<HWND>{C(Id::Text1), C(Id::Command7), C(Id::Command3),
+                                      C(Id::List1), C(Id::Command8), C(Id::Command5),
+                                      C(Id::Text1)}));
+}
+
+TEST_F(Win32WindowTest, ADropOfThreeFoldersTakesTheFirst) {
+  const std::string first = tree_.MakeFolder("first");
+  const std::string second = tree_.MakeFolder("second");
+  const std::string third = tree_.MakeFolder("third");
+
+  Drop(C(Id::Command7), {first, second, third});  // refused while no extension is checked
+  EXPECT_TRUE(Shown(C(Id::FrameStart)));
+
+  ChooseByDrop(first);
+  Drop(C(Id::Command7), {first, second, third});
+  EXPECT_TRUE(Shown(C(Id::FrameRunning)));
+  EXPECT_EQ(window_->Behaviour().SelectedPath, first + "\\");
+  const std::string shown = TextOf(C(Id::Label3));
+  EXPECT_EQ(shown.substr(shown.size() - 7), "\\first\\") << shown;
+
+  Click(C(Id::Command2));  // back
+  const std::string file = tree_.Write("a.txt");
+  Drop(C(Id::Command7), {file, second});  // a file first: refused
+  EXPECT_TRUE(Shown(C(Id::FrameStart)));
+  EXPECT_EQ(window_->Behaviour().SelectedPath, first + "\\");
+}
+
+TEST_F(Win32WindowTest, ALongFolderIsShortenedKeepingItsNameWithTheWholePathAsToolTip) {
+  const std::string deep = tree_.MakeFolder(
+      "photos from the summer holidays/2016 the long trip along the coast/by the sea/day three");
+  ChooseByDrop(deep);
+  const std::string shown = TextOf(C(Id::Label3));
+  EXPECT_NE(shown.find("..."), std::string::npos) << shown;
+  EXPECT_EQ(shown.substr(shown.size() - 11), "\\day three\\") << shown;
+  EXPECT_EQ(TipOf(C(Id::Label3)), deep + "\\");
+
+  // A short folder afterwards is shown whole; the tool tip keeps the long one.
+  Click(C(Id::Command2));
+  const std::string shortFolder = tree_.MakeFolder("b");
+  Drop(C(Id::Command7), {shortFolder});
+  EXPECT_EQ(TextOf(C(Id::Label3)), shortFolder + "\\");
+  EXPECT_EQ(TipOf(C(Id::Label3)), deep + "\\");
+}
+
+TEST_F(Win32WindowTest, TheFolderBrowserOpensAtTheKeptFolder) {
+  const std::string kept = tree_.MakeFolder("kept");
+  ChooseByDrop(kept);
+  Click(C(Id::Command4));  // Keep Folder Name
+  Click(C(Id::Command2));
+
+  dialogs_.answer = "";
+  Click(C(Id::Command7));
+  ASSERT_EQ(dialogs_.starts.size(), 1u);
+  EXPECT_EQ(dialogs_.starts[0], kept);  // without its trailing separator
+  EXPECT_EQ(dialogs_.owners[0], window_->hwnd());
+  EXPECT_TRUE(Shown(C(Id::FrameStart)));  // cancelled
+
+  // The kept folder is there after a restart.
+  window_.reset();
+  Open();
+  CheckEntry(0, true);
+  Click(C(Id::Command7));
+  ASSERT_EQ(dialogs_.starts.size(), 2u);
+  EXPECT_EQ(dialogs_.starts[1], kept);
+}
+
+TEST_F(Win32WindowTest, RunRenamesTheTreeSaysItFinishedAndResetBringsTheNamesBack) {
+  const std::string photos = tree_.MakeFolder("photos");
+  tree_.Write("photos/IMG_0001.JPG", "a", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  tree_.Write("photos/notes.txt", "b", testing::LocalTimestamp(2001, 2, 3, 4, 5, 6));
+  SetWindowTextW(C(Id::Text1), L"jpg");
+  Click(C(Id::Command3));
+  CheckEntry(2, true);  // .JPG
+  Drop(C(Id::Command7), {photos});
+  ASSERT_TRUE(Shown(C(Id::FrameRunning)));
+
+  Click(C(Id::Command1));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG", "notes.txt"}));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, behaviour::MessageIcon::kInformation);
+  EXPECT_EQ(dialogs_.messages[0].title, "");
+  EXPECT_EQ(dialogs_.messages[0].text, "処理を終了しました。");
+  EXPECT_EQ(dialogs_.messages[0].owner, window_->hwnd());
+  EXPECT_TRUE(Shown(C(Id::FrameStart)));
+  EXPECT_TRUE(IsWindowEnabled(window_->hwnd()));
+
+  Click(C(Id::Command5));  // Reset
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"IMG_0001.JPG", "notes.txt"}));
+  EXPECT_EQ(dialogs_.messages.size(), 1u);  // all restored: nothing more to say
+}
+
+TEST_F(Win32WindowTest, TheRunsOptionsComeFromTheOptionControls) {
+  const std::string photos = tree_.MakeFolder("photos");
+  tree_.Write("photos/a.JPG", "a", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  tree_.Write("photos/b.JPG", "b", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  Click(C(Id::Command8));
+  Button_SetCheck(C(Id::CheckSep), BST_CHECKED);  // separater
+  Click(C(Id::Command6));
+  ChooseByDrop(photos);  // ".*": every file, and the names carry no extension
+  Click(C(Id::Command1));
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"2016_0830_124842", "2016_0830_124843"}));
+
+  // Without "Same > +1" the second file of the same second keeps its name.
+  Click(C(Id::Command5));
+  Click(C(Id::Command8));
+  Button_SetCheck(C(Id::Check1), BST_UNCHECKED);
+  Click(C(Id::Command6));
+  Drop(C(Id::Command7), {photos});
+  Click(C(Id::Command1));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"2016_0830_124842", "b.JPG"}));
+}
+
+TEST_F(Win32WindowTest, TheProgressWindowHoldsTheWindowAndShowsItsTitleWhole) {
+  window_->ShowProgress(0, 0);
+  HWND progress = FindWindowW(L"TokirenProgress", nullptr);
+  ASSERT_NE(progress, nullptr);
+  EXPECT_EQ(GetWindow(progress, GW_OWNER), window_->hwnd());
+  EXPECT_EQ(TextOf(progress), "Change Tokiren Ver 3.0");
+  EXPECT_FALSE(IsWindowEnabled(window_->hwnd()));
+  EXPECT_FALSE(GetWindowLongPtrW(progress, GWL_STYLE) & WS_SYSMENU);  // no close button
+
+  // Wide enough for the title in the caption font.
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  HFONT captionFont = CreateFontIndirectW(&metrics.lfCaptionFont);
+  HDC dc = GetDC(progress);
+  HGDIOBJ old = SelectObject(dc, captionFont);
+  const std::wstring title = L"Change Tokiren Ver 3.0";
+  SIZE size{};
+  GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(progress, dc);
+  DeleteObject(captionFont);
+  RECT frame{};
+  GetWindowRect(progress, &frame);
+  EXPECT_GT(frame.right - frame.left, size.cx + 2 * GetSystemMetrics(SM_CXSIZE));
+
+  // A message while it is open goes over it, so the window stays held.
+  window_->ShowMessage(behaviour::MessageIcon::kWarning, "処理を中止します。", "x");
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].owner, progress);
+
+  window_->ShowProgress(5, 10);
+  HWND bar = FindWindowExW(progress, nullptr, PROGRESS_CLASSW, nullptr);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 500);
+
+  window_->HideProgress();
+  EXPECT_EQ(FindWindowW(L"TokirenProgress", nullptr), nullptr);
+  EXPECT_TRUE(IsWindowEnabled(window_->hwnd()));
+}
+
+TEST_F(Win32WindowTest, ClosingTheWindowDestroysIt) {
+  SendMessageW(window_->hwnd(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(window_->hwnd(), nullptr);
+}
+
+}  // namespace
+}  // namespace tokiren::ui::win32
+
+int main(int argc, char** argv) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES |
+                                                     ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,45 @@
+// Every caption and tool tip of the window, and the progress display's text, for every toolkit.
+#pragma once
+
+namespace tokiren::behaviour {
+
+inline constexpr char kWindowCaption[] = "Change Tokiren Ver 3.0";
+inline constexpr char kBrowseTitle[] = "Select Folder";
+
+// Captions.
+inline constexpr char kOptionsCaption[] = "Options";
+inline constexpr char kSetCaption[] = "set";
+inline constexpr char kSeparatorCaption[] = "separater";
+inline constexpr char kCountUpCaption[] = "Same > +1";
+inline constexpr char kLastWriteCaption[] = "LastWrite";
+inline constexpr char kCreationCaption[] = "Creation";
+inline constexpr char kTakenCaption[] = "Taken";
+inline constexpr char kKeepFolderCaption[] = "Keep Folder Name";
+inline constexpr char kRunCaption[] = "RUN";
+inline constexpr char kBackCaption[] = "<<";
+inline constexpr char kResetCaption[] = "Reset";
+inline constexpr char kAddCaption[] = "<<<";
+inline constexpr char kSelectFolderCaption[] = "Drag/Push to Select Folder";
+inline constexpr char kNotice[] = "タイムスタンプでファイル名を変更します。";
+
+// Tool tips.
+inline constexpr char kTipCountUp[] =
+    "チェックすると、同一ファイル名が存在した場合にファイル名の番号に＋１します。";  // T1
+inline constexpr char kTipKeepFolder[] = "上のフォルダを次回選択時のデフォルトとして記録します。";  // T2
+inline constexpr char kTipRun[] = "処理を実行します。";                                       // T3
+inline constexpr char kTipBack[] = "フォルダの選択に戻ります。";                              // T4
+inline constexpr char kTipFolder[] = "実行対象となっているフォルダ名です。";                  // T5
+inline constexpr char kTipReset[] = "直前の変更をもとにもどします。";                         // T6
+inline constexpr char kTipOptions[] = "オプションを設定します。";                             // T7
+inline constexpr char kTipList[] = "名前を変更するファイルの拡張子を指定します。";            // T8
+inline constexpr char kTipAdd[] = "下の拡張子をリストに加えます。";                           // T9
+inline constexpr char kTipSelectFolder[] =
+    "フォルダ名をドロップするかフォルダ選択の画面に移動します。します。";  // T10
+inline constexpr char kTipNewExtension[] = "リストに加える拡張子を入力します。";  // T11
+inline constexpr char kTipTaken[] = "写真や動画が撮影された日時を使います。";
+
+// The progress display. What RUN, Reset and the settings files say lives in
+// ui/behaviour/strings.h.
+inline constexpr char kRunning[] = "処理中です…";
+
+}  // namespace tokiren::behaviour

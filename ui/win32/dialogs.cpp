@@ -1,0 +1,74 @@
+// The system's dialogs.
+#include "ui/win32/dialogs.h"
+
+#include <shlobj.h>
+
+#include <vector>
+
+#include "platform/win32/wide_path.h"
+#include "ui/behaviour/captions.h"
+
+namespace tokiren::ui::win32 {
+namespace {
+
+// Opens the browser with the starting folder selected; `data` is its item-id list, not a path.
+int CALLBACK BrowseCallbackProc(HWND browser, UINT message, LPARAM, LPARAM data) {
+  if (message == BFFM_INITIALIZED && data != 0) {
+    SendMessageW(browser, BFFM_SETSELECTIONW, FALSE, data);
+  }
+  return 0;
+}
+
+// The file-system path of an item-id list; "" for an item that has none (a printer, the Control
+// Panel). Paths longer than MAX_PATH come whole.
+std::wstring PathOf(PCIDLIST_ABSOLUTE item) {
+  std::vector<wchar_t> path(32768);
+  if (SHGetPathFromIDListEx(item, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) {
+    return path.data();
+  }
+  std::vector<wchar_t> shortPath(MAX_PATH);
+  if (SHGetPathFromIDListW(item, shortPath.data())) return shortPath.data();
+  return {};
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+void SystemDialogs::ShowMessage(HWND owner, behaviour::MessageIcon icon, const std::string& title,
+                                const std::string& text) {
+  // A lone CR is no line end to a message box.
+  std::string lines;
+  for (size_t i = 0; i < text.size(); ++i) {
+    lines += text[i];
+    if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) lines += '\n';
+  }
+  const UINT type = MB_OK | (icon == behaviour::MessageIcon::kWarning ? MB_ICONWARNING
+                                                                      : MB_ICONINFORMATION);
+  MessageBoxW(owner, Widen(lines).c_str(), Widen(title).c_str(), type);
+}
+
+std::string SystemDialogs::ChooseFolder(HWND owner, const std::string& start) {
+  PIDLIST_ABSOLUTE startItem = start.empty() ? nullptr : ILCreateFromPathW(Widen(start).c_str());
+  const std::wstring title = Widen(behaviour::kBrowseTitle);
+  BROWSEINFOW request{};
+  request.hwndOwner = owner;
+  request.lpszTitle = title.c_str();
+  request.ulFlags = 0;
+  request.lpfn = BrowseCallbackProc;
+  request.lParam = reinterpret_cast<LPARAM>(startItem);
+  std::wstring chosen;
+  if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&request)) {
+    chosen = PathOf(item);
+    CoTaskMemFree(item);
+  }
+  CoTaskMemFree(startItem);
+  // A zip file shows as a folder in the browser; the run could not enter it.
+  if (chosen.empty() || !IsFolder(chosen)) return {};
+  return NarrowPath(chosen);
+}
+
+}  // namespace tokiren::ui::win32

@@ -1,0 +1,566 @@
+// The main window on Windows.
+#include "ui/win32/main_window.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <vector>
+
+#include "platform/win32/wide_path.h"
+#include "ui/behaviour/captions.h"
+#include "ui/win32/compact_path.h"
+
+namespace tokiren::ui::win32 {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"TokirenWindow";
+constexpr wchar_t kPanelClass[] = L"TokirenPanel";
+constexpr COLORREF kLightGrey = RGB(224, 224, 224);
+constexpr int kIconResource = 1;
+// Tool tips wrap at this width (pixels at 96 dots per inch); the longest is two lines then.
+constexpr int kTipWidth = 360;
+// The folder button's second tool, on its panel: a disabled button sees no mouse.
+constexpr UINT_PTR kDisabledFolderTip = 1;
+
+// Font sizes in hundredths of a point.
+constexpr int kWindowPoints = 975;
+constexpr int kSmallPoints = 900;
+constexpr int kRunPoints = 1050;
+
+int Scaled(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
+
+// Panels hold controls but are not where their events go: everything is handed to the window.
+LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+      return SendMessageW(GetAncestor(panel, GA_ROOT), message, wParam, lParam);
+    default:
+      return DefWindowProcW(panel, message, wParam, lParam);
+  }
+}
+
+void RegisterClasses(WNDPROC windowProc) {
+  static const bool registered = [windowProc] {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW window{};
+    window.cbSize = sizeof window;
+    window.lpfnWndProc = windowProc;
+    window.hInstance = instance;
+    window.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    window.lpszClassName = kWindowClass;
+    window.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource),
+                                                 IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                 GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    window.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    WNDCLASSEXW panel{};
+    panel.cbSize = sizeof panel;
+    panel.lpfnWndProc = PanelProc;
+    panel.hInstance = instance;
+    panel.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    panel.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    panel.lpszClassName = kPanelClass;
+    return RegisterClassExW(&window) != 0 && RegisterClassExW(&panel) != 0;
+  }();
+  (void)registered;
+}
+
+bool FontInstalled(const wchar_t* face) {
+  LOGFONTW font{};
+  font.lfCharSet = DEFAULT_CHARSET;
+  wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
+  bool found = false;
+  HDC dc = GetDC(nullptr);
+  EnumFontFamiliesExW(
+      dc, &font,
+      [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
+        *reinterpret_cast<bool*>(found) = true;
+        return 0;
+      },
+      reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, dc);
+  return found;
+}
+
+// The first of `faces` installed; otherwise the system's own Japanese UI fonts, and last the
+// font of its message boxes.
+std::wstring ChooseFace(std::initializer_list<const wchar_t*> faces) {
+  for (const wchar_t* face : faces) {
+    if (FontInstalled(face)) return face;
+  }
+  for (const wchar_t* face : {L"Yu Gothic UI", L"Meiryo UI", L"MS UI Gothic"}) {
+    if (FontInstalled(face)) return face;
+  }
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  return metrics.lfMessageFont.lfFaceName;
+}
+
+HFONT MakeFont(const std::wstring& face, int hundredthsOfPoint, int dpi) {
+  return CreateFontW(-MulDiv(hundredthsOfPoint, dpi, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                     FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsContainer(Kind kind) {
+  return kind == Kind::kCaptionedFrame || kind == Kind::kPanel || kind == Kind::kBorderedGroup;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(std::string appPath, Dialogs* dialogs, bool quitOnClose)
+    : ownDialogs_(dialogs ? nullptr : std::make_unique<SystemDialogs>()),
+      dialogs_(dialogs ? *dialogs : *ownDialogs_),
+      quitOnClose_(quitOnClose),
+      behaviour_(*this, std::move(appPath)) {
+  RegisterClasses(WindowProc);
+  lightGrey_ = CreateSolidBrush(kLightGrey);
+  const std::wstring caption = Widen(behaviour::kWindowCaption);
+  // A fixed single border, a minimise button and no maximise button.
+  CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, caption.c_str(),
+                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                  GetModuleHandleW(nullptr), this);
+  if (!window_) return;
+  dpi_ = static_cast<int>(GetDpiForWindow(window_));
+  CreateControls();
+  MakeFonts();
+  LayOut();
+  behaviour_.Start();
+}
+
+MainWindow::~MainWindow() {
+  progress_.Hide();
+  if (window_) DestroyWindow(window_);
+  for (const auto& [kind, font] : fonts_) DeleteObject(font);
+  DeleteObject(lightGrey_);
+}
+
+HWND MainWindow::Control(Id id) const {
+  const auto found = controls_.find(id);
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+void MainWindow::CreateControls() {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                          WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
+  for (const ControlDesign& design : kDesign) {
+    HWND parent = design.container == Id::None ? window_ : Control(design.container);
+    const std::wstring caption = design.caption ? Widen(design.caption) : std::wstring();
+    const wchar_t* windowClass = L"BUTTON";
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    DWORD extended = 0;
+    switch (design.kind) {
+      case Kind::kCaptionedFrame:
+      case Kind::kPanel:
+      case Kind::kBorderedGroup:
+        windowClass = kPanelClass;
+        extended = WS_EX_CONTROLPARENT;
+        break;
+      case Kind::kButton:
+        style |= BS_PUSHBUTTON | WS_TABSTOP;
+        break;
+      case Kind::kCheckBox:
+        style |= BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP;
+        break;
+      case Kind::kOptionButton:
+        style |= BS_AUTORADIOBUTTON;
+        break;
+      case Kind::kFolderLabel:
+        windowClass = L"STATIC";
+        style |= SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX | SS_NOTIFY | WS_BORDER;
+        break;
+      case Kind::kCheckList:
+        windowClass = WC_LISTVIEWW;
+        style |= LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP;
+        extended = WS_EX_CLIENTEDGE;
+        break;
+      case Kind::kTextBox:
+        windowClass = L"EDIT";
+        style |= ES_AUTOHSCROLL | WS_TABSTOP;
+        extended = WS_EX_CLIENTEDGE;
+        break;
+      case Kind::kNotice:
+        windowClass = L"STATIC";
+        style |= SS_CENTER | SS_NOPREFIX;
+        break;
+    }
+    HWND control = CreateWindowExW(extended, windowClass, IsContainer(design.kind) ? nullptr
+                                                                                  : caption.c_str(),
+                                   style, 0, 0, 0, 0, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
+                                   instance, nullptr);
+    controls_[design.id] = control;
+    if (design.kind == Kind::kCaptionedFrame || design.kind == Kind::kBorderedGroup) {
+      // The border (and caption) is a group box filling the panel, beneath its controls.
+      CreateWindowExW(0, L"BUTTON", caption.c_str(),
+                      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0, 0, 0, control,
+                      nullptr, instance, nullptr);
+    }
+    if (design.tip) AddTip(control, design.tip);
+  }
+
+  HWND list = Control(Id::List1);
+  ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+  ListView_SetBkColor(list, kLightGrey);
+  ListView_SetTextBkColor(list, kLightGrey);
+  LVCOLUMNW column{};
+  column.mask = LVCF_WIDTH;
+  ListView_InsertColumn(list, 0, &column);
+
+  HWND folderButton = Control(Id::Command7);
+  DragAcceptFiles(folderButton, TRUE);
+  SetWindowSubclass(folderButton, DropProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  TOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.uFlags = TTF_SUBCLASS;
+  tool.hwnd = Control(Id::FrameStart);
+  tool.uId = kDisabledFolderTip;
+  const std::wstring tip = Widen(behaviour::kTipSelectFolder);
+  tool.lpszText = const_cast<wchar_t*>(tip.c_str());
+  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+
+  Button_SetCheck(Control(Id::Check1), BST_CHECKED);
+  Button_SetCheck(Control(Id::Option1), BST_CHECKED);
+  OrderTabs();
+}
+
+// Tab goes from control to control in the order of their places among their siblings: put each
+// container's controls in the design's tab order, and the group boxes beneath them all.
+void MainWindow::OrderTabs() {
+  for (Id container : {Id::None, Id::FrameOptions, Id::Frame1, Id::FrameRunning, Id::FrameStart}) {
+    std::vector<const ControlDesign*> children;
+    for (const ControlDesign& design : kDesign) {
+      if (design.container == container) children.push_back(&design);
+    }
+    std::sort(children.begin(), children.end(),
+              [](const ControlDesign* a, const ControlDesign* b) { return a->tab < b->tab; });
+    HWND after = HWND_TOP;
+    for (const ControlDesign* design : children) {
+      HWND control = Control(design->id);
+      SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      after = control;
+    }
+  }
+  // The first option button in tab order starts the group of the time sources.
+  HWND first = Control(Id::Option2);
+  SetWindowLongPtrW(first, GWL_STYLE, GetWindowLongPtrW(first, GWL_STYLE) | WS_GROUP | WS_TABSTOP);
+  for (Id frame : {Id::FrameOptions, Id::Frame1}) {
+    for (HWND child = GetWindow(Control(frame), GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      if (GetDlgCtrlID(child) != 0) continue;  // a control, not the border
+      SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      break;
+    }
+  }
+}
+
+void MainWindow::AddTip(HWND control, const std::string& text) {
+  const std::wstring wide = Widen(text);
+  TOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = GetParent(control);
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = const_cast<wchar_t*>(wide.c_str());
+  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void MainWindow::SetTip(HWND control, const std::string& text) {
+  const std::wstring wide = Widen(text);
+  TOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.hwnd = GetParent(control);
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = const_cast<wchar_t*>(wide.c_str());
+  SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void MainWindow::MakeFonts() {
+  for (const auto& [kind, font] : fonts_) DeleteObject(font);
+  // Looked up once: the fonts installed do not change while the program runs.
+  static const std::wstring proportional = ChooseFace({L"ＭＳ Ｐゴシック", L"MS PGothic"});
+  static const std::wstring fixed = ChooseFace({L"ＭＳ ゴシック", L"MS Gothic"});
+  fonts_[Font::kWindow] = MakeFont(proportional, kWindowPoints, dpi_);
+  fonts_[Font::kSmall] = MakeFont(proportional, kSmallPoints, dpi_);
+  fonts_[Font::kRun] = MakeFont(fixed, kRunPoints, dpi_);
+}
+
+// Places every control at its design place at the window's DPI, with the panels where start-up
+// puts them, and gives the window the size of its client area.
+void MainWindow::LayOut() {
+  for (const ControlDesign& design : kDesign) {
+    int top = design.top;
+    if (design.id == Id::FrameRunning || design.id == Id::FrameStart) top = kPanelTopTwips;
+    if (design.id == Id::FrameOptions) top = kOptionsTopTwips;
+    HWND control = Control(design.id);
+    const int width = Pixels(design.width, dpi_), height = Pixels(design.height, dpi_);
+    MoveWindow(control, Pixels(design.left, dpi_), Pixels(top, dpi_), width, height, FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[design.font]), FALSE);
+    if (IsContainer(design.kind)) {
+      for (HWND child = GetWindow(control, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetDlgCtrlID(child) != 0) continue;
+        MoveWindow(child, 0, 0, width, height, FALSE);
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[Font::kWindow]), FALSE);
+      }
+    }
+  }
+  HWND list = Control(Id::List1);
+  RECT listClient{};
+  GetClientRect(list, &listClient);
+  ListView_SetColumnWidth(list, 0, listClient.right - GetSystemMetricsForDpi(SM_CXVSCROLL, dpi_));
+
+  SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, Scaled(kTipWidth, dpi_));
+  TOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.hwnd = Control(Id::FrameStart);
+  tool.uId = kDisabledFolderTip;
+  GetWindowRect(Control(Id::Command7), &tool.rect);
+  MapWindowPoints(nullptr, tool.hwnd, reinterpret_cast<POINT*>(&tool.rect), 2);
+  SendMessageW(tips_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE));
+  const DWORD extended = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE));
+  RECT frame{0, 0, Pixels(kClientWidthTwips, dpi_), Pixels(kClientHeightTwips, dpi_)};
+  AdjustWindowRectExForDpi(&frame, style, FALSE, extended, dpi_);
+  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(window_, nullptr, TRUE);
+}
+
+void MainWindow::Show(int showCommand) {
+  RECT frame{};
+  GetWindowRect(window_, &frame);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& work = monitor.rcWork;
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  SetWindowPos(window_, nullptr, (work.left + work.right - width) / 2,
+               (work.top + work.bottom - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ShowWindow(window_, showCommand);
+  UpdateWindow(window_);
+}
+
+bool MainWindow::PreTranslate(MSG& message) {
+  return window_ && IsDialogMessageW(window_, &message);
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (message == WM_NCCREATE) {
+    self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  if (!self) return DefWindowProcW(window, message, wParam, lParam);
+  return self->Handle(message, wParam, lParam);
+}
+
+LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      Command(static_cast<Id>(LOWORD(wParam)), HIWORD(wParam));
+      return 0;
+    case WM_NOTIFY:
+      Notify(*reinterpret_cast<const NMHDR*>(lParam));
+      return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+      if (LRESULT brush = ControlColour(reinterpret_cast<HDC>(wParam),
+                                        reinterpret_cast<HWND>(lParam))) {
+        return brush;
+      }
+      break;
+    case WM_DPICHANGED: {
+      dpi_ = HIWORD(wParam);
+      MakeFonts();
+      LayOut();
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_CLOSE:
+      // During a run or Reset the window stays: it closes when the work has ended.
+      if (behaviour_.MayClose()) DestroyWindow(window_);
+      return 0;
+    case WM_DESTROY:
+      if (quitOnClose_) PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY:
+      window_ = nullptr;
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+LRESULT MainWindow::ControlColour(HDC dc, HWND control) {
+  if (control != Control(Id::Label3) && control != Control(Id::Text1)) return 0;
+  SetBkColor(dc, kLightGrey);
+  return reinterpret_cast<LRESULT>(lightGrey_);
+}
+
+void MainWindow::Command(Id id, int code) {
+  if (code != BN_CLICKED) return;
+  switch (id) {
+    case Id::Command8:
+      behaviour_.OptionsClicked();
+      break;
+    case Id::Command6:
+      behaviour_.SetClicked();
+      break;
+    case Id::Command2:
+      behaviour_.BackClicked();
+      break;
+    case Id::Command3: {
+      HWND box = Control(Id::Text1);
+      std::wstring typed(static_cast<size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
+      typed.resize(static_cast<size_t>(GetWindowTextW(box, typed.data(), static_cast<int>(typed.size()))));
+      behaviour_.AddClicked(Narrow(typed));
+      break;
+    }
+    case Id::Command7:
+      behaviour_.FolderClicked();
+      break;
+    case Id::Command4:
+      behaviour_.KeepFolderClicked();
+      break;
+    case Id::Command1:
+      behaviour_.RunClicked(CurrentOptionControls());
+      break;
+    case Id::Command5:
+      behaviour_.ResetClicked();
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::Notify(const NMHDR& header) {
+  if (header.idFrom != static_cast<UINT_PTR>(Id::List1) || header.code != LVN_ITEMCHANGED) return;
+  const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+  // A check mark set or cleared; an entry gets its first (unchecked) mark when it is inserted.
+  const UINT oldMark = change.uOldState & LVIS_STATEIMAGEMASK;
+  const UINT newMark = change.uNewState & LVIS_STATEIMAGEMASK;
+  if (!(change.uChanged & LVIF_STATE) || oldMark == 0 || oldMark == newMark) return;
+  behaviour_.ExtensionChecked(change.iItem, newMark == INDEXTOSTATEIMAGEMASK(2));
+}
+
+LRESULT CALLBACK MainWindow::DropProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR, DWORD_PTR self) {
+  if (message == WM_DROPFILES) {
+    reinterpret_cast<MainWindow*>(self)->Dropped(reinterpret_cast<HDROP>(wParam));
+    return 0;
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(button, DropProc, 0);
+  return DefSubclassProc(button, message, wParam, lParam);
+}
+
+// Only the first dropped item counts: the others are not even looked at.
+void MainWindow::Dropped(HDROP drop) {
+  std::wstring first;
+  if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    first.assign(length + 1, L'\0');
+    first.resize(DragQueryFileW(drop, 0, first.data(), length + 1));
+  }
+  DragFinish(drop);
+  if (first.empty() || !IsWindowEnabled(Control(Id::Command7))) return;
+  behaviour_.FolderDropped({behaviour::DroppedItem{NarrowPath(first), IsFolder(first)}});
+}
+
+behaviour::OptionControls MainWindow::CurrentOptionControls() const {
+  behaviour::OptionControls options;
+  options.CheckSep = Button_GetCheck(Control(Id::CheckSep)) == BST_CHECKED;
+  options.Check1 = Button_GetCheck(Control(Id::Check1)) == BST_CHECKED;
+  options.Option2 = Button_GetCheck(Control(Id::Option2)) == BST_CHECKED;
+  options.Option3 = false;  // no capture-time reader on this system
+  return options;
+}
+
+void MainWindow::ShowPanel(behaviour::Panel panel) {
+  ShowWindow(Control(Id::FrameStart), panel == behaviour::Panel::kStart ? SW_SHOW : SW_HIDE);
+  ShowWindow(Control(Id::FrameRunning), panel == behaviour::Panel::kRunning ? SW_SHOW : SW_HIDE);
+  ShowWindow(Control(Id::FrameOptions), panel == behaviour::Panel::kOptions ? SW_SHOW : SW_HIDE);
+  // The focus must not stay on a control that is no longer seen.
+  HWND focus = GetFocus();
+  if (GetActiveWindow() == window_ && (!focus || !IsWindowVisible(focus))) {
+    if (HWND next = GetNextDlgTabItem(window_, nullptr, FALSE)) SetFocus(next);
+  }
+}
+
+void MainWindow::InsertExtension(int row, const std::string& text) {
+  std::wstring wide = Widen(text);
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = row;
+  item.pszText = wide.data();
+  ListView_InsertItem(Control(Id::List1), &item);
+}
+
+void MainWindow::SetFolderButtonEnabled(bool enabled) {
+  EnableWindow(Control(Id::Command7), enabled);
+}
+
+void MainWindow::SetFolderLabel(const std::string& path) {
+  HWND label = Control(Id::Label3);
+  RECT client{};
+  GetWindowRect(label, &client);
+  const int width = static_cast<int>(std::lround((client.right - client.left) * kUsableWidth));
+  const std::wstring full = Widen(path);
+  const std::wstring shown = CompactPath(window_, fonts_[Font::kWindow], full, width,
+                                         DT_PATH_ELLIPSIS);
+  SetWindowTextW(label, shown.c_str());
+  // The whole path where it is shortened; a tool tip once set stays.
+  if (shown != full) SetTip(label, path);
+}
+
+void MainWindow::ShowMessage(behaviour::MessageIcon icon, const std::string& title,
+                             const std::string& text) {
+  // Over the progress window while there is one, which keeps the window disabled behind it.
+  dialogs_.ShowMessage(progress_.hwnd() ? progress_.hwnd() : window_, icon, title, text);
+}
+
+std::string MainWindow::ChooseFolder(const std::string& start) {
+  return dialogs_.ChooseFolder(window_, start);
+}
+
+void MainWindow::ShowProgress(std::uint64_t done, std::uint64_t total) {
+  progress_.Show(window_, fonts_[Font::kWindow], dpi_, done, total);
+}
+
+void MainWindow::HideProgress() { progress_.Hide(); }
+
+void MainWindow::Close() { PostMessageW(window_, WM_CLOSE, 0, 0); }
+
+int RunMessageLoop(MainWindow& window) {
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (window.PreTranslate(message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace tokiren::ui::win32

@@ -1,0 +1,88 @@
+// The main window on Windows: native controls made from the design table, over the toolkit-free
+// behaviour. It forwards each control's event to the behaviour and shows what it is told.
+#pragma once
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "ui/behaviour/view.h"
+#include "ui/behaviour/window.h"
+#include "ui/win32/design.h"
+#include "ui/win32/dialogs.h"
+#include "ui/win32/progress_window.h"
+
+namespace tokiren::ui::win32 {
+
+class MainWindow final : public behaviour::View {
+ public:
+  // Makes the window (hidden) with its controls and starts the behaviour: the extension list and
+  // the kept folder read from `appPath`. `dialogs`: the system's when null. `quitOnClose`: end the
+  // thread's message loop when the window goes.
+  explicit MainWindow(std::string appPath, Dialogs* dialogs = nullptr, bool quitOnClose = true);
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Shows the window, centred on the screen that holds it.
+  void Show(int showCommand = SW_SHOWNORMAL);
+  // Handles keyboard navigation (Tab, arrows, space) for `message`; true when it was used.
+  bool PreTranslate(MSG& message);
+
+  HWND hwnd() const { return window_; }
+  HWND Control(Id id) const;
+  HWND ToolTips() const { return tips_; }
+  int Dpi() const { return dpi_; }
+  behaviour::Window& Behaviour() { return behaviour_; }
+
+  // behaviour::View
+  void ShowPanel(behaviour::Panel panel) override;
+  void InsertExtension(int row, const std::string& text) override;
+  void SetFolderButtonEnabled(bool enabled) override;
+  void SetFolderLabel(const std::string& path) override;
+  void ShowMessage(behaviour::MessageIcon icon, const std::string& title,
+                   const std::string& text) override;
+  std::string ChooseFolder(const std::string& start) override;
+  void ShowProgress(std::uint64_t done, std::uint64_t total) override;
+  void HideProgress() override;
+  void Close() override;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK DropProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR, DWORD_PTR self);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void Command(Id id, int code);
+  void Notify(const NMHDR& header);
+  LRESULT ControlColour(HDC dc, HWND control);
+  void Dropped(HDROP drop);
+
+  void CreateControls();
+  void OrderTabs();
+  void AddTip(HWND control, const std::string& text);
+  void SetTip(HWND control, const std::string& text);
+  void MakeFonts();
+  void LayOut();
+  behaviour::OptionControls CurrentOptionControls() const;
+
+  std::unique_ptr<SystemDialogs> ownDialogs_;
+  Dialogs& dialogs_;
+  const bool quitOnClose_;
+  HWND window_ = nullptr;
+  HWND tips_ = nullptr;
+  std::map<Id, HWND> controls_;
+  std::map<Font, HFONT> fonts_;
+  HBRUSH lightGrey_ = nullptr;
+  int dpi_ = 96;
+  ProgressWindow progress_;
+  behaviour::Window behaviour_;
+};
+
+// Runs the thread's message loop for `window` until it is closed; the exit code of WM_QUIT.
+int RunMessageLoop(MainWindow& window);
+
+}  // namespace tokiren::ui::win32

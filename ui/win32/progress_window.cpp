@@ -1,0 +1,145 @@
+// The progress window.
+#include "ui/win32/progress_window.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/win32/wide_path.h"
+#include "ui/behaviour/captions.h"
+
+namespace tokiren::ui::win32 {
+namespace {
+
+constexpr wchar_t kClassName[] = L"TokirenProgress";
+constexpr int kSteps = 1000;
+
+// Sizes at 96 dots per inch.
+constexpr int kClientWidth = 300;
+constexpr int kClientHeight = 76;
+constexpr int kMargin = 14;
+constexpr int kTextHeight = 20;
+constexpr int kBarHeight = 18;
+constexpr int kMarqueeMilliseconds = 40;
+
+int Scaled(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
+
+LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) return 0;  // it closes when the work ends
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void RegisterClassOnce() {
+  static const bool registered = [] {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = ProgressProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_WAIT);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = kClassName;
+    return RegisterClassExW(&windowClass) != 0;
+  }();
+  (void)registered;
+}
+
+// How wide the title bar must be to show `title` whole: the text in the caption font, and room
+// for the buttons and borders beside it.
+int TitleBarWidth(const std::wstring& title, int dpi) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) {
+    return 0;
+  }
+  HFONT font = CreateFontIndirectW(&metrics.lfCaptionFont);
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(font);
+  return size.cx + 3 * GetSystemMetricsForDpi(SM_CXSIZE, dpi) + Scaled(2 * kMargin, dpi);
+}
+
+}  // namespace
+
+ProgressWindow::~ProgressWindow() { Hide(); }
+
+void ProgressWindow::Open(HWND owner, HFONT font, int dpi) {
+  RegisterClassOnce();
+  const std::wstring title = Widen(behaviour::kWindowCaption);
+  const DWORD style = WS_POPUP | WS_CAPTION;
+  RECT frame{0, 0, std::max(Scaled(kClientWidth, dpi), TitleBarWidth(title, dpi)),
+             Scaled(kClientHeight, dpi)};
+  const int clientWidth = frame.right;
+  AdjustWindowRectExForDpi(&frame, style, FALSE, WS_EX_DLGMODALFRAME, dpi);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  RECT over{};
+  GetWindowRect(owner, &over);
+  const int left = (over.left + over.right - width) / 2, top = (over.top + over.bottom - height) / 2;
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  window_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, title.c_str(), style, left, top,
+                            width, height, owner, nullptr, instance, nullptr);
+  if (!window_) return;
+  owner_ = owner;
+  const int margin = Scaled(kMargin, dpi);
+  HWND text = CreateWindowExW(0, L"STATIC", Widen(behaviour::kRunning).c_str(),
+                              WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, margin, margin,
+                              clientWidth - 2 * margin, Scaled(kTextHeight, dpi), window_, nullptr,
+                              instance, nullptr);
+  SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  bar_ = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | PBS_SMOOTH, margin,
+                         margin + Scaled(kTextHeight + 8, dpi), clientWidth - 2 * margin,
+                         Scaled(kBarHeight, dpi), window_, nullptr, instance, nullptr);
+  SendMessageW(bar_, PBM_SETRANGE32, 0, kSteps);
+  EnableWindow(owner, FALSE);
+  ShowWindow(window_, SW_SHOWNORMAL);
+  UpdateWindow(window_);
+}
+
+void ProgressWindow::Show(HWND owner, HFONT font, int dpi, std::uint64_t done,
+                          std::uint64_t total) {
+  if (!window_) Open(owner, font, dpi);
+  if (!window_) return;
+  const bool busy = total == 0;
+  if (busy != busy_) {
+    const LONG_PTR style = GetWindowLongPtrW(bar_, GWL_STYLE);
+    SetWindowLongPtrW(bar_, GWL_STYLE, busy ? style | PBS_MARQUEE : style & ~PBS_MARQUEE);
+    SendMessageW(bar_, PBM_SETMARQUEE, busy, kMarqueeMilliseconds);
+    busy_ = busy;
+  }
+  if (!busy) {
+    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(std::min(done, total) * kSteps / total), 0);
+  }
+  HandleWaitingMessages();
+}
+
+void ProgressWindow::Hide() {
+  if (!window_) return;
+  // The owner first, so that it is the one activated when the progress window goes.
+  EnableWindow(owner_, TRUE);
+  DestroyWindow(window_);
+  window_ = nullptr;
+  bar_ = nullptr;
+  busy_ = false;
+}
+
+void HandleWaitingMessages() {
+  MSG message;
+  bool quit = false;
+  WPARAM exitCode = 0;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      quit = true;
+      exitCode = message.wParam;
+      continue;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  if (quit) PostQuitMessage(static_cast<int>(exitCode));
+}
+
+}  // namespace tokiren::ui::win32

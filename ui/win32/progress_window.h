@@ -1,0 +1,39 @@
+// The small modal progress window of a long run or Reset. The run stays on the window's thread:
+// each update lets the window repaint, while the window itself takes no input.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace tokiren::ui::win32 {
+
+class ProgressWindow {
+ public:
+  ProgressWindow() = default;
+  ~ProgressWindow();
+  ProgressWindow(const ProgressWindow&) = delete;
+  ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+  // Opens the window over `owner` at the first call (disabling the owner), then shows `done` of
+  // `total`, or a busy bar while `total` is 0. Handles the messages waiting meanwhile.
+  void Show(HWND owner, HFONT font, int dpi, std::uint64_t done, std::uint64_t total);
+  // Closes the window and gives the owner back its input; nothing when none is open.
+  void Hide();
+
+  HWND hwnd() const { return window_; }
+
+ private:
+  void Open(HWND owner, HFONT font, int dpi);
+
+  HWND window_ = nullptr;
+  HWND owner_ = nullptr;
+  HWND bar_ = nullptr;
+  bool busy_ = false;
+};
+
+// Handles the messages waiting for the thread's windows, without waiting for more. A WM_QUIT met
+// here is posted again, for the message loop to end on.
+void HandleWaitingMessages();
+
+}  // namespace tokiren::ui::win32
