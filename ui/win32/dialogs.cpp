@@ -11,10 +11,19 @@
 namespace tokiren::ui::win32 {
 namespace {
 
-// Opens the browser with the starting folder selected; `data` is its item-id list, not a path.
+// The folder the browser opens with selected: its item-id list, and its path.
+struct Start {
+  PIDLIST_ABSOLUTE item;
+  std::wstring path;
+};
+
+// Opens the browser with the starting folder selected. It is selected by its path: Wine's browser
+// finds a deep folder by its path, but not by its item-id list (Windows takes either). The
+// item-id list is still made first: without it, Wine's browser finds neither.
 int CALLBACK BrowseCallbackProc(HWND browser, UINT message, LPARAM, LPARAM data) {
-  if (message == BFFM_INITIALIZED && data != 0) {
-    SendMessageW(browser, BFFM_SETSELECTIONW, FALSE, data);
+  const auto* start = reinterpret_cast<const Start*>(data);
+  if (message == BFFM_INITIALIZED && start->item) {
+    SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(start->path.c_str()));
   }
   return 0;
 }
@@ -52,20 +61,21 @@ void SystemDialogs::ShowMessage(HWND owner, behaviour::MessageIcon icon, const s
 }
 
 std::string SystemDialogs::ChooseFolder(HWND owner, const std::string& start) {
-  PIDLIST_ABSOLUTE startItem = start.empty() ? nullptr : ILCreateFromPathW(Widen(start).c_str());
+  Start startFolder{nullptr, Widen(start)};
+  if (!start.empty()) startFolder.item = ILCreateFromPathW(startFolder.path.c_str());
   const std::wstring title = Widen(behaviour::kBrowseTitle);
   BROWSEINFOW request{};
   request.hwndOwner = owner;
   request.lpszTitle = title.c_str();
   request.ulFlags = 0;
   request.lpfn = BrowseCallbackProc;
-  request.lParam = reinterpret_cast<LPARAM>(startItem);
+  request.lParam = reinterpret_cast<LPARAM>(&startFolder);
   std::wstring chosen;
   if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&request)) {
     chosen = PathOf(item);
     CoTaskMemFree(item);
   }
-  CoTaskMemFree(startItem);
+  CoTaskMemFree(startFolder.item);
   // A zip file shows as a folder in the browser; the run could not enter it.
   if (chosen.empty() || !IsFolder(chosen)) return {};
   return NarrowPath(chosen);
