@@ -86,6 +86,9 @@ class ConsoleSink final : public EngineSink {
     if (!showProgress_) return;
     if (phase == Phase::kCollecting) {
       std::fprintf(stderr, "\rcollecting: %llu files", static_cast<unsigned long long>(done));
+    } else if (phase == Phase::kResetting) {  // bytes of the log: only the share tells anything
+      std::fprintf(stderr, "\rresetting: %llu %% of the log",
+                   static_cast<unsigned long long>(total == 0 ? 100 : done * 100 / total));
     } else {
       std::fprintf(stderr, "\rrenaming: %llu of %llu files  ",
                    static_cast<unsigned long long>(done), static_cast<unsigned long long>(total));
@@ -171,6 +174,7 @@ int Main(const std::vector<std::string>& args) {
     return summary.error.ok() && summary.unreadable == 0 ? kExitOk : kExitFailed;
   }
   const ResetSummary summary = job.Reset();
+  sink.EndProgressLine();
   std::fprintf(stderr, "%llu files restored", static_cast<unsigned long long>(summary.restored));
   if (summary.failed > 0) {
     std::fprintf(stderr, ", %llu could not be restored", static_cast<unsigned long long>(summary.failed));

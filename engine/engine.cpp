@@ -325,10 +325,14 @@ ResetSummary RenameJob::Reset() {
   };
 
   ReverseLogReader lines(*log);
+  const std::uint64_t logSize = log->Size();
   LogLine line;
   std::uint64_t handled = 0;
   while (lines.Previous(&line)) {
-    if (++handled % kProgressStep == 0) sink_.Progress(EngineSink::Phase::kRenaming, handled, 0);
+    // Lines go last first, so the bytes from this line to the end are the ones handled.
+    if (++handled % kProgressStep == 0) {
+      sink_.Progress(EngineSink::Phase::kResetting, logSize - line.begin, logSize);
+    }
     std::string_view oldView, newView;
     std::string converted;
     if (line.tooLong || !SplitLogLine(LogLineAsUtf8(line.text, &converted), &oldView, &newView)) {
@@ -377,7 +381,8 @@ ResetSummary RenameJob::Reset() {
     });
   }
   if (!lines.error().ok()) return fail(lines.error(), "cannot read the log");
-  if (lines.CompleteSize() != log->Size()) changed = true;  // a torn last line goes
+  sink_.Progress(EngineSink::Phase::kResetting, logSize, logSize);
+  if (lines.CompleteSize() != logSize) changed = true;  // a torn last line goes
   const std::string markerPath = AppPath + std::string(kRunMarkerFileName);
   const bool marked = fileSystem_.FileExists(markerPath);
   if (!changed && !marked) return summary;

@@ -37,12 +37,18 @@ enum class RunMode {
 // command line prints.
 class EngineSink {
  public:
-  enum class Phase { kCollecting, kRenaming };
+  enum class Phase {
+    kCollecting,  // a run: files collected so far, of an unknown total (0)
+    kRenaming,    // a run: files handled, of the files collected
+    kResetting,   // a Reset: bytes of the log handled (it is read from its end), of its size
+  };
 
   virtual ~EngineSink() = default;
   // One error, shown as one message box with the warning icon.
   virtual void ShowError(const ErrorReport& report) = 0;
-  // Now and then during a run: files collected so far (total 0), then files handled of the total.
+  // Now and then during a run or Reset: `done` of `total`, in the phase's units (files for a
+  // run, bytes of the log for a Reset, so only the fraction means anything to a person). `done`
+  // never falls within a phase; a Reset that reads its whole log ends with `done` at `total`.
   virtual void Progress(Phase phase, std::uint64_t done, std::uint64_t total) {
     (void)phase, (void)done, (void)total;
   }

@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
+
 #include "cli/command_line.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/media/media_files.h"
@@ -17,7 +20,34 @@ namespace {
 using Result = testing::CliResult;
 using testing::RunCli;
 
-class PosixCliTest : public testing::CliTest {};
+class PosixCliTest : public testing::CliTest {
+ protected:
+  // Runs tokiren-cli with `args` on a terminal of the test's own; what it showed there.
+  static std::string RunOnTerminal(const std::vector<std::string>& args) {
+    std::vector<std::string> command{testing::CliPath()};
+    command.insert(command.end(), args.begin(), args.end());
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child < 0) {
+      ADD_FAILURE() << "forkpty failed";
+      return {};
+    }
+    if (child == 0) {
+      std::vector<char*> argv;
+      for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, got);
+    close(terminal);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return shown;
+  }
+};
 
 TEST_F(PosixCliTest, SaysWhatFailedInTheSystemsWords) {
   tree_.Write("photos/a.jpg", "", stamp42_);
@@ -36,29 +66,33 @@ TEST_F(PosixCliTest, SaysWhatFailedInTheSystemsWords) {
 TEST_F(PosixCliTest, NamesCannotRewriteTheTerminal) {
   const std::string name = "\x1b]0;owned\a\x1b[2J.jpg";
   tree_.Write("photos/" + name, "", stamp42_);
-  const std::vector<std::string> args{testing::CliPath(), "run", tree_ / "photos", "--ext", "jpg",
+  const std::vector<std::string> args{"run", tree_ / "photos", "--ext", "jpg",
                                       "--dry-run", "--log-dir", tree_ / "photos"};
-  const Result toFile = RunCli(scratch_, {args.begin() + 1, args.end()});
+  const Result toFile = RunCli(scratch_, args);
   EXPECT_NE(toFile.out.find(tree_ / "photos/" + name + " as "), std::string::npos);
 
-  int terminal = -1;
-  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  std::string shown;
-  char buffer[4096];
-  for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, got);
-  close(terminal);
-  int status = 0;
-  waitpid(child, &status, 0);
+  const std::string shown = RunOnTerminal(args);
   EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
   EXPECT_NE(shown.find("\\033]0;owned\\a\\033[2J.jpg as "), std::string::npos) << shown;
+}
+
+// A long log: Reset shows how much of it is done, and ends that line before its summary.
+TEST_F(PosixCliTest, ResetShowsItsShareOfTheLogOnATerminal) {
+  const std::string p = tree_ / "photos/";
+  std::string log;
+  for (int i = 0; i < 10000; ++i) {
+    log += p + "gone" + std::to_string(i) + ".jpg as " + p + std::to_string(i) + ".JPG\r\n";
+  }
+  tree_.Write("app/tokiren_log.txt", log);
+  const std::string shown = RunOnTerminal({"reset", "--log-dir", tree_ / "app"});
+  const std::size_t first = shown.find("\rresetting: ");
+  ASSERT_NE(first, std::string::npos) << shown;
+  const int share = std::atoi(shown.c_str() + first + std::strlen("\rresetting: "));
+  EXPECT_GT(share, 0) << shown;
+  EXPECT_LT(share, 100) << shown;
+  EXPECT_NE(shown.find("\rresetting: 100 % of the log\r\n0 files restored, 10000 not found"),
+            std::string::npos)
+      << shown;
 }
 
 TEST_F(PosixCliTest, TakenNamesPhotosAfterTheirCaptureTimeAndCountsTheRest) {

@@ -1,6 +1,7 @@
 // A sink that records what the engine reports, and a job set up on a temporary tree.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,20 @@ namespace tokiren::testing {
 
 class RecordingSink : public EngineSink {
  public:
+  struct ProgressReport {
+    Phase phase;
+    std::uint64_t done, total;
+  };
   void ShowError(const ErrorReport& report) override { errors.push_back(report); }
+  void Progress(Phase phase, std::uint64_t done, std::uint64_t total) override {
+    progress.push_back({phase, done, total});
+  }
   void PlannedLine(std::string_view line) override {
     planned += line;
     planned += kLogLineEnd;
   }
   std::vector<ErrorReport> errors;
+  std::vector<ProgressReport> progress;
   std::string planned;  // a dry run's lines, as the log would hold them
 };
 

@@ -192,6 +192,29 @@ TEST_F(ResetTest, ARunOrResetIsRefusedWhileAnotherHoldsTheLog) {
   EXPECT_EQ(job_.Reset().restored, 1u);
 }
 
+TEST_F(ResetTest, ReportsItsProgressAsBytesOfTheLogHandled) {
+  // Files at neither name: every line is read and kept, and nothing on the disk changes.
+  const std::string p = job_.SelectedPath;
+  std::string log;
+  for (int i = 0; i < 10000; ++i) {
+    log += p + "gone" + std::to_string(i) + ".jpg as " + p + "20160830" + std::to_string(i) +
+           ".JPG\r\n";
+  }
+  WriteLog(log);
+  EXPECT_EQ(job_.Reset().notFound, 10000u);
+  const auto& progress = fixture_.sink.progress;
+  ASSERT_GE(progress.size(), 2u);
+  std::uint64_t before = 0;
+  for (const auto& report : progress) {
+    EXPECT_EQ(report.phase, EngineSink::Phase::kResetting);
+    EXPECT_EQ(report.total, log.size());
+    EXPECT_GT(report.done, before);
+    EXPECT_LE(report.done, report.total);
+    before = report.done;
+  }
+  EXPECT_EQ(progress.back().done, log.size());
+}
+
 // Records the order of folder syncs and log replacements; can refuse to sync.
 class SyncOrderFileSystem : public testing::ForwardingFileSystem {
  public:

@@ -31,8 +31,9 @@ TEST(RunReportsTest, ShowsProgressAfterTheDelayBusyWhileCollecting) {
   reports.Progress(Phase::kCollecting, 30, 0);
   reports.Progress(Phase::kRenaming, 10, 40);
   reports.Progress(Phase::kRenaming, 5, 0);
+  reports.Progress(Phase::kResetting, 4096, 65536);  // bytes of the log
   using Shown = std::pair<std::uint64_t, std::uint64_t>;
-  EXPECT_EQ(view.progress, (std::vector<Shown>{{0, 0}, {10, 40}, {0, 0}}));
+  EXPECT_EQ(view.progress, (std::vector<Shown>{{0, 0}, {10, 40}, {0, 0}, {4096, 65536}}));
   EXPECT_TRUE(view.progressOpen);
   reports.Finish();
   EXPECT_FALSE(view.progressOpen);

@@ -4,8 +4,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QSpacerItem>
 
 #include "ui/qt/strings.h"
+#include "ui/qt/title_bar.h"
 
 namespace tokiren::ui {
 
@@ -15,6 +18,16 @@ void WindowDialogs::ShowMessage(QMessageBox::Icon icon, const QString& title,
   lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
   QMessageBox box(icon, title, lines, QMessageBox::Ok, owner_);
   box.setTextFormat(Qt::PlainText);
+  // The box sizes itself after its text whenever it is shown, overriding any minimum width set
+  // on it; the width of its layout is what it starts from, so a spacer row there keeps the box
+  // wide enough for its title. (Changing the icon or adding buttons rebuilds the layout: done
+  // before this.)
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    const QMargins margins = box.contentsMargins() + grid->contentsMargins();
+    const int width = TitleBarWidth(box) - margins.left() - margins.right();
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
   box.exec();
 }
 

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 
 #include "ui/qt/strings.h"
+#include "ui/qt/title_bar.h"
 
 namespace tokiren::ui {
 namespace {
@@ -22,6 +23,8 @@ class RunProgressDialog final : public QProgressDialog {
     setMinimumDuration(0);
     setAutoReset(false);
     setAutoClose(false);
+    // The dialog sizes itself after its label and bar, narrower than the title bar needs.
+    setMinimumWidth(TitleBarWidth(*this));
   }
 
  protected:
