@@ -10,9 +10,11 @@
 
 #include "ui/qt/dialogs.h"
 #include "ui/qt/run_progress.h"
-#include "ui/qt/strings.h"
+#include "ui/behaviour/captions.h"
 
 namespace tokiren::ui {
+
+using namespace tokiren::behaviour;  // the captions and tool tips (the k... texts)
 namespace {
 
 // The least a window manager needs to show `window`'s title whole: the title in the title-bar

@@ -7,10 +7,12 @@
 
 #include "tests/media/media_files.h"
 #include "tests/support/temp_tree.h"
-#include "ui/qt/strings.h"
+#include "ui/behaviour/captions.h"
 #include "ui/qt/tokiren_window.h"
 
 namespace tokiren::ui {
+
+using namespace tokiren::behaviour;  // the captions and tool tips (the k... texts)
 namespace {
 
 using testing::LocalTimestamp;

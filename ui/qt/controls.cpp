@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "ui/qt/strings.h"
+#include "ui/behaviour/captions.h"
 
 namespace tokiren::ui {
+
+using namespace tokiren::behaviour;  // the captions and tool tips (the k... texts)
 namespace {
 
 constexpr double kWindowPointSize = 9.75;

@@ -7,10 +7,12 @@
 #include <QGridLayout>
 #include <QSpacerItem>
 
-#include "ui/qt/strings.h"
+#include "ui/behaviour/captions.h"
 #include "ui/qt/title_bar.h"
 
 namespace tokiren::ui {
+
+using namespace tokiren::behaviour;  // the captions and tool tips (the k... texts)
 
 void WindowDialogs::ShowMessage(QMessageBox::Icon icon, const QString& title,
                                 const QString& text) {

@@ -5,10 +5,12 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 
-#include "ui/qt/strings.h"
+#include "ui/behaviour/captions.h"
 #include "ui/qt/title_bar.h"
 
 namespace tokiren::ui {
+
+using namespace tokiren::behaviour;  // the captions and tool tips (the k... texts)
 namespace {
 
 constexpr int kProgressSteps = 1000;

@@ -7,9 +7,11 @@
 
 #include "media/capture_times.h"
 #include "ui/qt/compact_path.h"
-#include "ui/qt/strings.h"
+#include "ui/behaviour/captions.h"
 
 namespace tokiren::ui {
+
+using namespace tokiren::behaviour;  // the captions and tool tips (the k... texts)
 namespace {
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
