@@ -17,6 +17,7 @@
 #include "ui/behaviour/captions.h"
 #include "ui/behaviour/strings.h"
 #include "ui/win32/main_window.h"
+#include "ui/win32/title_bar.h"
 
 namespace tokiren::ui::win32 {
 namespace {
@@ -406,6 +407,41 @@ TEST_F(Win32WindowTest, TheProgressWindowHoldsTheWindowAndShowsItsTitleWhole) {
   window_->HideProgress();
   EXPECT_EQ(FindWindowW(L"TokirenProgress", nullptr), nullptr);
   EXPECT_TRUE(IsWindowEnabled(window_->hwnd()));
+}
+
+// The system's message box, looked at and answered from a timer while it waits for the user.
+struct SeenBox {
+  int width = 0;
+  std::string text;
+};
+thread_local SeenBox seenBox;
+
+void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = FindWindowW(L"#32770", nullptr);
+  if (!box) return;
+  KillTimer(nullptr, timer);
+  RECT frame{};
+  GetWindowRect(box, &frame);
+  seenBox.width = frame.right - frame.left;
+  HWND button = FindWindowExW(box, nullptr, L"Button", nullptr);
+  while (button && !IsWindowVisible(button)) button = FindWindowExW(box, button, L"Button", nullptr);
+  ASSERT_NE(button, nullptr);
+  RECT place{};
+  GetWindowRect(button, &place);
+  // Its button stays in the middle, give or take a few pixels.
+  EXPECT_LE(std::abs((place.left + place.right) - (frame.left + frame.right)), 8);
+  seenBox.text = TextOf(box);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST(SystemDialogsTest, AMessageBoxIsWideEnoughForItsWholeTitle) {
+  for (const std::string title : {"処理を中止します。", "Change Tokiren Ver 3.0 - a longer title"}) {
+    seenBox = {};
+    SetTimer(nullptr, 0, 50, AnswerMessageBox);
+    SystemDialogs().ShowMessage(nullptr, behaviour::MessageIcon::kWarning, title, "a");
+    EXPECT_EQ(seenBox.text, title);
+    EXPECT_GE(seenBox.width, TitleBarWidth(Widen(title), static_cast<int>(GetDpiForSystem())));
+  }
 }
 
 TEST_F(Win32WindowTest, ClosingTheWindowDestroysIt) {

@@ -1,12 +1,14 @@
 // The system's dialogs.
 #include "ui/win32/dialogs.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <vector>
 
 #include "platform/win32/wide_path.h"
 #include "ui/behaviour/captions.h"
+#include "ui/win32/title_bar.h"
 
 namespace tokiren::ui::win32 {
 namespace {
@@ -45,6 +47,34 @@ bool IsFolder(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Shows message boxes with their whole title: the system sizes a box after its text alone. The
+// box is widened once it has laid itself out.
+thread_local HHOOK messageBoxHook = nullptr;
+
+LRESULT CALLBACK MessageBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                DWORD_PTR) {
+  if (message == WM_INITDIALOG) {
+    const LRESULT result = DefSubclassProc(box, message, wParam, lParam);
+    WidenForTitle(box);
+    return result;
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(box, MessageBoxProc, 0);
+  return DefSubclassProc(box, message, wParam, lParam);
+}
+
+LRESULT CALLBACK WatchForMessageBox(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND) {
+    const auto* create = reinterpret_cast<const CBT_CREATEWNDW*>(lParam);
+    // The box's own window, of the dialog class; not its controls.
+    if (create->lpcs->lpszClass == MAKEINTATOM(32770) ||
+        (!IS_INTRESOURCE(create->lpcs->lpszClass) &&
+         wcscmp(create->lpcs->lpszClass, L"#32770") == 0)) {
+      SetWindowSubclass(reinterpret_cast<HWND>(wParam), MessageBoxProc, 0, 0);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 }  // namespace
 
 void SystemDialogs::ShowMessage(HWND owner, behaviour::MessageIcon icon, const std::string& title,
@@ -57,7 +87,10 @@ void SystemDialogs::ShowMessage(HWND owner, behaviour::MessageIcon icon, const s
   }
   const UINT type = MB_OK | (icon == behaviour::MessageIcon::kWarning ? MB_ICONWARNING
                                                                       : MB_ICONINFORMATION);
+  messageBoxHook = SetWindowsHookExW(WH_CBT, WatchForMessageBox, nullptr, GetCurrentThreadId());
   MessageBoxW(owner, Widen(lines).c_str(), Widen(title).c_str(), type);
+  if (messageBoxHook) UnhookWindowsHookEx(messageBoxHook);
+  messageBoxHook = nullptr;
 }
 
 std::string SystemDialogs::ChooseFolder(HWND owner, const std::string& start) {

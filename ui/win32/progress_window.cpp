@@ -8,6 +8,7 @@
 
 #include "platform/win32/wide_path.h"
 #include "ui/behaviour/captions.h"
+#include "ui/win32/title_bar.h"
 
 namespace tokiren::ui::win32 {
 namespace {
@@ -42,25 +43,6 @@ void RegisterClassOnce() {
     return RegisterClassExW(&windowClass) != 0;
   }();
   (void)registered;
-}
-
-// How wide the title bar must be to show `title` whole: the text in the caption font, and room
-// for the buttons and borders beside it.
-int TitleBarWidth(const std::wstring& title, int dpi) {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) {
-    return 0;
-  }
-  HFONT font = CreateFontIndirectW(&metrics.lfCaptionFont);
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, font);
-  SIZE size{};
-  GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
-  DeleteObject(font);
-  return size.cx + 3 * GetSystemMetricsForDpi(SM_CXSIZE, dpi) + Scaled(2 * kMargin, dpi);
 }
 
 }  // namespace
