@@ -213,6 +213,34 @@ TEST_F(Win32WindowTest, PlacesTheControlsFromTwipsAtTheWindowsDpi) {
   EXPECT_EQ(font.lfHeight, -MulDiv(1050, dpi, 7200));
 }
 
+TEST_F(Win32WindowTest, LaysItselfOutAgainWhenMovedToAScreenOfAnotherDpi) {
+  const std::string folder = tree_.MakeFolder(
+      "photos from the summer holidays/2016 the long trip along the coast/by the sea/day three");
+  ChooseByDrop(folder);
+  RECT suggested{100, 100, 900, 300};
+  SendMessageW(window_->hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192),
+               reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(window_->Dpi(), 192);
+  RECT client{};
+  GetClientRect(window_->hwnd(), &client);
+  EXPECT_EQ(client.right, Pixels(5415, 192));
+  RECT button{};
+  GetWindowRect(C(Id::Command1), &button);
+  EXPECT_EQ(button.right - button.left, Pixels(1272, 192));
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(C(Id::Command1), WM_GETFONT, 0, 0)),
+             sizeof font, &font);
+  EXPECT_EQ(font.lfHeight, -MulDiv(1050, 192, 7200));
+  RECT frame{};
+  GetWindowRect(window_->hwnd(), &frame);
+  EXPECT_EQ(frame.left, 100);
+  EXPECT_EQ(frame.top, 100);
+  // The folder is shortened again for the label's new width, in the larger font.
+  const std::string shown = TextOf(C(Id::Label3));
+  EXPECT_NE(shown.find("..."), std::string::npos) << shown;
+  EXPECT_EQ(shown.substr(shown.size() - 11), "\\day three\\") << shown;
+}
+
 TEST_F(Win32WindowTest, StartsOnTheStartPanelWithTheSortedListAndTheDesignsOptions) {
   EXPECT_TRUE(Shown(C(Id::FrameStart)));
   EXPECT_FALSE(Shown(C(Id::FrameRunning)));

@@ -393,6 +393,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       dpi_ = HIWORD(wParam);
       MakeFonts();
       LayOut();
+      if (!folder_.empty()) ShowFolder();
       const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
       SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -522,17 +523,22 @@ void MainWindow::SetFolderButtonEnabled(bool enabled) {
   EnableWindow(Control(Id::Command7), enabled);
 }
 
-void MainWindow::SetFolderLabel(const std::string& path) {
+bool MainWindow::ShowFolder() {
   HWND label = Control(Id::Label3);
-  RECT client{};
-  GetWindowRect(label, &client);
-  const int width = static_cast<int>(std::lround((client.right - client.left) * kUsableWidth));
-  const std::wstring full = Widen(path);
+  RECT frame{};
+  GetWindowRect(label, &frame);
+  const int width = static_cast<int>(std::lround((frame.right - frame.left) * kUsableWidth));
+  const std::wstring full = Widen(folder_);
   const std::wstring shown = CompactPath(window_, fonts_[Font::kWindow], full, width,
                                          DT_PATH_ELLIPSIS);
   SetWindowTextW(label, shown.c_str());
+  return shown != full;
+}
+
+void MainWindow::SetFolderLabel(const std::string& path) {
+  folder_ = path;
   // The whole path where it is shortened; a tool tip once set stays.
-  if (shown != full) SetTip(label, path);
+  if (ShowFolder()) SetTip(Control(Id::Label3), path);
 }
 
 void MainWindow::ShowMessage(behaviour::MessageIcon icon, const std::string& title,

@@ -65,6 +65,8 @@ class MainWindow final : public behaviour::View {
   void OrderTabs();
   void AddTip(HWND control, const std::string& text);
   void SetTip(HWND control, const std::string& text);
+  // Shows folder_ in Label3, shortened to fit; true when shortened.
+  bool ShowFolder();
   void MakeFonts();
   void LayOut();
   behaviour::OptionControls CurrentOptionControls() const;
@@ -78,6 +80,7 @@ class MainWindow final : public behaviour::View {
   std::map<Font, HFONT> fonts_;
   HBRUSH lightGrey_ = nullptr;
   int dpi_ = 96;
+  std::string folder_;  // the folder Label3 shows
   ProgressWindow progress_;
   behaviour::Window behaviour_;
 };
