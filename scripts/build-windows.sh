@@ -2,8 +2,9 @@
 # Cross-builds the layers below the window (platform, engine, settings, tokiren-cli) and the
 # window's behaviour for 64-bit Windows with mingw-w64 into build-win/, checks that tokiren-cli.exe
 # needs no DLL beyond Windows' own, and runs the Windows tests under Wine through CTest, in a
-# virtual display with Japanese fonts. Installs what is missing first (as root, or with sudo). Safe
-# to run again.
+# virtual display with Japanese fonts; then makes the package for Windows users,
+# build-win/tokiren-<version>-win64.zip, and checks what it holds. Installs what is missing first
+# (as root, or with sudo). Safe to run again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +16,7 @@ packages=(
   fonts-ipafont-gothic        # Japanese text in windows under Wine (see wine-fonts.reg below)
   googletest                  # the sources GoogleTest is built from for Windows
   locales                     # the Japanese locale below
+  unzip                       # checks the package's contents
 )
 
 ./scripts/install-packages.sh "${packages[@]}"
@@ -85,3 +87,16 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   ctest --test-dir "$build" --output-on-failure
   wineserver -w
 ' wine-tests "$build" "$fonts"
+
+# The zip for Windows users: one top folder holding the executables and README.txt, nothing else.
+cmake --build "$build" --target package > /dev/null
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+top="tokiren-$version-win64"
+expected=("$top/README.txt" "$top/tokiren-cli.exe")
+[ ! -e "$build/bin/tokiren.exe" ] || expected+=("$top/tokiren.exe")
+listed=$(unzip -Z1 "$build/$top.zip" | sort)
+if [ "$listed" != "$(printf '%s\n' "${expected[@]}" | sort)" ]; then
+  echo "$build/$top.zip holds ${listed//$'\n'/, }; expected ${expected[*]}" >&2
+  exit 1
+fi
+echo "Package: $build/$top.zip: ${listed//$'\n'/, }"
