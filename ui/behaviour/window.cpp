@@ -13,10 +13,17 @@ std::string WithSeparator(std::string path) {
   return path;
 }
 
+// "D:\", a drive's root on Windows: without its separator, "D:" names the drive's current folder.
+bool IsDriveRoot(const std::string& path) {
+  return kPathSeparator == '\\' && path.size() == 3 && path[1] == ':' && path[2] == '\\';
+}
+
 }  // namespace
 
 std::string UnqualifyPath(const std::string& spath) {
-  if (spath.size() > 1 && spath.back() == kPathSeparator) return spath.substr(0, spath.size() - 1);
+  if (spath.size() > 1 && spath.back() == kPathSeparator && !IsDriveRoot(spath)) {
+    return spath.substr(0, spath.size() - 1);
+  }
   return spath;
 }
 

@@ -15,7 +15,8 @@
 
 namespace tokiren::behaviour {
 
-// The folder without one trailing separator ("/photos/" -> "/photos"; "/" stays "/").
+// The folder without one trailing separator ("/photos/" -> "/photos"); a root keeps it ("/", and
+// a drive's "D:\" on Windows).
 std::string UnqualifyPath(const std::string& spath);
 
 // One item dropped on the folder button: its local path ("" for anything that is not a local file
