@@ -3,10 +3,7 @@
 # README.txt. The programs keep their log and settings beside themselves, so the unpacked folder
 # is the whole installation.
 
-# The window's program, once the build has one; tokiren-cli installs itself (cli/).
-if(TARGET tokiren)
-  install(TARGETS tokiren RUNTIME DESTINATION ${TOKIREN_INSTALL_BINDIR})
-endif()
+# The executables install themselves (app/, cli/).
 
 # The read-me with the version filled in and CR LF line ends, for Notepad.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt

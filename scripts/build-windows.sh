@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Cross-builds the layers below the window (platform, engine, settings, tokiren-cli) and the
-# window's behaviour for 64-bit Windows with mingw-w64 into build-win/, checks that tokiren-cli.exe
-# needs no DLL beyond Windows' own, and runs the Windows tests under Wine through CTest, in a
-# virtual display with Japanese fonts; then makes the package for Windows users,
+# Cross-builds tokiren.exe (the native window) and tokiren-cli.exe for 64-bit Windows with
+# mingw-w64 into build-win/, checks that they need no DLL beyond Windows' own, and runs the
+# Windows tests under Wine through CTest, in a virtual display with Japanese fonts; then makes the package for Windows users,
 # build-win/tokiren-<version>-win64.zip, and checks what it holds. Installs what is missing first
 # (as root, or with sudo). Safe to run again.
 set -euo pipefail
@@ -37,15 +36,17 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
   -DTOKIREN_GTEST_SOURCE=/usr/src/googletest > /dev/null
 cmake --build "$build" -j "$jobs"
 
-# tokiren-cli.exe must run on a bare Windows: only the system's own DLLs.
-allowed='^(KERNEL32|USER32|SHELL32|ADVAPI32|msvcrt|api-ms-win-crt-.*)\.dll$'
-dlls=$(x86_64-w64-mingw32-objdump -p "$build/bin/tokiren-cli.exe" | sed -n 's/^\s*DLL Name: //p')
-echo "tokiren-cli.exe imports: $(echo $dlls)"
-for dll in $dlls; do
-  if ! [[ "$dll" =~ $allowed ]]; then
-    echo "tokiren-cli.exe needs $dll, which Windows does not bring" >&2
-    exit 1
-  fi
+# The programs must run on a bare Windows: only the system's own DLLs.
+allowed='^(KERNEL32|USER32|GDI32|SHELL32|ADVAPI32|COMCTL32|ole32|msvcrt|api-ms-win-crt-.*)\.dll$'
+for program in tokiren-cli.exe tokiren.exe; do
+  dlls=$(x86_64-w64-mingw32-objdump -p "$build/bin/$program" | sed -n 's/^\s*DLL Name: //p')
+  echo "$program imports: $(echo $dlls)"
+  for dll in $dlls; do
+    if ! [[ "$dll" =~ $allowed ]]; then
+      echo "$program needs $dll, which Windows does not bring" >&2
+      exit 1
+    fi
+  done
 done
 
 # A Wine prefix of the build's own.
@@ -72,6 +73,10 @@ Windows Registry Editor Version 5.00
 
 REG
 
+# --no-tests: built and checked, the prefix's fonts ready; no tests and no package
+# (scripts/screenshots.sh).
+[ "${1:-}" != "--no-tests" ] || exit 0
+
 # Everything Wine starts lives in one virtual display, for the tests that open windows: the prefix
 # is started, given its fonts and tested there, and the wineserver with every program it started
 # has ended before the display goes, on failure too. A wineserver of this prefix left from before
@@ -93,7 +98,7 @@ cmake --build "$build" --target package > /dev/null
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 top="tokiren-$version-win64"
 expected=("$top/README.txt" "$top/tokiren-cli.exe")
-[ ! -e "$build/bin/tokiren.exe" ] || expected+=("$top/tokiren.exe")
+expected+=("$top/tokiren.exe")
 listed=$(unzip -Z1 "$build/$top.zip" | sort)
 if [ "$listed" != "$(printf '%s\n' "${expected[@]}" | sort)" ]; then
   echo "$build/$top.zip holds ${listed//$'\n'/, }; expected ${expected[*]}" >&2

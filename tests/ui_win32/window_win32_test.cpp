@@ -199,8 +199,30 @@ TEST_F(Win32WindowTest, PlacesTheControlsFromTwipsAtTheWindowsDpi) {
   EXPECT_EQ(placeIn(C(Id::FrameStart)).top, 0);
   EXPECT_EQ(placeIn(C(Id::FrameRunning)).top, 0);
   EXPECT_EQ(placeIn(C(Id::FrameOptions)).top, Pixels(-10, dpi));
-  EXPECT_EQ(placeIn(C(Id::Option2)).left, Pixels(1260, dpi));
   EXPECT_EQ(GetParent(C(Id::Option2)), C(Id::Frame1));
+
+  // Every caption of the options fits its control, inside its frame, beside its neighbours.
+  for (Id id : {Id::CheckSep, Id::Check1, Id::Option1, Id::Option2}) {
+    SCOPED_TRACE(static_cast<int>(id));
+    HWND control = C(id);
+    const std::wstring caption = Widen(TextOf(control));
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE text{};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    const RECT place = placeIn(control);
+    // The box or circle, the gap after it (a few pixels) and the caption.
+    EXPECT_GE(place.right - place.left,
+              text.cx + GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi) + MulDiv(6, dpi, 96));
+    RECT container{};
+    GetClientRect(GetParent(control), &container);
+    EXPECT_LE(place.right, container.right);
+  }
+  EXPECT_LE(placeIn(C(Id::Option1)).right, placeIn(C(Id::Option2)).left);
+  EXPECT_LE(placeIn(C(Id::Check1)).right, placeIn(C(Id::Command6)).left);
+  EXPECT_LE(placeIn(C(Id::CheckSep)).right, placeIn(C(Id::Command6)).left);
 
   // The window's font at 9.75 points, the RUN button's at 10.5.
   LOGFONTW font{};
@@ -286,6 +308,26 @@ TEST_F(Win32WindowTest, TabGoesThroughTheStartPanelInTheDesignsOrder) {
   EXPECT_EQ(order, (std::vector<HWND>{C(Id::Text1), C(Id::Command7), C(Id::Command3),
                                       C(Id::List1), C(Id::Command8), C(Id::Command5),
                                       C(Id::Text1)}));
+}
+
+TEST_F(Win32WindowTest, TabEntersTheTimeSourcesAtTheCheckedOne) {
+  Click(C(Id::Command8));
+  const auto cycle = [this] {
+    std::vector<HWND> order;
+    HWND control = C(Id::Command6);
+    for (int i = 0; i < 4; ++i) {
+      control = GetNextDlgTabItem(window_->hwnd(), control, FALSE);
+      order.push_back(control);
+    }
+    return order;
+  };
+  EXPECT_EQ(cycle(), (std::vector<HWND>{C(Id::Option1), C(Id::Check1), C(Id::CheckSep),
+                                        C(Id::Command6)}));
+  Button_SetCheck(C(Id::Option1), BST_UNCHECKED);
+  Button_SetCheck(C(Id::Option2), BST_CHECKED);
+  Click(C(Id::Option2));
+  EXPECT_EQ(cycle(), (std::vector<HWND>{C(Id::Option2), C(Id::Check1), C(Id::CheckSep),
+                                        C(Id::Command6)}));
 }
 
 TEST_F(Win32WindowTest, ADropOfThreeFoldersTakesTheFirst) {

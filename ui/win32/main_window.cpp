@@ -261,7 +261,8 @@ void MainWindow::OrderTabs() {
   }
   // The first option button in tab order starts the group of the time sources.
   HWND first = Control(Id::Option2);
-  SetWindowLongPtrW(first, GWL_STYLE, GetWindowLongPtrW(first, GWL_STYLE) | WS_GROUP | WS_TABSTOP);
+  SetWindowLongPtrW(first, GWL_STYLE, GetWindowLongPtrW(first, GWL_STYLE) | WS_GROUP);
+  TabToCheckedOption();
   for (Id frame : {Id::FrameOptions, Id::Frame1}) {
     for (HWND child = GetWindow(Control(frame), GW_CHILD); child;
          child = GetWindow(child, GW_HWNDNEXT)) {
@@ -270,6 +271,60 @@ void MainWindow::OrderTabs() {
       break;
     }
   }
+}
+
+// The design's sizes suit the design's font; where a caption needs more room in the font actually
+// found, its check box or option button grows into the free space beside it (Creation first
+// moves left into what LastWrite leaves free), so that no caption is cut.
+void MainWindow::GrowToFitCaptions() {
+  const auto placeOf = [](HWND control) {
+    RECT place{};
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+    return place;
+  };
+  const auto wantedWidth = [this](Id id) -> int {
+    HWND control = Control(id);
+    std::wstring caption(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    caption.resize(static_cast<size_t>(GetWindowTextW(control, caption.data(), static_cast<int>(caption.size()))));
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, fonts_[DesignOf(id).font]);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return static_cast<int>(size.cx) + GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi_) + Scaled(8, dpi_);
+  };
+  // Grows the control to its caption's width, and keeps it short of `limit` (the design lets
+  // LastWrite reach a pixel into Creation).
+  const auto grow = [&](Id id, int limit) {
+    HWND control = Control(id);
+    const RECT place = placeOf(control);
+    const int current = static_cast<int>(place.right - place.left);
+    const int width =
+        std::min(std::max(current, wantedWidth(id)), limit - static_cast<int>(place.left));
+    if (width != current) {
+      SetWindowPos(control, nullptr, 0, 0, width, place.bottom - place.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  };
+  const int gap = Scaled(4, dpi_);
+  grow(Id::CheckSep, placeOf(Control(Id::Command6)).left - gap);
+  grow(Id::Check1, placeOf(Control(Id::Command6)).left - gap);
+  RECT group{};
+  GetClientRect(Control(Id::Frame1), &group);
+  const int groupEnd = group.right - Scaled(6, dpi_);
+  HWND creation = Control(Id::Option2);
+  RECT place = placeOf(creation);
+  const int lastWriteEnd = placeOf(Control(Id::Option1)).left + wantedWidth(Id::Option1) + gap;
+  const int overflow = place.left + wantedWidth(Id::Option2) - groupEnd;
+  if (overflow > 0 && place.left > lastWriteEnd) {
+    const int left = std::max(lastWriteEnd, static_cast<int>(place.left) - overflow);
+    SetWindowPos(creation, nullptr, left, place.top, place.right - left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  grow(Id::Option2, groupEnd);
+  grow(Id::Option1, placeOf(creation).left);
 }
 
 void MainWindow::AddTip(HWND control, const std::string& text) {
@@ -322,6 +377,7 @@ void MainWindow::LayOut() {
       }
     }
   }
+  GrowToFitCaptions();
   HWND list = Control(Id::List1);
   RECT listClient{};
   GetClientRect(list, &listClient);
@@ -424,6 +480,10 @@ LRESULT MainWindow::ControlColour(HDC dc, HWND control) {
 void MainWindow::Command(Id id, int code) {
   if (code != BN_CLICKED) return;
   switch (id) {
+    case Id::Option1:
+    case Id::Option2:
+      TabToCheckedOption();
+      break;
     case Id::Command8:
       behaviour_.OptionsClicked();
       break;
@@ -503,10 +563,26 @@ void MainWindow::ShowPanel(behaviour::Panel panel) {
   ShowWindow(Control(Id::FrameStart), panel == behaviour::Panel::kStart ? SW_SHOW : SW_HIDE);
   ShowWindow(Control(Id::FrameRunning), panel == behaviour::Panel::kRunning ? SW_SHOW : SW_HIDE);
   ShowWindow(Control(Id::FrameOptions), panel == behaviour::Panel::kOptions ? SW_SHOW : SW_HIDE);
-  // The focus must not stay on a control that is no longer seen.
+  // The focus must not stay on a control that is no longer seen: it goes to the panel's main
+  // button (never to an option button, which the system would check on taking the focus).
   HWND focus = GetFocus();
   if (GetActiveWindow() == window_ && (!focus || !IsWindowVisible(focus))) {
-    if (HWND next = GetNextDlgTabItem(window_, nullptr, FALSE)) SetFocus(next);
+    HWND next = panel == behaviour::Panel::kRunning   ? Control(Id::Command1)
+                : panel == behaviour::Panel::kOptions ? Control(Id::Command6)
+                : IsWindowEnabled(Control(Id::Command7)) ? Control(Id::Command7)
+                                                         : Control(Id::Text1);
+    SetFocus(next);
+  }
+}
+
+// Tab enters the group of option buttons at the checked one, as in a dialog: only it is a tab
+// stop.
+void MainWindow::TabToCheckedOption() {
+  for (Id option : {Id::Option1, Id::Option2}) {
+    HWND button = Control(option);
+    const LONG_PTR style = GetWindowLongPtrW(button, GWL_STYLE);
+    const bool checked = Button_GetCheck(button) == BST_CHECKED;
+    SetWindowLongPtrW(button, GWL_STYLE, checked ? style | WS_TABSTOP : style & ~WS_TABSTOP);
   }
 }
 

@@ -63,6 +63,8 @@ class MainWindow final : public behaviour::View {
 
   void CreateControls();
   void OrderTabs();
+  void TabToCheckedOption();
+  void GrowToFitCaptions();
   void AddTip(HWND control, const std::string& text);
   void SetTip(HWND control, const std::string& text);
   // Shows folder_ in Label3, shortened to fit; true when shortened.
