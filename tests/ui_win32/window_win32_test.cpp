@@ -222,6 +222,7 @@ TEST_F(Win32WindowTest, PlacesTheControlsFromTwipsAtTheWindowsDpi) {
   }
   EXPECT_LE(placeIn(C(Id::Option1)).right, placeIn(C(Id::Option2)).left);
   EXPECT_LE(placeIn(C(Id::Check1)).right, placeIn(C(Id::Command6)).left);
+  EXPECT_LE(placeIn(C(Id::Frame1)).right, placeIn(C(Id::Check1)).left);
   EXPECT_LE(placeIn(C(Id::CheckSep)).right, placeIn(C(Id::Command6)).left);
 
   // The window's font at 9.75 points, the RUN button's at 10.5.

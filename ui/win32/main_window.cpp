@@ -323,7 +323,25 @@ void MainWindow::GrowToFitCaptions() {
     SetWindowPos(creation, nullptr, left, place.top, place.right - left, place.bottom - place.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  grow(Id::Option2, groupEnd);
+  // Still too long: the frame of the time sources grows towards the check boxes.
+  const int stillOver = static_cast<int>(placeOf(creation).left) + wantedWidth(Id::Option2) - groupEnd;
+  int end = groupEnd;
+  if (stillOver > 0) {
+    HWND frame = Control(Id::Frame1);
+    const RECT framePlace = placeOf(frame);
+    const int frameWidth = std::min(static_cast<int>(framePlace.right - framePlace.left) + stillOver,
+                                    static_cast<int>(placeOf(Control(Id::Check1)).left) - gap -
+                                        static_cast<int>(framePlace.left));
+    SetWindowPos(frame, nullptr, 0, 0, frameWidth, framePlace.bottom - framePlace.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (HWND child = GetWindow(frame, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      if (GetDlgCtrlID(child) != 0) continue;  // the border
+      SetWindowPos(child, nullptr, 0, 0, frameWidth, framePlace.bottom - framePlace.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    end = frameWidth - Scaled(6, dpi_);
+  }
+  grow(Id::Option2, end);
   grow(Id::Option1, placeOf(creation).left);
 }
 
