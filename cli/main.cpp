@@ -139,6 +139,10 @@ int Main(const std::vector<std::string>& args) {
   if (!ParseCommandLine(args, &line, &error)) return Usage(error);
   if (line.command == CommandLine::Command::kHelp) {
     std::fputs(kUsage, stdout);
+    if (!CanReadCaptureTimes()) {
+      std::fputs("\n--taken is not available on this system: it reads no photo or video "
+                 "metadata.\n", stdout);
+    }
     return kExitOk;
   }
 

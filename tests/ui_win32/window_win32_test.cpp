@@ -291,6 +291,13 @@ TEST_F(Win32WindowTest, AddsTheTypedExtensionAtItsPlaceAndCheckMarksEnableTheFol
   EXPECT_EQ(TextOf(C(Id::Text1)), "jpg");  // the box keeps what was typed
   EXPECT_EQ(tree_.Read("app/tokiren"), ".AVI\r\n.JPG\r\n.TXT\r\n");
 
+  // Enter in the box adds too.
+  SetWindowTextW(C(Id::Text1), L"mov");
+  SetFocus(C(Id::Text1));
+  SendMessageW(window_->hwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_EQ(ListEntries(C(Id::List1)),
+            (std::vector<std::string>{".*", ".AVI", ".JPG", ".MOV", ".TXT"}));
+
   CheckEntry(2, true);
   EXPECT_TRUE(IsWindowEnabled(C(Id::Command7)));
   EXPECT_TRUE(window_->Behaviour().List1()[2].checked);

@@ -497,6 +497,8 @@ LRESULT MainWindow::ControlColour(HDC dc, HWND control) {
 
 void MainWindow::Command(Id id, int code) {
   if (code != BN_CLICKED) return;
+  // Enter in the extension box adds what was typed, as "<<<" does.
+  if (static_cast<int>(id) == IDOK && GetFocus() == Control(Id::Text1)) id = Id::Command3;
   switch (id) {
     case Id::Option1:
     case Id::Option2:
