@@ -234,6 +234,11 @@ TEST_F(WindowTest, AddsExtensionsAsTypedAndSavesThem) {
   // A restart reproduces the list, with ".*" once.
   const auto again = Open();
   EXPECT_EQ(ListTexts(*again), ListTexts(*window));
+  // Enter in the box adds too.
+  again->controls().Text1->setText(QStringLiteral("mov"));
+  QTest::keyClick(again->controls().Text1, Qt::Key_Return);
+  EXPECT_EQ(ListTexts(*again),
+            (std::vector<QString>{".", ". JPG", ".*", ".AVI", ".JPG", ".MOV", ".TXT"}));
 }
 
 TEST_F(WindowTest, TheFolderButtonFollowsTheCheckMarks) {

@@ -9,6 +9,7 @@
 #include <windowsx.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,12 +36,16 @@ class FakeDialogs final : public Dialogs {
   void ShowMessage(HWND owner, behaviour::MessageIcon icon, const std::string& title,
                    const std::string& text) override {
     messages.push_back({owner, icon, title, text});
+    if (whileOpen) whileOpen(owner);
   }
   std::string ChooseFolder(HWND owner, const std::string& start) override {
     owners.push_back(owner);
     starts.push_back(start);
+    if (whileOpen) whileOpen(owner);
     return answer;
   }
+  // Done while a dialog is open, over its owner, which a real dialog disables meanwhile.
+  std::function<void(HWND owner)> whileOpen;
   std::vector<Message> messages;
   std::vector<HWND> owners;
   std::vector<std::string> starts;
@@ -294,7 +299,8 @@ TEST_F(Win32WindowTest, AddsTheTypedExtensionAtItsPlaceAndCheckMarksEnableTheFol
   // Enter in the box adds too.
   SetWindowTextW(C(Id::Text1), L"mov");
   SetFocus(C(Id::Text1));
-  SendMessageW(window_->hwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  MSG enter{C(Id::Text1), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+  EXPECT_TRUE(window_->PreTranslate(enter));
   EXPECT_EQ(ListEntries(C(Id::List1)),
             (std::vector<std::string>{".*", ".AVI", ".JPG", ".MOV", ".TXT"}));
 
@@ -358,6 +364,21 @@ TEST_F(Win32WindowTest, ADropOfThreeFoldersTakesTheFirst) {
   Drop(C(Id::Command7), {file, second});  // a file first: refused
   EXPECT_TRUE(Shown(C(Id::FrameStart)));
   EXPECT_EQ(window_->Behaviour().SelectedPath, first + "\\");
+}
+
+TEST_F(Win32WindowTest, ADropWhileADialogIsOpenIsRefused) {
+  const std::string dropped = tree_.MakeFolder("dropped");
+  CheckEntry(0, true);
+  dialogs_.answer = "";  // the browser is cancelled after the drop
+  dialogs_.whileOpen = [&](HWND owner) {
+    EnableWindow(owner, FALSE);
+    Drop(C(Id::Command7), {dropped});
+    EnableWindow(owner, TRUE);
+  };
+  Click(C(Id::Command7));
+  EXPECT_TRUE(Shown(C(Id::FrameStart)));
+  EXPECT_EQ(window_->Behaviour().SelectedPath, "");
+  EXPECT_EQ(TextOf(C(Id::Label3)), "");
 }
 
 TEST_F(Win32WindowTest, ALongFolderIsShortenedKeepingItsNameWithTheWholePathAsToolTip) {
@@ -498,9 +519,11 @@ void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
   HWND box = FindWindowW(L"#32770", nullptr);
   if (!box) return;
   KillTimer(nullptr, timer);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);  // answered first, whatever is found below
   RECT frame{};
   GetWindowRect(box, &frame);
   seenBox.width = frame.right - frame.left;
+  seenBox.text = TextOf(box);
   HWND button = FindWindowExW(box, nullptr, L"Button", nullptr);
   while (button && !IsWindowVisible(button)) button = FindWindowExW(box, button, L"Button", nullptr);
   ASSERT_NE(button, nullptr);
@@ -508,8 +531,6 @@ void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
   GetWindowRect(button, &place);
   // Its button stays in the middle, give or take a few pixels.
   EXPECT_LE(std::abs((place.left + place.right) - (frame.left + frame.right)), 8);
-  seenBox.text = TextOf(box);
-  PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
 TEST(SystemDialogsTest, AMessageBoxIsWideEnoughForItsWholeTitle) {
@@ -524,6 +545,22 @@ TEST(SystemDialogsTest, AMessageBoxIsWideEnoughForItsWholeTitle) {
 
 TEST_F(Win32WindowTest, ClosingTheWindowDestroysIt) {
   SendMessageW(window_->hwnd(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(window_->hwnd(), nullptr);
+}
+
+TEST_F(Win32WindowTest, AWindowClosedDuringAResetClosesWhenItEnds) {
+  const std::string photos = tree_.MakeFolder("photos");
+  tree_.Write("photos/IMG_0001.JPG", "a", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  ChooseByDrop(photos);
+  Click(C(Id::Command1));
+  tree_.Write("photos/IMG_0001.JPG", "another file now has the old name");
+  dialogs_.whileOpen = [this](HWND) { SendMessageW(window_->hwnd(), WM_CLOSE, 0, 0); };
+
+  Click(C(Id::Command5));  // Reset cannot rename back, and says so while the close is asked
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_EQ(dialogs_.messages[1].icon, behaviour::MessageIcon::kWarning);
+  ASSERT_NE(window_->hwnd(), nullptr);  // not while the Reset worked
+  HandleWaitingMessages();
   EXPECT_EQ(window_->hwnd(), nullptr);
 }
 

@@ -51,6 +51,9 @@ Tokiren::Tokiren(std::string appPath, Dialogs* dialogs)
   connect(c_.Command2, &QPushButton::clicked, this, [&b] { b.BackClicked(); });
   connect(c_.Command3, &QPushButton::clicked, this,
           [this, &b] { b.AddClicked(c_.Text1->text().toStdString()); });
+  // Enter in the box adds what was typed, as "<<<" does.
+  connect(c_.Text1, &QLineEdit::returnPressed, this,
+          [this, &b] { b.AddClicked(c_.Text1->text().toStdString()); });
   connect(c_.List1, &QListWidget::itemChanged, this, [this, &b](QListWidgetItem* item) {
     b.ExtensionChecked(c_.List1->row(item), item->checkState() == Qt::Checked);
   });

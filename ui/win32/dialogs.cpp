@@ -49,8 +49,6 @@ bool IsFolder(const std::wstring& path) {
 
 // Shows message boxes with their whole title: the system sizes a box after its text alone. The
 // box is widened once it has laid itself out.
-thread_local HHOOK messageBoxHook = nullptr;
-
 LRESULT CALLBACK MessageBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                 DWORD_PTR) {
   if (message == WM_INITDIALOG) {
@@ -87,10 +85,9 @@ void SystemDialogs::ShowMessage(HWND owner, behaviour::MessageIcon icon, const s
   }
   const UINT type = MB_OK | (icon == behaviour::MessageIcon::kWarning ? MB_ICONWARNING
                                                                       : MB_ICONINFORMATION);
-  messageBoxHook = SetWindowsHookExW(WH_CBT, WatchForMessageBox, nullptr, GetCurrentThreadId());
+  HHOOK hook = SetWindowsHookExW(WH_CBT, WatchForMessageBox, nullptr, GetCurrentThreadId());
   MessageBoxW(owner, Widen(lines).c_str(), Widen(title).c_str(), type);
-  if (messageBoxHook) UnhookWindowsHookEx(messageBoxHook);
-  messageBoxHook = nullptr;
+  if (hook) UnhookWindowsHookEx(hook);
 }
 
 std::string SystemDialogs::ChooseFolder(HWND owner, const std::string& start) {

@@ -431,6 +431,7 @@ void MainWindow::Show(int showCommand) {
                (work.top + work.bottom - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   ShowWindow(window_, showCommand);
   UpdateWindow(window_);
+  if (GetActiveWindow() == window_) RestoreFocus();
 }
 
 bool MainWindow::PreTranslate(MSG& message) {
@@ -467,7 +468,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       dpi_ = HIWORD(wParam);
       MakeFonts();
       LayOut();
-      if (!folder_.empty()) ShowFolder();
+      if (!folder_.empty() && ShowFolder()) SetTip(Control(Id::Label3), folder_);
       const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
       SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -480,9 +481,21 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       if (quitOnClose_) PostQuitMessage(0);
       return 0;
-    case WM_NCDESTROY:
+    case WM_ACTIVATE:
+      // The focus leaves with the window and comes back to where it was: after a message box,
+      // the folder browser, the progress window or another program.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+      } else {
+        RestoreFocus();
+      }
+      return 0;
+    case WM_NCDESTROY: {
+      HWND window = window_;
       window_ = nullptr;
-      break;
+      return DefWindowProcW(window, message, wParam, lParam);
+    }
     default:
       break;
   }
@@ -566,7 +579,11 @@ void MainWindow::Dropped(HDROP drop) {
     first.resize(DragQueryFileW(drop, 0, first.data(), length + 1));
   }
   DragFinish(drop);
-  if (first.empty() || !IsWindowEnabled(Control(Id::Command7))) return;
+  // Refused while the folder button is disabled, and while the window is (a message box, the
+  // folder browser or the progress window is open over it): the behaviour is busy then.
+  if (first.empty() || !IsWindowEnabled(Control(Id::Command7)) || !IsWindowEnabled(window_)) {
+    return;
+  }
   behaviour_.FolderDropped({behaviour::DroppedItem{NarrowPath(first), IsFolder(first)}});
 }
 
@@ -583,16 +600,35 @@ void MainWindow::ShowPanel(behaviour::Panel panel) {
   ShowWindow(Control(Id::FrameStart), panel == behaviour::Panel::kStart ? SW_SHOW : SW_HIDE);
   ShowWindow(Control(Id::FrameRunning), panel == behaviour::Panel::kRunning ? SW_SHOW : SW_HIDE);
   ShowWindow(Control(Id::FrameOptions), panel == behaviour::Panel::kOptions ? SW_SHOW : SW_HIDE);
-  // The focus must not stay on a control that is no longer seen: it goes to the panel's main
-  // button (never to an option button, which the system would check on taking the focus).
+  panel_ = panel;
+  // The focus must not stay on a control that is no longer seen.
+  if (GetActiveWindow() == window_) RestoreFocus();
+}
+
+// Gives the focus back to the control that had it, while it is still seen and enabled; otherwise
+// to the panel's main button (never to an option button, which Windows would check on taking the
+// focus).
+void MainWindow::RestoreFocus() {
   HWND focus = GetFocus();
-  if (GetActiveWindow() == window_ && (!focus || !IsWindowVisible(focus))) {
-    HWND next = panel == behaviour::Panel::kRunning   ? Control(Id::Command1)
-                : panel == behaviour::Panel::kOptions ? Control(Id::Command6)
-                : IsWindowEnabled(Control(Id::Command7)) ? Control(Id::Command7)
-                                                         : Control(Id::Text1);
-    SetFocus(next);
+  if (focus && focus != window_ && IsChild(window_, focus) && IsWindowVisible(focus) &&
+      IsWindowEnabled(focus)) {
+    return;
   }
+  if (lastFocus_ && IsChild(window_, lastFocus_) && IsWindowVisible(lastFocus_) &&
+      IsWindowEnabled(lastFocus_)) {
+    const bool uncheckedOption = (lastFocus_ == Control(Id::Option1) ||
+                                  lastFocus_ == Control(Id::Option2)) &&
+                                 Button_GetCheck(lastFocus_) != BST_CHECKED;
+    if (!uncheckedOption) {
+      SetFocus(lastFocus_);
+      return;
+    }
+  }
+  HWND next = panel_ == behaviour::Panel::kRunning   ? Control(Id::Command1)
+              : panel_ == behaviour::Panel::kOptions ? Control(Id::Command6)
+              : IsWindowEnabled(Control(Id::Command7)) ? Control(Id::Command7)
+                                                       : Control(Id::Text1);
+  SetFocus(next);
 }
 
 // Tab enters the group of option buttons at the checked one, as in a dialog: only it is a tab

@@ -64,6 +64,7 @@ class MainWindow final : public behaviour::View {
   void CreateControls();
   void OrderTabs();
   void TabToCheckedOption();
+  void RestoreFocus();
   void GrowToFitCaptions();
   void AddTip(HWND control, const std::string& text);
   void SetTip(HWND control, const std::string& text);
@@ -83,6 +84,8 @@ class MainWindow final : public behaviour::View {
   HBRUSH lightGrey_ = nullptr;
   int dpi_ = 96;
   std::string folder_;  // the folder Label3 shows
+  behaviour::Panel panel_ = behaviour::Panel::kStart;
+  HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
   ProgressWindow progress_;
   behaviour::Window behaviour_;
 };

@@ -71,7 +71,11 @@ void ProgressWindow::Open(HWND owner, HFONT font, int dpi) {
                               WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, margin, margin,
                               clientWidth - 2 * margin, Scaled(kTextHeight, dpi), window_, nullptr,
                               instance, nullptr);
-  SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  // A copy of its own: the window's fonts are made anew when it moves to a screen of another DPI.
+  LOGFONTW description{};
+  GetObjectW(font, sizeof description, &description);
+  font_ = CreateFontIndirectW(&description);
+  SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   bar_ = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | PBS_SMOOTH, margin,
                          margin + Scaled(kTextHeight + 8, dpi), clientWidth - 2 * margin,
                          Scaled(kBarHeight, dpi), window_, nullptr, instance, nullptr);
@@ -103,7 +107,9 @@ void ProgressWindow::Hide() {
   // The owner first, so that it is the one activated when the progress window goes.
   EnableWindow(owner_, TRUE);
   DestroyWindow(window_);
+  DeleteObject(font_);
   window_ = nullptr;
+  font_ = nullptr;
   bar_ = nullptr;
   busy_ = false;
 }

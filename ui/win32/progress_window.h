@@ -29,6 +29,7 @@ class ProgressWindow {
   HWND window_ = nullptr;
   HWND owner_ = nullptr;
   HWND bar_ = nullptr;
+  HFONT font_ = nullptr;
   bool busy_ = false;
 };
 
