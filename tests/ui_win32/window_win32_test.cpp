@@ -398,6 +398,16 @@ TEST_F(Win32WindowTest, ALongFolderIsShortenedKeepingItsNameWithTheWholePathAsTo
   EXPECT_EQ(TipOf(C(Id::Label3)), deep + "\\");
 }
 
+TEST_F(Win32WindowTest, AFolderNamedWithAnAmpersandAndInJapaneseIsShownAsItIsAndRunOn) {
+  const std::string folder = tree_.MakeFolder("写真&動画");
+  tree_.Write("写真&動画/IMG_0001.JPG", "a", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  ChooseByDrop(folder);
+  const std::string shown = TextOf(C(Id::Label3));
+  EXPECT_EQ(shown.substr(shown.size() - 15), "\\写真&動画\\") << shown;
+  Click(C(Id::Command1));
+  EXPECT_EQ(tree_.Names("写真&動画"), (std::vector<std::string>{"20160830124842"}));
+}
+
 TEST_F(Win32WindowTest, TheFolderBrowserOpensAtTheKeptFolder) {
   const std::string kept = tree_.MakeFolder("kept");
   ChooseByDrop(kept);
