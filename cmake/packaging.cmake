@@ -1,7 +1,7 @@
 # The Windows package: `cmake --build build-win --target package` makes
 # tokiren-<version>-win64.zip, whose one top folder of the same name holds the executables and
 # README.txt. The programs keep their log and settings beside themselves, so the unpacked folder
-# is the whole installation.
+# is the whole installation. The installer (target `installer`, below) installs the same files.
 
 # The executables install themselves (app/, cli/).
 
@@ -17,3 +17,33 @@ set(CPACK_GENERATOR ZIP)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
 include(CPack)
+
+# The installer for Windows users: `cmake --build build-win --target installer` makes
+# tokiren-<version>-win64-setup.exe with Debian's makensis from packaging/installer.nsi (the
+# generator CPack brings installs for every user, as administrator, which would split the log
+# between two folders). It installs the files the zip holds, stripped the same way, staged by
+# `cmake --install`.
+find_program(TOKIREN_MAKENSIS makensis)
+if(TOKIREN_MAKENSIS AND TARGET tokiren)
+  set(installer_stage ${PROJECT_BINARY_DIR}/packaging/installer-files)
+  set(installer_file ${PROJECT_BINARY_DIR}/tokiren-${PROJECT_VERSION}-win64-setup.exe)
+  set(installer_script ${PROJECT_SOURCE_DIR}/packaging/installer.nsi)
+  set(installer_icon ${PROJECT_SOURCE_DIR}/ui/resources/tokiren.ico)
+  add_custom_command(
+    OUTPUT ${installer_file}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${installer_stage}
+    COMMAND ${CMAKE_COMMAND} --install ${PROJECT_BINARY_DIR} --prefix ${installer_stage} --strip
+    COMMAND ${TOKIREN_MAKENSIS} -V2 -WX -INPUTCHARSET UTF8
+            -DVERSION=${PROJECT_VERSION}
+            -DTOKIREN_EXE=${installer_stage}/tokiren.exe
+            -DTOKIREN_CLI_EXE=${installer_stage}/tokiren-cli.exe
+            -DREADME=${installer_stage}/README.txt
+            -DICON=${installer_icon}
+            -DOUTFILE=${installer_file}
+            ${installer_script}
+    DEPENDS tokiren tokiren-cli ${PROJECT_BINARY_DIR}/packaging/README.txt ${installer_script}
+            ${installer_icon}
+    COMMENT "Making tokiren-${PROJECT_VERSION}-win64-setup.exe"
+    VERBATIM)
+  add_custom_target(installer DEPENDS ${installer_file})
+endif()

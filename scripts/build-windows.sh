@@ -2,8 +2,9 @@
 # Cross-builds tokiren.exe (the native window) and tokiren-cli.exe for 64-bit Windows with
 # mingw-w64 into build-win/, checks that they need no DLL beyond Windows' own, and runs the
 # Windows tests under Wine through CTest, in a virtual display with Japanese fonts; then makes the package for Windows users,
-# build-win/tokiren-<version>-win64.zip, and checks what it holds. Installs what is missing first
-# (as root, or with sudo). Safe to run again.
+# build-win/tokiren-<version>-win64.zip, and checks what it holds, and the installer,
+# build-win/tokiren-<version>-win64-setup.exe, and checks it under Wine: install, install over it,
+# uninstall. Installs what is missing first (as root, or with sudo). Safe to run again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,6 +17,7 @@ packages=(
   googletest                  # the sources GoogleTest is built from for Windows
   locales                     # the Japanese locale below
   unzip                       # checks the package's contents
+  nsis                        # makensis: the installer for Windows users
 )
 
 ./scripts/install-packages.sh "${packages[@]}"
@@ -105,3 +107,94 @@ if [ "$listed" != "$(printf '%s\n' "${expected[@]}" | sort)" ]; then
   exit 1
 fi
 echo "Package: $build/$top.zip: ${listed//$'\n'/, }"
+
+# The installer for Windows users, checked under Wine in a throwaway prefix of its own: a silent
+# install for the current user into %LOCALAPPDATA%\Programs\Tokiren with its uninstall entry and
+# Start menu shortcut; an install over it, which replaces the programs and keeps the log and the
+# settings; a silent uninstall, which removes what was installed and keeps them too. Nothing in it
+# shows a window, so no display. No wineserver of that prefix outlives the check.
+cmake --build "$build" --target installer > /dev/null
+setup="$build/$top-setup.exe"
+[ -f "$setup" ] || { echo "The installer target made no $setup" >&2; exit 1; }
+(
+  export WINEPREFIX="$PWD/$build/installer-prefix"
+  # winemenubuilder would copy the Start menu shortcut into this machine's own menu.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  unset DISPLAY WAYLAND_DISPLAY
+  fail() { echo "Installer check: $*" >&2; exit 1; }
+  # Each Wine program gets a minute at most: a silent installer that waits for an answer fails.
+  run() { timeout 60 wine "$@"; }
+  windows_env() { run cmd /c echo "%$1%" | tr -d '\r'; }
+  key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tokiren'
+  reg_value() {
+    run reg query "$key" /v "$1" 2> /dev/null | tr -d '\r' | sed -n "s/^ *$1 \+REG_[A-Z_]\+ \+//p"
+  }
+
+  wineserver -k 2> /dev/null || true
+  wineserver -w
+  rm -rf "$WINEPREFIX"
+  trap 'wineserver -k 2> /dev/null || true; wineserver -w' EXIT
+  wineboot --init > /dev/null 2>&1 || fail "wineboot could not make $WINEPREFIX"
+
+  localappdata=$(windows_env LOCALAPPDATA)
+  appdata=$(windows_env APPDATA)
+  [ -n "$localappdata" ] && [ -n "$appdata" ] ||
+    fail "the prefix has no %LOCALAPPDATA% or %APPDATA%"
+  win_dir="$localappdata\\Programs\\Tokiren"
+  dir=$(winepath -u "$win_dir") || fail "winepath knows no $win_dir"
+  dir=${dir%/}
+  menu=$(winepath -u "$appdata\\Microsoft\\Windows\\Start Menu\\Programs") ||
+    fail "winepath knows no Start menu"
+  shortcut="${menu%/}/Tokiren.lnk"
+  staged="$build/packaging/installer-files"
+  installed=(tokiren.exe tokiren-cli.exe README.txt)
+
+  check_installed() {
+    for file in "${installed[@]}"; do
+      cmp -s "$staged/$file" "$dir/$file" ||
+        fail "$1: $win_dir\\$file is missing or not the built one"
+    done
+    [ -f "$dir/Uninstall.exe" ] || fail "$1: no $win_dir\\Uninstall.exe"
+    [ -f "$shortcut" ] || fail "$1: no Start menu shortcut $shortcut"
+    [ "$(reg_value DisplayName)" = Tokiren ] || fail "$1: no uninstall entry $key"
+    [ "$(reg_value DisplayVersion)" = "$version" ] || fail "$1: $key has no DisplayVersion $version"
+    [ "$(reg_value UninstallString)" = "\"$win_dir\\Uninstall.exe\"" ] ||
+      fail "$1: $key has UninstallString '$(reg_value UninstallString)'"
+  }
+
+  run "$setup" /S || fail "the silent install failed (exit status $?)"
+  check_installed "after the install"
+  help=$(run "$dir/tokiren-cli.exe" --help) || fail "the installed tokiren-cli.exe --help failed"
+  grep -q 'tokiren-cli run' <<< "$help" ||
+    fail "the installed tokiren-cli.exe --help printed: $help"
+
+  # The way back of a user's runs: a log and both settings files beside the programs.
+  kept="$build/installer-kept"
+  rm -rf "$kept" && mkdir -p "$kept"
+  printf 'a run of an older version\r\n' > "$kept/tokiren_log.txt"
+  printf 'jpg\r\n' > "$kept/tokiren"
+  printf 'C:\\Photos\r\n' > "$kept/tokirenfolder"
+  cp "$kept"/* "$dir/"
+  keeps_way_back() {
+    for file in tokiren_log.txt tokiren tokirenfolder; do
+      cmp -s "$kept/$file" "$dir/$file" || fail "$1 changed or removed $win_dir\\$file"
+    done
+  }
+
+  printf 'an older version\r\n' > "$dir/tokiren.exe"
+  run "$setup" /S || fail "the install over an older one failed (exit status $?)"
+  check_installed "after the install over an older one"
+  keeps_way_back "the install over an older one"
+
+  # _?= runs the uninstaller where it lies, to its end, instead of from a copy that returns at once;
+  # it cannot remove itself then.
+  run "$dir/Uninstall.exe" /S "_?=$win_dir" || fail "the silent uninstall failed (exit status $?)"
+  for file in "${installed[@]}"; do
+    [ ! -e "$dir/$file" ] || fail "the uninstaller left $win_dir\\$file"
+  done
+  [ ! -e "$shortcut" ] || fail "the uninstaller left the Start menu shortcut"
+  ! run reg query "$key" > /dev/null 2>&1 || fail "the uninstaller left $key"
+  keeps_way_back "the uninstaller"
+  echo "Installer: $setup ($(stat -c %s "$setup") bytes) installs into $win_dir;" \
+    "uninstalled where it lies, it leaves $(cd "$dir" && echo $(ls))"
+)
