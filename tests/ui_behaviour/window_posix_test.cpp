@@ -45,21 +45,5 @@ TEST(PosixUnqualifyPathTest, DropsOneTrailingSeparatorButNotTheRoot) {
   EXPECT_EQ(UnqualifyPath(""), "");
 }
 
-TEST(PosixWindowBehaviourTest, TheRootChosenAndKeptGetsNoSecondSeparator) {
-  TempTree tree;
-  FakeView view;
-  Window window(view, tree.MakeFolder("app"));
-  window.Start();
-  const std::string root = "/";
-  view.answer = root;
-  window.FolderClicked();
-  EXPECT_EQ(window.SelectedPath, root);
-  EXPECT_EQ(view.folderLabel, root);
-  window.KeepFolderClicked();
-  EXPECT_EQ(tree.Read("app/tokirenfolder"), root + "\r\n");
-  window.FolderClicked();
-  EXPECT_EQ(view.starts.back(), root);
-}
-
 }  // namespace
 }  // namespace tokiren::behaviour

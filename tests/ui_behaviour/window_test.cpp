@@ -382,5 +382,25 @@ TEST_F(WindowBehaviourTest, AWindowClosedDuringAResetClosesWhenTheResetEnds) {
   EXPECT_EQ(view_.closes, 1);
 }
 
+TEST(WindowBehaviourRootTest, ARootChosenAndKeptGetsNoSecondSeparator) {
+#ifdef _WIN32
+  const std::string root = "D:\\";
+#else
+  const std::string root = "/";
+#endif
+  TempTree tree;
+  FakeView view;
+  Window window(view, tree.MakeFolder("app"));
+  window.Start();
+  view.answer = root;
+  window.FolderClicked();
+  EXPECT_EQ(window.SelectedPath, root);
+  EXPECT_EQ(view.folderLabel, root);
+  window.KeepFolderClicked();
+  EXPECT_EQ(tree.Read("app/tokirenfolder"), root + "\r\n");
+  window.FolderClicked();
+  EXPECT_EQ(view.starts.back(), root);
+}
+
 }  // namespace
 }  // namespace tokiren::behaviour

@@ -65,21 +65,5 @@ TEST(Win32UnqualifyPathTest, DropsOneTrailingSeparatorButNotADrivesRoot) {
   EXPECT_EQ(UnqualifyPath(""), "");
 }
 
-TEST(Win32WindowBehaviourTest, ADriveRootChosenAndKeptGetsNoSecondSeparator) {
-  TempTree tree;
-  FakeView view;
-  Window window(view, tree.MakeFolder("app"));
-  window.Start();
-  const std::string root = "D:\\";
-  view.answer = root;
-  window.FolderClicked();
-  EXPECT_EQ(window.SelectedPath, root);
-  EXPECT_EQ(view.folderLabel, root);
-  window.KeepFolderClicked();
-  EXPECT_EQ(tree.Read("app/tokirenfolder"), root + "\r\n");
-  window.FolderClicked();
-  EXPECT_EQ(view.starts.back(), root);
-}
-
 }  // namespace
 }  // namespace tokiren::behaviour

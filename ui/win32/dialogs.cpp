@@ -42,11 +42,6 @@ std::wstring PathOf(PCIDLIST_ABSOLUTE item) {
   return {};
 }
 
-bool IsFolder(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Shows message boxes with their whole title: the system sizes a box after its text alone. The
 // box is widened once it has laid itself out.
 LRESULT CALLBACK MessageBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -74,6 +69,11 @@ LRESULT CALLBACK WatchForMessageBox(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 void SystemDialogs::ShowMessage(HWND owner, behaviour::MessageIcon icon, const std::string& title,
                                 const std::string& text) {

@@ -21,6 +21,9 @@ class Dialogs {
   virtual std::string ChooseFolder(HWND owner, const std::string& start) = 0;
 };
 
+// Whether `path` is a folder of the file system: what the folder browser and a drop may choose.
+bool IsFolder(const std::wstring& path);
+
 // The system's own: MessageBoxW and SHBrowseForFolderW. The browser needs COM on the thread.
 class SystemDialogs final : public Dialogs {
  public:

@@ -12,6 +12,7 @@
 #include "platform/win32/wide_path.h"
 #include "ui/behaviour/captions.h"
 #include "ui/win32/compact_path.h"
+#include "ui/win32/window_kit.h"
 
 namespace tokiren::ui::win32 {
 namespace {
@@ -30,8 +31,6 @@ constexpr int kWindowPoints = 975;
 constexpr int kSmallPoints = 900;
 constexpr int kRunPoints = 1050;
 
-int Scaled(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
-
 // Panels hold controls but are not where their events go: everything is handed to the window.
 LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -49,26 +48,14 @@ LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lPara
 void RegisterClasses(WNDPROC windowProc) {
   static const bool registered = [windowProc] {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW window{};
-    window.cbSize = sizeof window;
-    window.lpfnWndProc = windowProc;
-    window.hInstance = instance;
-    window.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    window.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    window.lpszClassName = kWindowClass;
+    WNDCLASSEXW window = WindowClass(kWindowClass, windowProc);
     window.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource),
                                                  IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                                  GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
     window.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource),
                                                    IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                    GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-    WNDCLASSEXW panel{};
-    panel.cbSize = sizeof panel;
-    panel.lpfnWndProc = PanelProc;
-    panel.hInstance = instance;
-    panel.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    panel.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    panel.lpszClassName = kPanelClass;
+    const WNDCLASSEXW panel = WindowClass(kPanelClass, PanelProc);
     return RegisterClassExW(&window) != 0 && RegisterClassExW(&panel) != 0;
   }();
   (void)registered;
@@ -110,11 +97,6 @@ HFONT MakeFont(const std::wstring& face, int hundredthsOfPoint, int dpi) {
   return CreateFontW(-MulDiv(hundredthsOfPoint, dpi, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
                      FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
-}
-
-bool IsFolder(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool IsContainer(Kind kind) {
@@ -228,11 +210,8 @@ void MainWindow::CreateControls() {
   HWND folderButton = Control(Id::Command7);
   DragAcceptFiles(folderButton, TRUE);
   SetWindowSubclass(folderButton, DropProc, 0, reinterpret_cast<DWORD_PTR>(this));
-  TOOLINFOW tool{};
-  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  TOOLINFOW tool = DisabledFolderTool();
   tool.uFlags = TTF_SUBCLASS;
-  tool.hwnd = Control(Id::FrameStart);
-  tool.uId = kDisabledFolderTip;
   const std::wstring tip = Widen(behaviour::kTipSelectFolder);
   tool.lpszText = const_cast<wchar_t*>(tip.c_str());
   SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -284,16 +263,8 @@ void MainWindow::GrowToFitCaptions() {
     return place;
   };
   const auto wantedWidth = [this](Id id) -> int {
-    HWND control = Control(id);
-    std::wstring caption(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    caption.resize(static_cast<size_t>(GetWindowTextW(control, caption.data(), static_cast<int>(caption.size()))));
-    HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, fonts_[DesignOf(id).font]);
-    SIZE size{};
-    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return static_cast<int>(size.cx) + GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi_) + Scaled(8, dpi_);
+    return TextWidth(fonts_[DesignOf(id).font], WindowText(Control(id))) +
+           GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi_) + Scaled(8, dpi_);
   };
   // Grows the control to its caption's width, and keeps it short of `limit` (the design lets
   // LastWrite reach a pixel into Creation).
@@ -345,23 +316,35 @@ void MainWindow::GrowToFitCaptions() {
   grow(Id::Option1, placeOf(creation).left);
 }
 
-void MainWindow::AddTip(HWND control, const std::string& text) {
-  const std::wstring wide = Widen(text);
+// The tool of `control`'s own tip, as the tool-tip control knows it.
+TOOLINFOW MainWindow::ToolOf(HWND control) const {
   TOOLINFOW tool{};
   tool.cbSize = TTTOOLINFOW_V2_SIZE;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.hwnd = GetParent(control);
   tool.uId = reinterpret_cast<UINT_PTR>(control);
+  return tool;
+}
+
+// The folder button's second tool: the button's place on its panel.
+TOOLINFOW MainWindow::DisabledFolderTool() const {
+  TOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.hwnd = Control(Id::FrameStart);
+  tool.uId = kDisabledFolderTip;
+  return tool;
+}
+
+void MainWindow::AddTip(HWND control, const std::string& text) {
+  const std::wstring wide = Widen(text);
+  TOOLINFOW tool = ToolOf(control);
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.lpszText = const_cast<wchar_t*>(wide.c_str());
   SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void MainWindow::SetTip(HWND control, const std::string& text) {
   const std::wstring wide = Widen(text);
-  TOOLINFOW tool{};
-  tool.cbSize = TTTOOLINFOW_V2_SIZE;
-  tool.hwnd = GetParent(control);
-  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  TOOLINFOW tool = ToolOf(control);
   tool.lpszText = const_cast<wchar_t*>(wide.c_str());
   SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
@@ -402,10 +385,7 @@ void MainWindow::LayOut() {
   ListView_SetColumnWidth(list, 0, listClient.right - GetSystemMetricsForDpi(SM_CXVSCROLL, dpi_));
 
   SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, Scaled(kTipWidth, dpi_));
-  TOOLINFOW tool{};
-  tool.cbSize = TTTOOLINFOW_V2_SIZE;
-  tool.hwnd = Control(Id::FrameStart);
-  tool.uId = kDisabledFolderTip;
+  TOOLINFOW tool = DisabledFolderTool();
   GetWindowRect(Control(Id::Command7), &tool.rect);
   MapWindowPoints(nullptr, tool.hwnd, reinterpret_cast<POINT*>(&tool.rect), 2);
   SendMessageW(tips_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -527,10 +507,7 @@ void MainWindow::Command(Id id, int code) {
       behaviour_.BackClicked();
       break;
     case Id::Command3: {
-      HWND box = Control(Id::Text1);
-      std::wstring typed(static_cast<size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
-      typed.resize(static_cast<size_t>(GetWindowTextW(box, typed.data(), static_cast<int>(typed.size()))));
-      behaviour_.AddClicked(Narrow(typed));
+      behaviour_.AddClicked(Narrow(WindowText(Control(Id::Text1))));
       break;
     }
     case Id::Command7:

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <map>
@@ -66,6 +67,8 @@ class MainWindow final : public behaviour::View {
   void TabToCheckedOption();
   void RestoreFocus();
   void GrowToFitCaptions();
+  TOOLINFOW ToolOf(HWND control) const;
+  TOOLINFOW DisabledFolderTool() const;
   void AddTip(HWND control, const std::string& text);
   void SetTip(HWND control, const std::string& text);
   // Shows folder_ in Label3, shortened to fit; true when shortened.

@@ -8,6 +8,7 @@
 
 #include "platform/win32/wide_path.h"
 #include "ui/behaviour/captions.h"
+#include "ui/win32/window_kit.h"
 #include "ui/win32/title_bar.h"
 
 namespace tokiren::ui::win32 {
@@ -24,8 +25,6 @@ constexpr int kTextHeight = 20;
 constexpr int kBarHeight = 18;
 constexpr int kMarqueeMilliseconds = 40;
 
-int Scaled(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
-
 LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_CLOSE) return 0;  // it closes when the work ends
   return DefWindowProcW(window, message, wParam, lParam);
@@ -33,13 +32,7 @@ LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 void RegisterClassOnce() {
   static const bool registered = [] {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = ProgressProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_WAIT);
-    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    windowClass.lpszClassName = kClassName;
+    const WNDCLASSEXW windowClass = WindowClass(kClassName, ProgressProc, IDC_WAIT);
     return RegisterClassExW(&windowClass) != 0;
   }();
   (void)registered;

@@ -4,20 +4,17 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/win32/window_kit.h"
+
 namespace tokiren::ui::win32 {
 
 namespace {
 
-int TextWidth(const LOGFONTW& description, const std::wstring& text) {
+int TextWidthIn(const LOGFONTW& description, const std::wstring& text) {
   HFONT font = CreateFontIndirectW(&description);
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, font);
-  SIZE size{};
-  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  const int width = TextWidth(font, text);
   DeleteObject(font);
-  return size.cx;
+  return width;
 }
 
 }  // namespace
@@ -35,13 +32,12 @@ int TitleBarWidth(const std::wstring& title, int dpi) {
   LOGFONTW japanese = caption;
   japanese.lfCharSet = SHIFTJIS_CHARSET;
   japanese.lfFaceName[0] = L'\0';
-  const int text = std::max(TextWidth(caption, title), TextWidth(japanese, title));
+  const int text = std::max(TextWidthIn(caption, title), TextWidthIn(japanese, title));
   return text + 5 * GetSystemMetricsForDpi(SM_CYCAPTION, dpi);
 }
 
 void WidenForTitle(HWND window) {
-  std::wstring title(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  title.resize(static_cast<size_t>(GetWindowTextW(window, title.data(), static_cast<int>(title.size()))));
+  const std::wstring title = WindowText(window);
   RECT frame{};
   GetWindowRect(window, &frame);
   const int width = frame.right - frame.left;

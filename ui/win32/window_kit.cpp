@@ -1,0 +1,34 @@
+// Small pieces shared by the window's parts.
+#include "ui/win32/window_kit.h"
+
+namespace tokiren::ui::win32 {
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<size_t>(
+      GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+int TextWidth(HFONT font, const std::wstring& text) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return static_cast<int>(size.cx);
+}
+
+WNDCLASSEXW WindowClass(const wchar_t* name, WNDPROC procedure, const wchar_t* cursor) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hCursor = LoadCursorW(nullptr, cursor);
+  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  windowClass.lpszClassName = name;
+  return windowClass;
+}
+
+}  // namespace tokiren::ui::win32

@@ -1,0 +1,24 @@
+// Small pieces shared by the window's parts: sizes at a DPI, a window's text, a text's width,
+// a window class.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace tokiren::ui::win32 {
+
+// `pixels` at 96 dots per inch, at `dpi`.
+inline int Scaled(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
+
+// The text of `window`: a control's caption or contents, a window's title.
+std::wstring WindowText(HWND window);
+
+// The width of `text` in pixels, drawn in `font`.
+int TextWidth(HFONT font, const std::wstring& text);
+
+// A window class of this program named `name`, handled by `procedure`, on the dialogs' grey, with
+// the `cursor` of the system; more may be filled in before it is registered.
+WNDCLASSEXW WindowClass(const wchar_t* name, WNDPROC procedure, const wchar_t* cursor = IDC_ARROW);
+
+}  // namespace tokiren::ui::win32
