@@ -36,9 +36,29 @@ struct LocalTime {
   friend bool operator==(const LocalTime&, const LocalTime&) = default;
 };
 
+// A file's identity: the same device and inode (Windows: volume serial number and file index) are
+// the same file, whatever its name.
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  friend bool operator==(const FileId&, const FileId&) = default;
+};
+
 struct FileTimes {
   LocalTime lastWrite;
   LocalTime creation;
+  FileId id;  // the file the times were read from
+};
+
+// One of the user's files, open for reading its contents only; closed when destroyed.
+class OpenFile {
+ public:
+  virtual ~OpenFile() = default;
+  // The open file's times and identity, read from the open file itself.
+  virtual const FileTimes& Times() const = 0;
+  // The system's handle of the open file, to hand to a reader in another process: the descriptor
+  // on POSIX, the HANDLE on Windows. It stays this object's.
+  virtual std::intptr_t NativeHandle() const = 0;
 };
 
 // A text file open for writing. Bytes pass through unchanged; the caller writes its own line ends.
@@ -143,6 +163,19 @@ class FileSystem {
   // (GetFileAttributesExW), the creation time being the real one; the zone rules are those of the
   // date's own year (GetTimeZoneInformationForYear).
   virtual ErrorCode GetFileTimes(const std::string& path, FileTimes* times) = 0;
+
+  // Opens the file `path` for reading its contents, the way GetFileTimes finds it: by its bare
+  // name in its folder's handle, never through a link, and only a regular file (anything else
+  // fails with kFileNotFound). Never waits: a file another program holds a lease on (POSIX) fails
+  // at once with kPathFileAccessError, a fifo is never opened for reading. The times and identity
+  // come from the file opened. POSIX: O_RDONLY | O_NOFOLLOW | O_NONBLOCK, then fstat. Windows:
+  // CreateFileW with FILE_FLAG_OPEN_REPARSE_POINT, sharing reading, writing and deletion.
+  virtual ErrorCode OpenToRead(const std::string& path, std::unique_ptr<OpenFile>* file) = 0;
+
+  // Whether `path` still names the file `id`, looked up as GetFileTimes does (no link followed):
+  // a file renamed after its times were read must be the file they were read from. False when the
+  // name is gone, is another file, or cannot be looked up.
+  virtual bool IsSameFile(const std::string& path, const FileId& id) = 0;
 
   // Renames the file `from` to `to`, both full paths in one folder (any other pair fails with
   // kPathFileAccessError), and never replaces an existing entry: when `to` exists (even one created a moment before) the result is kFileAlreadyExists
