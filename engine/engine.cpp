@@ -5,6 +5,7 @@
 #include <limits>
 #include <set>
 
+#include "engine/capture_read_ahead.h"
 #include "engine/folder_names.h"
 #include "engine/log_file.h"
 #include "engine/run_log.h"
@@ -71,8 +72,9 @@ class RenameJob::Pass {
 
   // Decides the new name of the file `name` (a name of the collection) in `folder`, from its
   // stamp: the stamp itself, or counted up past taken names when `countUp`, or none.
+  // `id` is the file whose time made the stamp: only that file is renamed.
   void Decide(const std::string& folder, const std::string& name, std::string oldPath,
-              std::string stamp, const std::string& ext, bool countUp) {
+              const FileId& id, std::string stamp, const std::string& ext, bool countUp) {
     const std::string unfinished = log_.UnfinishedRenameOf(oldPath);
     std::optional<FolderNames::Counted> start;
     int distance = 0;
@@ -90,14 +92,16 @@ class RenameJob::Pass {
       }
       std::sort(special.begin(), special.end());
       for (const int at : special) {
-        if (Try(folder, name, oldPath, CountedUp(stamp, at), ext, unfinished) != Outcome::kTaken) {
+        if (Try(folder, name, oldPath, id, CountedUp(stamp, at), ext, unfinished) !=
+            Outcome::kTaken) {
           return;
         }
       }
       stamp = CountedUp(stamp, distance);
     }
     for (;; ++distance) {
-      const Outcome outcome = Try(folder, name, oldPath, stamp, ext, unfinished, start, distance);
+      const Outcome outcome =
+          Try(folder, name, oldPath, id, stamp, ext, unfinished, start, distance);
       if (outcome != Outcome::kTaken) return;
       if (!countUp || distance + 1 == kCounterValues) return;  // left alone
       PlusOne(stamp);
@@ -123,7 +127,25 @@ class RenameJob::Pass {
     wrote_ = true;
     FileSystem& fileSystem = job_.fileSystem_;
     std::uint64_t made = log_.size() - lines_.size();  // the log up to this batch's lines
+    std::uint64_t lineAt = 0;                           // where its line begins in `lines_`
     for (const Planned& rename : pending_) {
+      lineAt += LineSize(rename);
+      if (!rename.leftover && !fileSystem.IsSameFile(rename.oldPath, rename.id)) {
+        // The name leads to another file than the one whose time made the new name (replaced
+        // since): it is left alone, and its line leaves the log before the next rename is made.
+        error = log_.Withdraw(made, std::string_view(lines_).substr(lineAt));
+        if (!error.ok()) {
+          log_.StopAt(made);
+          job_.ErrorDisp(error, Where(rename),
+                         "cannot write the log " + log_.path() + ": " + Reason(error));
+          summary_.error = error;
+          return false;
+        }
+        ++summary_.unreadable;
+        job_.sink_.TimeUnreadable(rename.oldPath,
+                                  DescribeError(kFileNotFound.Because(kSystemChangedDuringRun)));
+        continue;
+      }
       error = rename.leftover ? fileSystem.FinishInterruptedRename(rename.oldPath, rename.newPath)
                               : fileSystem.RenameNoReplace(rename.oldPath, rename.newPath);
       if (!error.ok()) {
@@ -154,6 +176,7 @@ class RenameJob::Pass {
   struct Planned {
     std::string oldPath;
     std::string newPath;
+    FileId id;      // the file `oldPath` named when its time was read
     bool leftover;  // `newPath` already names the file; only `oldPath` is left to remove
   };
 
@@ -166,7 +189,7 @@ class RenameJob::Pass {
   // One candidate name: the file's own already, free (planned), or taken. `start` and
   // `distance` tell where counting up can resume once a name is found.
   Outcome Try(const std::string& folder, const std::string& name, std::string& oldPath,
-              const std::string& stamp, const std::string& ext, const std::string& unfinished,
+              const FileId& id, const std::string& stamp, const std::string& ext, const std::string& unfinished,
               const std::optional<FolderNames::Counted>& start = std::nullopt,
               int distance = 0) {
     std::string newName = stamp + ext;
@@ -185,11 +208,11 @@ class RenameJob::Pass {
       if (!leftover) return Outcome::kTaken;
     }
     if (start) names_.SetResumeDistance(*start, distance + 1);
-    Plan(name, std::move(oldPath), std::move(newName), std::move(newPath), leftover);
+    Plan(name, std::move(oldPath), id, std::move(newName), std::move(newPath), leftover);
     return Outcome::kPlanned;
   }
 
-  void Plan(std::string_view oldName, std::string oldPath, std::string newName,
+  void Plan(std::string_view oldName, std::string oldPath, const FileId& id, std::string newName,
             std::string newPath, bool leftover) {
     names_.Free(oldName);
     names_.Take(std::move(newName));
@@ -202,7 +225,7 @@ class RenameJob::Pass {
     lines_ += kLogSeparator;
     lines_ += newPath;
     lines_ += kLogLineEnd;
-    pending_.push_back(Planned{std::move(oldPath), std::move(newPath), leftover});
+    pending_.push_back(Planned{std::move(oldPath), std::move(newPath), id, leftover});
   }
 
   RenameJob& job_;
@@ -280,7 +303,9 @@ RunSummary RenameJob::Run(RunMode mode) {
     summary.error = error;
     return summary;
   }
-  return ReName(mode);
+  summary = ReName(mode);
+  readAhead_.reset();  // what the reader still holds of a run that stopped is given up
+  return summary;
 }
 
 ResetSummary RenameJob::Reset() {
@@ -477,15 +502,21 @@ ErrorCode RenameJob::RecurseTree(const std::string& CurrentPath, std::string* fa
 }
 
 ErrorCode RenameJob::GetFileTimeStrings(const std::string& FileName,
-                                        std::string& FileTimeStrings, bool* taken) {
+                                        std::string& FileTimeStrings, FileId* id, bool* taken) {
   FileTimes times;
-  const ErrorCode error = fileSystem_.GetFileTimes(FileName, &times);
-  if (!error.ok()) return error;
   std::optional<LocalTime> captured;
+  ErrorCode error;
   if (options.timeSource == TimeSource::kTaken && captureTimes) {
-    captured = captureTimes->CaptureTime(FileName);
+    // The capture time is read from the file opened here, and the file times come from it too.
+    if (!readAhead_) readAhead_ = std::make_unique<CaptureReadAhead>(fileSystem_, *captureTimes,
+                                                                     std::vector<std::string>());
+    error = readAhead_->Read(FileName, &times, &captured);
+  } else {
+    error = fileSystem_.GetFileTimes(FileName, &times);
   }
+  if (!error.ok()) return error;
   if (taken) *taken = captured.has_value();
+  if (id) *id = times.id;
   const LocalTime& chosen = captured                                          ? *captured
                             : options.timeSource == TimeSource::kCreation ? times.creation
                                                                           : times.lastWrite;
@@ -507,8 +538,19 @@ RunSummary RenameJob::ReName(RunMode mode) {
   Pass pass(*this, mode, log, summary, kStampDigits + 2 * SepChar.size());
   const bool allFiles = AllFilesChecked(options.extensions);
   const int count = FileCount();
+  readAhead_.reset();
   if (options.timeSource == TimeSource::kTaken && captureTimes) {
-    captureTimes->Expect(MatchingPaths());
+    // A run that asked for capture times never quietly names files after their file times.
+    std::string detail;
+    const ErrorCode error = captureTimes->Start(&detail);
+    if (!error.ok()) {
+      ErrorReport report = MakeNoCaptureReaderReport(error);
+      report.detail = std::move(detail);
+      sink_.ShowError(report);
+      summary.error = error;
+      return summary;
+    }
+    readAhead_ = std::make_unique<CaptureReadAhead>(fileSystem_, *captureTimes, MatchingPaths());
   }
   std::string ext, stamp;
   std::uint32_t currentFolder = kNoFolder;
@@ -535,7 +577,8 @@ RunSummary RenameJob::ReName(RunMode mode) {
     }
     std::string oldPath = folder + name;
     bool taken = false;
-    const ErrorCode timeError = GetFileTimeStrings(oldPath, stamp, &taken);
+    FileId id;
+    const ErrorCode timeError = GetFileTimeStrings(oldPath, stamp, &id, &taken);
     if (!timeError.ok()) {  // never named after another file's time
       ++summary.unreadable;
       sink_.TimeUnreadable(oldPath, timeError == kInvalidPropertyValue && timeError.system == 0
@@ -544,7 +587,7 @@ RunSummary RenameJob::ReName(RunMode mode) {
       continue;
     }
     if (options.timeSource == TimeSource::kTaken && !taken) ++summary.notTaken;
-    pass.Decide(folder, name, std::move(oldPath), stamp, ext, options.countUp);
+    pass.Decide(folder, name, std::move(oldPath), id, stamp, ext, options.countUp);
     if (pass.Full() && !pass.Flush()) return summary;
   }
   if (!pass.Flush()) return summary;

@@ -16,6 +16,8 @@
 
 namespace tokiren {
 
+class CaptureReadAhead;
+
 // kTaken: the moment the photo or video was taken, from its metadata (see CaptureTimeReader);
 // a file without one gets its last-write time.
 enum class TimeSource { kLastWrite, kCreation, kTaken };
@@ -62,7 +64,8 @@ class EngineSink {
 
 struct RunSummary {
   std::uint64_t renamed = 0;     // renames made (planned, in a dry run)
-  std::uint64_t unreadable = 0;  // files left alone because their time could not be read
+  std::uint64_t unreadable = 0;  // files left alone because their time could not be read, or
+                                 // because they were replaced after it was read
   std::uint64_t notTaken = 0;    // kTaken: files named after their last-write time, having no
                                  // capture time
   ErrorCode error;               // the failure that ended the run, if one did
@@ -91,7 +94,8 @@ class RenameJob {
   // Full paths of files a run never renames, whatever is checked: the settings files and the
   // program's executables. The log's own files in AppPath (kLogFilePrefix) are always left alone.
   std::vector<std::string> ProtectedFiles;
-  // Reads capture times for TimeSource::kTaken; without one, kTaken uses the last-write time.
+  // Reads capture times for TimeSource::kTaken; without one, kTaken uses the last-write time. A
+  // kTaken run whose reader cannot start is refused before anything is renamed.
   CaptureTimeReader* captureTimes = nullptr;
 
   // The collection, 1-based: entry i is the file PathArray(i) + NameArray(i); index 0 holds "".
@@ -130,9 +134,11 @@ class RenameJob {
 
   // The stamp of FileName from the chosen time, or why there is none (FileTimeStrings is then left
   // alone): the time cannot be read, or its year lies outside 0-9999 (kInvalidPropertyValue).
-  // `taken` (optional) tells, for kTaken, whether the capture time was used.
+  // `id` (optional) receives the identity of the file the time was read from; `taken` (optional)
+  // tells, for kTaken, whether the capture time was used. kTaken reads the capture time from the
+  // file opened once (see CaptureReadAhead), its file times too.
   ErrorCode GetFileTimeStrings(const std::string& FileName, std::string& FileTimeStrings,
-                               bool* taken = nullptr);
+                               FileId* id = nullptr, bool* taken = nullptr);
 
  private:
   struct CollectedFile {
@@ -167,6 +173,7 @@ class RenameJob {
   std::vector<std::string> folders_;
   std::vector<CollectedFile> files_;
   std::vector<std::string> protectedFolders_;  // the folders of ProtectedFiles and AppPath
+  std::unique_ptr<CaptureReadAhead> readAhead_;  // a kTaken run's files, opened ahead
 };
 
 }  // namespace tokiren

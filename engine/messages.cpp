@@ -48,6 +48,14 @@ ErrorReport MakeBusyReport(std::string logPath) {
   return report;
 }
 
+ErrorReport MakeNoCaptureReaderReport(ErrorCode code) {
+  ErrorReport report;
+  report.code = code;
+  report.text = std::string(kNoCaptureReaderText);
+  report.title = kStopTitle;
+  return report;
+}
+
 ErrorReport MakeNotPrivateReport(std::string path) {
   ErrorReport report;
   report.code = kPathFileAccessError;

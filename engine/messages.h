@@ -16,6 +16,10 @@ inline constexpr std::string_view kNotPrivateText =
 inline constexpr std::string_view kBusyText =
     "ほかの実行またはリセットが進行中です。終わってからもう一度お試しください。";
 
+inline constexpr std::string_view kNoCaptureReaderText =
+    "撮影日時を読み取る補助プログラム tokiren-media-helper を起動できません。何も変更していません。"
+    "プログラムと同じフォルダにあるか確かめるか、撮影日時を使わずに実行してください。";
+
 // An error as one message box: the code, what was being handled, and the box's text and title.
 // The box always carries the warning icon.
 struct ErrorReport {
@@ -37,6 +41,10 @@ ErrorReport MakeErrorReport(ErrorCode code, std::string where);
 // The box shown when another run or Reset holds the log: kBusyText, CR LF, the log's path. Its
 // code is the one of a sharing violation.
 ErrorReport MakeBusyReport(std::string logPath);
+
+// The box shown when a run that asked for capture times cannot read any: kNoCaptureReaderText,
+// with `code` (the reader's failure).
+ErrorReport MakeNoCaptureReaderReport(ErrorCode code);
 
 // The box shown when the log, its lock or their folder may be changed by other users:
 // kNotPrivateText, CR LF, the path. Its code is the one of an access failure.

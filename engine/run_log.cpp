@@ -121,6 +121,15 @@ ErrorCode RunLog::Write(std::string_view lines) {
   return error;
 }
 
+ErrorCode RunLog::Withdraw(std::uint64_t keep, std::string_view rest) {
+  if (!writer_) return kSuccess;
+  ErrorCode error = writer_->Truncate(keep);
+  if (error.ok()) error = writer_->Append(rest);
+  if (error.ok()) error = writer_->Sync();
+  if (error.ok()) size_ = keep + rest.size();
+  return error;
+}
+
 void RunLog::RenameMade() {
   if (madeAny_) return;
   madeAny_ = true;

@@ -38,6 +38,10 @@ class RunLog {
   ErrorCode Write(std::string_view lines);
   std::uint64_t size() const { return size_; }
 
+  // A rename whose line was written will not be made: the log keeps its first `keep` bytes, then
+  // `rest` (the lines written after it, whose renames are still to be made), on the disk.
+  ErrorCode Withdraw(std::uint64_t keep, std::string_view rest);
+
   // A rename of this run was made.
   void RenameMade();
 

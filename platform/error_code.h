@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tokiren {
 
@@ -34,6 +35,13 @@ struct ErrorCode {
 // The file system can neither rename without replacing nor make hard links (FUSE FAT and exFAT):
 // no rename can be made there without risking a file.
 inline constexpr int kSystemNoSafeRename = -1;
+// What was found under a file's name is no longer a regular file (a fifo or a folder put there).
+inline constexpr int kSystemNotRegularFile = -2;
+// The name no longer leads to the file whose time made its new name: replaced during the run.
+inline constexpr int kSystemChangedDuringRun = -3;
+// No capture-time reader could be started (its helper missing, not executable, or no process
+// could be made).
+inline constexpr int kSystemNoCaptureReader = -4;
 
 inline constexpr ErrorCode kSuccess{};
 inline constexpr ErrorCode kFileNotFound{53, true};
@@ -47,5 +55,8 @@ inline constexpr ErrorCode kInvalidPropertyValue{380, true};
 // "" when the code carries no system number. Windows: FormatMessageW, in English where the system
 // has it, else in the system's language.
 std::string DescribeError(const ErrorCode& code);
+
+// The words for the program's own kSystem... values above; "" for any other number.
+std::string_view DescribeOwnError(int system);
 
 }  // namespace tokiren

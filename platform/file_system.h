@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -161,7 +162,8 @@ class FileSystem {
   // POSIX: the creation time is the birth time where the file system records one; where it does
   // not, the last-write time stands in for it. Windows: both from the folder entry
   // (GetFileAttributesExW), the creation time being the real one; the zone rules are those of the
-  // date's own year (GetTimeZoneInformationForYear).
+  // date's own year (GetTimeZoneInformationForYear). Windows leaves `id` empty: the folder entry
+  // holds no file index.
   virtual ErrorCode GetFileTimes(const std::string& path, FileTimes* times) = 0;
 
   // Opens the file `path` for reading its contents, the way GetFileTimes finds it: by its bare
@@ -174,7 +176,8 @@ class FileSystem {
 
   // Whether `path` still names the file `id`, looked up as GetFileTimes does (no link followed):
   // a file renamed after its times were read must be the file they were read from. False when the
-  // name is gone, is another file, or cannot be looked up.
+  // name is gone, is another file, or cannot be looked up. An empty `id` (Windows' GetFileTimes)
+  // cannot be checked: true.
   virtual bool IsSameFile(const std::string& path, const FileId& id) = 0;
 
   // Renames the file `from` to `to`, both full paths in one folder (any other pair fails with
@@ -263,6 +266,12 @@ FileSystem& SystemFileSystem();
 // as "\" and gives the full path with "\" (GetFullPathNameW). Fails with kPathNotFound when
 // `path` is missing or not a folder.
 ErrorCode ResolveFolder(const std::string& path, std::string* absolute);
+
+// A UTC moment given as calendar fields, as local calendar fields by the zone rules of that date
+// (the daylight saving of the moment's own date), as file times are. Nothing when `utc` is not a
+// real moment or the system cannot represent it. POSIX: the zone of TZ. Windows: the zone rules of
+// that year (GetTimeZoneInformationForYear).
+std::optional<LocalTime> LocalTimeOfUtc(const LocalTime& utc);
 
 // The parent folder of a path (with its trailing separator), or "" when it has no separator.
 std::string_view FolderOf(std::string_view path);

@@ -98,7 +98,8 @@ std::vector<std::string> ProgramOwnFiles(const std::string& programFolder) {
   }
   const std::string executables = ExecutableFolder();
   if (!executables.empty()) {
-    for (const char* name : {"tokiren", "tokiren-cli", "tokiren.exe", "tokiren-cli.exe"}) {
+    for (const char* name : {"tokiren", "tokiren-cli", "tokiren-media-helper", "tokiren.exe",
+                             "tokiren-cli.exe", "tokiren-media-helper.exe"}) {
       files.push_back(executables + name);
     }
   }

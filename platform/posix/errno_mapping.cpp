@@ -35,6 +35,7 @@ ErrorCode TableCodeOf(int err, const std::string& folder) {
     case ETXTBSY:       // a running program's file
     case ENAMETOOLONG:  // longer than the system accepts
     case ELOOP:         // a symbolic link on the way, refused
+    case EWOULDBLOCK:   // another process holds a lease on the file; opening it would wait
       return kPathFileAccessError;
     default:
       return ErrorCode::Unlisted(err);
@@ -48,10 +49,8 @@ ErrorCode ErrorCodeFromErrno(int err, const std::string& folder) {
 }
 
 std::string DescribeError(const ErrorCode& code) {
-  if (code.system == kSystemNoSafeRename) {
-    return "this file system can neither rename without replacing nor make links";
-  }
-  if (code.system <= 0) return {};
+  if (code.system < 0) return std::string(DescribeOwnError(code.system));
+  if (code.system == 0) return {};
   char buffer[256];
   return strerror_r(code.system, buffer, sizeof buffer);  // GNU: the text, not always in buffer
 }

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,6 +47,7 @@ class FileDescriptor {
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_;
@@ -67,6 +69,13 @@ class Directory {
  private:
   DIR* dir_;
 };
+
+FileId IdOf(const struct statx& stx) {
+  return FileId{makedev(stx.stx_dev_major, stx.stx_dev_minor), stx.stx_ino};
+}
+
+// What a file's times are read with: its type, identity and both times.
+constexpr unsigned kTimesMask = STATX_TYPE | STATX_INO | STATX_MTIME | STATX_BTIME;
 
 LocalTime ToLocalTime(time_t seconds) {
   struct tm fields {};
@@ -182,6 +191,27 @@ std::string WithCaseSwapped(std::string_view name) {
   }
   return swapped;
 }
+
+FileTimes TimesOf(const struct statx& stx) {
+  FileTimes times;
+  times.lastWrite = ToLocalTime(static_cast<time_t>(stx.stx_mtime.tv_sec));
+  times.creation = (stx.stx_mask & STATX_BTIME)
+                       ? ToLocalTime(static_cast<time_t>(stx.stx_btime.tv_sec))
+                       : times.lastWrite;
+  times.id = IdOf(stx);
+  return times;
+}
+
+class PosixOpenFile final : public OpenFile {
+ public:
+  PosixOpenFile(int fd, FileTimes times) : fd_(fd), times_(times) {}
+  const FileTimes& Times() const override { return times_; }
+  std::intptr_t NativeHandle() const override { return fd_.get(); }
+
+ private:
+  FileDescriptor fd_;
+  FileTimes times_;
+};
 
 class PosixFileLock final : public FileLock {
  public:
@@ -350,16 +380,41 @@ class PosixFileSystem final : public FileSystem {
     const LastFolder::Place file = lastFolder_.Of(path, listed_);
     if (file.dir == -1) return ErrorIn(path);
     struct statx stx {};
-    if (statx(file.dir, file.name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
-              STATX_TYPE | STATX_MTIME | STATX_BTIME, &stx) != 0) {
+    if (statx(file.dir, file.name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC, kTimesMask, &stx) !=
+        0) {
       return ErrorIn(path);
     }
     if (!S_ISREG(stx.stx_mode)) return kFileNotFound;
-    times->lastWrite = ToLocalTime(static_cast<time_t>(stx.stx_mtime.tv_sec));
-    times->creation = (stx.stx_mask & STATX_BTIME)
-                          ? ToLocalTime(static_cast<time_t>(stx.stx_btime.tv_sec))
-                          : times->lastWrite;
+    *times = TimesOf(stx);
     return kSuccess;
+  }
+
+  ErrorCode OpenToRead(const std::string& path, std::unique_ptr<OpenFile>* file) override {
+    const LastFolder::Place place = lastFolder_.Of(path, listed_);
+    if (place.dir == -1) return ErrorIn(path);
+    // O_NONBLOCK: a fifo opens at once (and is refused below); a file under another process's
+    // lease fails with EWOULDBLOCK instead of waiting for the lease to be given up. No device can
+    // be met here: none can be made or linked into a tree without privileges the run lacks.
+    FileDescriptor fd(openat(place.dir, place.name,
+                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) {
+      if (errno == ELOOP) return kFileNotFound.Because(ELOOP);  // a link put in its place
+      return ErrorIn(path);
+    }
+    struct statx stx {};
+    if (statx(fd.get(), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, kTimesMask, &stx) != 0) {
+      return ErrorIn(path);
+    }
+    if (!S_ISREG(stx.stx_mode)) return kFileNotFound.Because(kSystemNotRegularFile);
+    *file = std::make_unique<PosixOpenFile>(fd.release(), TimesOf(stx));
+    return kSuccess;
+  }
+
+  bool IsSameFile(const std::string& path, const FileId& id) override {
+    const LastFolder::Place place = lastFolder_.Of(path, listed_);
+    struct stat st;
+    return place.dir != -1 && fstatat(place.dir, place.name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(st.st_mode) && FileId{st.st_dev, st.st_ino} == id;
   }
 
   ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override {
@@ -556,6 +611,25 @@ ErrorCode ResolveFolder(const std::string& path, std::string* absolute) {
   if (result.back() != kPathSeparator) result += kPathSeparator;
   *absolute = std::move(result);
   return kSuccess;
+}
+
+std::optional<LocalTime> LocalTimeOfUtc(const LocalTime& utc) {
+  std::tm fields{};
+  fields.tm_year = utc.year - 1900;
+  fields.tm_mon = utc.month - 1;
+  fields.tm_mday = utc.day;
+  fields.tm_hour = utc.hour;
+  fields.tm_min = utc.minute;
+  fields.tm_sec = utc.second;
+  const std::time_t moment = timegm(&fields);
+  // timegm normalises: a 31 February comes back as a day of March and is no real moment.
+  std::tm back{};
+  if (!gmtime_r(&moment, &back) || back.tm_year != fields.tm_year || back.tm_mon != utc.month - 1 ||
+      back.tm_mday != utc.day || back.tm_hour != utc.hour || back.tm_min != utc.minute ||
+      back.tm_sec != utc.second) {
+    return std::nullopt;
+  }
+  return ToLocalTime(moment);
 }
 
 FileSystem& SystemFileSystem() {

@@ -190,6 +190,24 @@ class Win32FileReader final : public FileReader {
   std::uint64_t size_;
 };
 
+FileId IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return FileId{info.dwVolumeSerialNumber,
+                (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+class Win32OpenFile final : public OpenFile {
+ public:
+  Win32OpenFile(Handle file, FileTimes times) : file_(std::move(file)), times_(times) {}
+  const FileTimes& Times() const override { return times_; }
+  std::intptr_t NativeHandle() const override {
+    return reinterpret_cast<std::intptr_t>(file_.get());
+  }
+
+ private:
+  Handle file_;
+  FileTimes times_;
+};
+
 class Win32FileLock final : public FileLock {
  public:
   Win32FileLock(HANDLE file, std::function<void()> released)
@@ -389,6 +407,41 @@ class Win32FileSystem final : public FileSystem {
     return kSuccess;
   }
 
+  ErrorCode OpenToRead(const std::string& path, std::unique_ptr<OpenFile>* file) override {
+    const ErrorCode reached = EnterFolderOf(path);
+    if (!reached.ok()) return reached;
+    // The entry itself, a reparse point included, is opened, then refused unless an ordinary file.
+    Handle opened(CreateFileW(WidenPath(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!opened.valid()) return LastWindowsError();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(opened.get(), &info)) return LastWindowsError();
+    if (GetFileType(opened.get()) != FILE_TYPE_DISK ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+      return kFileNotFound.Because(kSystemNotRegularFile);
+    }
+    FileTimes times;
+    times.lastWrite = ToLocalTime(info.ftLastWriteTime);
+    times.creation = ToLocalTime(info.ftCreationTime);
+    times.id = IdOf(info);
+    *file = std::make_unique<Win32OpenFile>(std::move(opened), times);
+    return kSuccess;
+  }
+
+  bool IsSameFile(const std::string& path, const FileId& id) override {
+    if (id == FileId{}) return true;  // times read from the folder entry carry no identity
+    if (!EnterFolderOf(path).ok()) return false;
+    const Handle opened(CreateFileW(WidenPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    return opened.valid() && GetFileInformationByHandle(opened.get(), &info) &&
+           (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ==
+               0 &&
+           IdOf(info) == id;
+  }
+
   ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override {
     // Without MOVEFILE_REPLACE_EXISTING the system refuses any taken name, one differing only in
     // case included, in the same step as the rename.
@@ -581,6 +634,20 @@ ErrorCode ResolveFolder(const std::string& path, std::string* absolute) {
   if (result.back() != kPathSeparator) result += kPathSeparator;
   *absolute = std::move(result);
   return kSuccess;
+}
+
+std::optional<LocalTime> LocalTimeOfUtc(const LocalTime& utc) {
+  const SYSTEMTIME fields{static_cast<WORD>(utc.year),   static_cast<WORD>(utc.month), 0,
+                          static_cast<WORD>(utc.day),    static_cast<WORD>(utc.hour),
+                          static_cast<WORD>(utc.minute), static_cast<WORD>(utc.second), 0};
+  FILETIME moment;
+  SYSTEMTIME back{};
+  // SystemTimeToFileTime refuses a day the month lacks; the way back refuses what overflowed.
+  if (utc.year < 1601 || utc.year > 30827 || !SystemTimeToFileTime(&fields, &moment) ||
+      !FileTimeToSystemTime(&moment, &back) || back.wDay != fields.wDay) {
+    return std::nullopt;
+  }
+  return ToLocalTime(moment);
 }
 
 FileSystem& SystemFileSystem() {

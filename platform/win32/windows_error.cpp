@@ -51,7 +51,8 @@ ErrorCode ErrorCodeFromWindowsError(unsigned long error) {
 ErrorCode LastWindowsError() { return ErrorCodeFromWindowsError(GetLastError()); }
 
 std::string DescribeError(const ErrorCode& code) {
-  if (code.system <= 0) return {};
+  if (code.system < 0) return std::string(DescribeOwnError(code.system));
+  if (code.system == 0) return {};
   constexpr DWORD kFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                            FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK;
   const auto number = static_cast<DWORD>(code.system);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "engine/engine.h"
 #include "tests/engine/engine_test_support.h"
@@ -136,6 +137,42 @@ TEST_F(PosixRenameTest, FilesWhoseTimeCannotBeReadAreCountedAndNamed) {
                                                        "refused.jpg: Operation not permitted"}));
   EXPECT_EQ(tree_.Names("photos"),
             (std::vector<std::string>{"20160830124842.JPG", "far.jpg", "refused.jpg"}));
+}
+
+// Puts a new file in the place of "a.jpg" once its time was read, as another program saving over
+// it would.
+class ReplacingFileSystem : public ForwardingFileSystem {
+ public:
+  explicit ReplacingFileSystem(TempTree& tree) : tree_(tree) {}
+  ErrorCode GetFileTimes(const std::string& path, FileTimes* times) override {
+    const ErrorCode error = base_.GetFileTimes(path, times);
+    if (NameOf(path) == "a.jpg") {
+      tree_.Write("photos/new.tmp", "new content", LocalTimestamp(2020, 1, 1, 0, 0, 0));
+      std::rename((tree_ / "photos/new.tmp").c_str(), (tree_ / "photos/a.jpg").c_str());
+    }
+    return error;
+  }
+
+ private:
+  TempTree& tree_;
+};
+
+TEST_F(PosixRenameTest, AFileReplacedAfterItsTimeWasReadIsLeftAloneAndLeavesNoLine) {
+  ReplacingFileSystem fileSystem(tree_);
+  JobOnTree fixture(tree_, Checked({".JPG"}), fileSystem);
+  tree_.Write("photos/a.jpg", "old content", stamp42_);
+  tree_.Write("photos/b.jpg", "b", LocalTimestamp(2016, 8, 30, 12, 48, 43));
+  const RunSummary summary = fixture.job.Run();
+  EXPECT_TRUE(summary.error.ok());
+  EXPECT_EQ(summary.renamed, 1u);
+  EXPECT_EQ(summary.unreadable, 1u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124843.JPG", "a.jpg"}));
+  EXPECT_EQ(tree_.Read("photos/a.jpg"), "new content");
+  const std::string p = fixture.job.SelectedPath;
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"),
+            p + "b.jpg as " + p + "20160830124843.JPG\r\n");
+  EXPECT_EQ(fixture.job.Reset().restored, 1u);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "b.jpg"}));
 }
 
 }  // namespace

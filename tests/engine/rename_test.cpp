@@ -4,12 +4,14 @@
 
 #include "engine/engine.h"
 #include "tests/engine/engine_test_support.h"
+#include "tests/support/fake_capture_times.h"
 #include "tests/support/forwarding_file_system.h"
 
 namespace tokiren {
 namespace {
 
 using testing::Checked;
+using testing::FakeCaptureTimes;
 using testing::ForwardingFileSystem;
 using testing::JobOnTree;
 using testing::LocalTimestamp;
@@ -331,34 +333,62 @@ TEST_F(RenameTest, NeverRenamesTheProgramsOwnFilesInTheTree) {
   EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
 }
 
-// Capture times by file name, as a metadata reader would give them.
-class FakeCaptureTimes : public CaptureTimeReader {
- public:
-  void Expect(const std::vector<std::string>& paths) override { expected = paths; }
-  std::optional<LocalTime> CaptureTime(const std::string& path) override {
-    asked.push_back(path);
-    if (NameOf(path) == "shot.jpg") return LocalTime{2013, 5, 26, 16, 5, 9};
-    return std::nullopt;
+// A photo's capture time, known to the fake reader by the photo's own last-write time.
+std::optional<CapturedMoment> ShotsOnly(const FileTimes& times) {
+  if (times.lastWrite == LocalTime{2016, 8, 30, 12, 48, 50}) {
+    return CapturedMoment{{2013, 5, 26, 16, 5, 9}, false};
   }
-  std::vector<std::string> expected, asked;
-};
+  if (times.lastWrite == LocalTime{2016, 8, 30, 12, 48, 51}) {  // a movie: its header's UTC
+    return CapturedMoment{{2013, 12, 31, 23, 30, 0}, true};
+  }
+  return std::nullopt;
+}
 
-TEST_F(RenameTest, TakenNamesAPhotoAfterItsCaptureTimeAndTheRestAfterTheirLastWrite) {
-  JobOnTree fixture(tree_, Checked({".JPG"}));
-  FakeCaptureTimes captureTimes;
+TEST_F(RenameTest, TakenNamesPhotosAfterTheirCaptureTimeAndTheRestAfterTheirLastWrite) {
+  JobOnTree fixture(tree_, Checked({".JPG", ".MOV"}));
+  FakeCaptureTimes captureTimes(ShotsOnly);
+  captureTimes.readAhead = 2;
   fixture.job.captureTimes = &captureTimes;
   fixture.job.options.timeSource = TimeSource::kTaken;
-  tree_.Write("photos/shot.jpg", "", stamp42_);
+  tree_.Write("photos/shot.jpg", "", LocalTimestamp(2016, 8, 30, 12, 48, 50));
+  tree_.Write("photos/clip.mov", "", LocalTimestamp(2016, 8, 30, 12, 48, 51));
   tree_.Write("photos/plain.jpg", "", stamp42_);
+  tree_.Write("photos/sub/later.jpg", "", stamp42_);
   tree_.Write("photos/notes.txt", "", stamp42_);
   const RunSummary summary = fixture.job.Run();
-  EXPECT_EQ(summary.renamed, 2u);
-  EXPECT_EQ(summary.notTaken, 1u);
-  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20130526160509.JPG",
-                                                             "20160830124842.JPG", "notes.txt"}));
-  const std::string p = fixture.job.SelectedPath;
-  EXPECT_EQ(captureTimes.expected, (std::vector<std::string>{p + "plain.jpg", p + "shot.jpg"}));
-  EXPECT_EQ(captureTimes.asked, captureTimes.expected);
+  EXPECT_EQ(summary.renamed, 4u);
+  EXPECT_EQ(summary.notTaken, 2u);
+  // The movie's UTC moment is local time in Tokyo: the next year's first morning.
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20130526160509.JPG", "20140101083000.MOV",
+                                      "20160830124842.JPG", "notes.txt", "sub"}));
+  EXPECT_EQ(tree_.Names("photos/sub"), (std::vector<std::string>{"20160830124842.JPG"}));
+  // Every file opened was handed over once and taken back in order, never more at once than the
+  // reader may hold.
+  EXPECT_EQ(captureTimes.started, 1);
+  EXPECT_EQ(captureTimes.submitted, (std::vector<std::uint64_t>{0, 1, 2, 3}));
+  EXPECT_EQ(captureTimes.taken, captureTimes.submitted);
+  EXPECT_LE(captureTimes.mostHeld, 2u);
+}
+
+TEST_F(RenameTest, TakenRefusesToRunWhenNoReaderCanStart) {
+  for (const RunMode mode : {RunMode::kRename, RunMode::kDryRun}) {
+    JobOnTree fixture(tree_, Checked({".JPG"}));
+    FakeCaptureTimes captureTimes(ShotsOnly);
+    captureTimes.startError = kFileNotFound.Because(kSystemNoCaptureReader);
+    captureTimes.startDetail = "cannot start tokiren-media-helper: No such file or directory";
+    fixture.job.captureTimes = &captureTimes;
+    fixture.job.options.timeSource = TimeSource::kTaken;
+    tree_.Write("photos/a.jpg", "a", stamp42_);
+    const RunSummary summary = fixture.job.Run(mode);
+    EXPECT_EQ(summary.error, kFileNotFound);
+    EXPECT_EQ(summary.renamed, 0u);
+    EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+    ASSERT_EQ(fixture.sink.errors.size(), 1u);
+    EXPECT_EQ(fixture.sink.errors[0].text, kNoCaptureReaderText);
+    EXPECT_EQ(fixture.sink.errors[0].detail, captureTimes.startDetail);
+    EXPECT_TRUE(captureTimes.submitted.empty());
+  }
 }
 
 TEST(ErrorDispTest, ShowsTheTablesTextsAndNumbersOtherErrors) {

@@ -18,6 +18,12 @@ class ForwardingFileSystem : public FileSystem {
   ErrorCode GetFileTimes(const std::string& path, FileTimes* times) override {
     return base_.GetFileTimes(path, times);
   }
+  ErrorCode OpenToRead(const std::string& path, std::unique_ptr<OpenFile>* file) override {
+    return base_.OpenToRead(path, file);
+  }
+  bool IsSameFile(const std::string& path, const FileId& id) override {
+    return base_.IsSameFile(path, id);
+  }
   ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override {
     return base_.RenameNoReplace(from, to);
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/fake_capture_times.h"
 #include "tests/support/temp_tree.h"
 #include "tests/ui_behaviour/fake_view.h"
 
@@ -268,21 +269,14 @@ TEST_F(WindowBehaviourTest, RunShowsItsErrorThenTheFinishedMessage) {
   EXPECT_EQ(view_.panel, Panel::kStart);
 }
 
-// Answers every file with one capture time.
-class OneMomentReader : public CaptureTimeReader {
- public:
-  std::optional<LocalTime> CaptureTime(const std::string&) override {
-    return LocalTime{2001, 2, 3, 4, 5, 6};
-  }
-};
-
 TEST_F(WindowBehaviourTest, TakenRunsReadCaptureTimesThroughTheReaderGiven) {
   ScopedTimeZone zone("UTC");
   tree_.Write("photos/a.jpg", "a", LocalTimestamp(2016, 8, 30, 12, 48, 42));
   int made = 0;
   const auto window = Open([&made]() -> std::unique_ptr<CaptureTimeReader> {
     ++made;
-    return std::make_unique<OneMomentReader>();
+    return std::make_unique<testing::FakeCaptureTimes>(
+        [](const FileTimes&) { return CapturedMoment{{2001, 2, 3, 4, 5, 6}, false}; });
   });
   window->AddClicked("jpg");
   Check(*window, ".JPG");
