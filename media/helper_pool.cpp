@@ -1,4 +1,4 @@
-// The helper pool: posix_spawn, Unix stream sockets and poll. Generic POSIX only.
+// The helper pool: posix_spawn, Unix stream sockets carrying open files, and poll. Generic POSIX.
 #include "media/helper_pool.h"
 
 #include <poll.h>
@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
-#include "media/capture_time_text.h"
 #include "media/helper_protocol.h"
 #include "platform/program_folder.h"
 
@@ -21,34 +21,54 @@ namespace tokiren::media {
 namespace {
 
 constexpr char kHelperName[] = "tokiren-media-helper";
-// Paths handed to one helper and not yet answered: enough to keep it busy while the answers
-// travel, few enough that a send never waits on a full socket (one path is at most 4 KiB on
-// Linux and the socket holds far more than this).
-constexpr std::size_t kMaxInFlight = 16;
-constexpr std::size_t kMaxInFlightBytes = 32 * 1024;
+// Files handed to one helper and not yet answered: enough to keep it busy while the answers
+// travel, few enough that a lost helper costs little to send again.
+constexpr std::size_t kMaxInFlight = 8;
 constexpr std::size_t kReceiveChunk = 4096;
+// Helpers lost in a row before they were ready, after which none is started again: one that
+// cannot load or seal itself would otherwise be started anew for every file.
+constexpr int kMostFailedStarts = 3;
+
+ErrorCode NoReader(int cause) { return kFileNotFound.Because(cause); }
 
 }  // namespace
 
-std::string HelperBesideProgram() { return ExecutableFolder() + kHelperName; }
+std::string HelperBesideProgram() {
+  const std::string folder = ExecutableFolder();
+  return folder.empty() ? std::string() : folder + kHelperName;
+}
 
 HelperPool::HelperPool(HelperPoolOptions options)
-    : options_(std::move(options)), helpers_(static_cast<std::size_t>(std::max(1, options_.helpers))) {}
+    : options_(std::move(options)),
+      helpers_(static_cast<std::size_t>(std::max(1, options_.helpers))) {}
 
 HelperPool::~HelperPool() {
   for (Helper& helper : helpers_) Stop(helper);
 }
 
-bool HelperPool::Start(Helper& helper) {
+bool HelperPool::Launch(Helper& helper, std::string* detail) {
+  if (failedStarts_ >= kMostFailedStarts) {
+    *detail = options_.helperPath + " ended before it was ready to read, time after time";
+    return false;
+  }
+  if (options_.helperPath.empty()) {
+    *detail = "the folder of the running program cannot be found, nor the helper beside it";
+    return false;
+  }
   int sockets[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) return false;
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
+    *detail = std::string("cannot make a socket for the helper: ") + std::strerror(errno);
+    return false;
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  // The helper reads paths on its standard input and answers on its standard output; dup2 leaves
+  // The helper takes files on its standard input and answers on its standard output; dup2 leaves
   // these two without close-on-exec, every other descriptor of ours closes at the exec.
   posix_spawn_file_actions_adddup2(&actions, sockets[1], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, sockets[1], STDOUT_FILENO);
-  char* const argv[] = {const_cast<char*>(options_.helperPath.c_str()), nullptr};
+  // The helper ends itself when this process goes; it learns from this which process that is.
+  std::string parent = std::to_string(getpid());
+  char* const argv[] = {const_cast<char*>(options_.helperPath.c_str()), parent.data(), nullptr};
   pid_t pid = -1;
   const int spawned =
       posix_spawn(&pid, options_.helperPath.c_str(), &actions, nullptr, argv, environ);
@@ -56,10 +76,13 @@ bool HelperPool::Start(Helper& helper) {
   close(sockets[1]);
   if (spawned != 0) {
     close(sockets[0]);
+    *detail = "cannot start " + options_.helperPath + ": " + std::strerror(spawned);
     return false;
   }
   helper.pid = pid;
   helper.socket = sockets[0];
+  helper.ready = false;
+  helper.since = Clock::now();
   return true;
 }
 
@@ -72,85 +95,100 @@ void HelperPool::Stop(Helper& helper) {
   helper = Helper{};
 }
 
+ErrorCode HelperPool::Start(std::string* detail) {
+  if (AnyRunning()) return kSuccess;
+  Helper& helper = helpers_.front();
+  if (!Launch(helper, detail)) return NoReader(kSystemNoCaptureReader);
+  while (helper.pid >= 0 && !helper.ready) Collect(true);
+  if (helper.pid < 0) {
+    *detail = options_.helperPath + " ended before it was ready to read";
+    return NoReader(kSystemNoCaptureReader);
+  }
+  return kSuccess;
+}
+
+bool HelperPool::AnyRunning() const {
+  return std::any_of(helpers_.begin(), helpers_.end(),
+                     [](const Helper& helper) { return helper.pid >= 0; });
+}
+
+HelperPool::File* HelperPool::Find(std::uint64_t ticket) {
+  if (ticket < firstTicket_ || ticket - firstTicket_ >= files_.size()) return nullptr;
+  return &files_[static_cast<std::size_t>(ticket - firstTicket_)];
+}
+
+void HelperPool::Submit(std::uint64_t ticket, std::unique_ptr<OpenFile> file) {
+  if (files_.empty()) firstTicket_ = ticket;
+  if (ticket != firstTicket_ + files_.size()) return;  // tickets count up one by one
+  files_.push_back(File{std::move(file), State::kWaiting, std::nullopt});
+  waiting_.push_back(ticket);
+  Dispatch();
+  Collect(false);
+}
+
 void HelperPool::Lose(Helper& helper) {
-  std::deque<std::size_t> inFlight = std::move(helper.inFlight);
+  if (!helper.ready) ++failedStarts_;
+  std::deque<std::uint64_t> inFlight = std::move(helper.inFlight);
   Stop(helper);
   ++lostHelpers_;
   if (inFlight.empty()) return;
-  Answer(inFlight.front(), std::nullopt);
+  if (File* file = Find(inFlight.front())) {  // the one it was reading: no answer
+    file->state = State::kAnswered;
+    file->file.reset();
+  }
   inFlight.pop_front();
-  for (const std::size_t index : inFlight) states_[index] = State::kWaiting;
-  again_.insert(again_.begin(), inFlight.begin(), inFlight.end());
+  for (const std::uint64_t ticket : inFlight) Find(ticket)->state = State::kWaiting;
+  waiting_.insert(waiting_.begin(), inFlight.begin(), inFlight.end());
 }
 
-void HelperPool::Answer(std::size_t index, std::optional<LocalTime> time) {
-  states_[index] = State::kAnswered;
-  answers_[index] = time;
-}
-
-void HelperPool::Expect(const std::vector<std::string>& paths) {
-  for (Helper& helper : helpers_) {
-    if (!helper.inFlight.empty()) Stop(helper);
-  }
-  paths_ = paths;
-  states_.assign(paths_.size(), State::kWaiting);
-  answers_.assign(paths_.size(), std::nullopt);
-  again_.clear();
-  nextNew_ = 0;
-  nextAsked_ = 0;
-}
-
-std::optional<LocalTime> HelperPool::CaptureTime(const std::string& path) {
-  std::size_t index = nextAsked_;
-  while (index < paths_.size() && paths_[index] != path) ++index;
-  if (index == paths_.size()) {  // never expected: read on its own, ahead of the others
-    paths_.push_back(path);
-    states_.push_back(State::kWaiting);
-    answers_.push_back(std::nullopt);
-    again_.push_front(index);
-  } else {
-    nextAsked_ = index + 1;
-  }
-  const std::size_t limit = std::max(std::min(paths_.size(), index + options_.readAhead), index + 1);
-  // Even when the answer is already here, the helpers are kept fed: they read on while the
-  // engine renames.
-  Dispatch(limit);
-  Collect(false);
-  while (states_[index] != State::kAnswered && !cannotStart_) {
-    Dispatch(limit);
+ErrorCode HelperPool::Take(std::uint64_t ticket, std::optional<CapturedMoment>* moment) {
+  moment->reset();
+  File* file = Find(ticket);
+  if (!file) return NoReader(kSystemNoCaptureReader);
+  while (file->state == State::kWaiting || file->state == State::kSent) {
+    Dispatch();
+    if (file->state == State::kWaiting && !AnyRunning()) {
+      file->state = State::kUnreadable;  // not one helper runs or could be started
+      break;
+    }
     Collect(true);
   }
-  Dispatch(limit);
-  return answers_[index];
+  const State state = file->state;
+  *moment = file->moment;
+  // Tickets are taken in order: everything up to this one is done with.
+  while (!files_.empty() && firstTicket_ <= ticket) {
+    files_.pop_front();
+    ++firstTicket_;
+  }
+  waiting_.erase(std::remove_if(waiting_.begin(), waiting_.end(),
+                                [&](std::uint64_t t) { return t <= ticket; }),
+                 waiting_.end());
+  Dispatch();  // the helpers read on while the engine renames
+  return state == State::kUnreadable ? NoReader(kSystemNoCaptureReader) : kSuccess;
 }
 
-void HelperPool::Dispatch(std::size_t limit) {
+void HelperPool::Dispatch() {
   for (Helper& helper : helpers_) {
-    while (helper.inFlight.size() < kMaxInFlight) {
-      const bool retry = !again_.empty();
-      if (!retry) {
-        while (nextNew_ < limit && states_[nextNew_] != State::kWaiting) ++nextNew_;
-        if (nextNew_ >= limit) return;
+    while (!waiting_.empty() && helper.inFlight.size() < kMaxInFlight) {
+      if (helper.pid < 0) {
+        std::string detail;
+        // One that cannot start while another runs is tried again at the next dispatch.
+        if (!Launch(helper, &detail)) break;
       }
-      const std::size_t index = retry ? again_.front() : nextNew_;
-      const std::string& path = paths_[index];
-      if (helper.inFlightBytes + kLengthBytes + path.size() > kMaxInFlightBytes &&
-          !helper.inFlight.empty()) {
+      const std::uint64_t ticket = waiting_.front();
+      File* file = Find(ticket);
+      if (!file || !file->file) {
+        waiting_.pop_front();
+        continue;
+      }
+      if (!SendFile(helper.socket, static_cast<int>(file->file->NativeHandle()))) {
+        Lose(helper);  // died before this file was sent: it stays waiting for another helper
         break;
       }
-      if (helper.pid < 0 && !Start(helper)) {
-        cannotStart_ = true;
-        return;
-      }
-      if (!WriteMessage(helper.socket, path)) {
-        Lose(helper);  // died before this path was sent: it stays waiting for another helper
-        break;
-      }
-      if (retry) again_.pop_front();
-      if (helper.inFlight.empty()) helper.headSince = Clock::now();
-      helper.inFlight.push_back(index);
-      helper.inFlightBytes += kLengthBytes + path.size();
-      states_[index] = State::kSent;
+      waiting_.pop_front();
+      if (helper.inFlight.empty() && helper.ready) helper.since = Clock::now();
+      helper.inFlight.push_back(ticket);
+      file->state = State::kSent;
     }
   }
 }
@@ -160,10 +198,11 @@ void HelperPool::Collect(bool wait) {
   std::vector<Helper*> owners;
   Clock::time_point deadline = Clock::time_point::max();
   for (Helper& helper : helpers_) {
-    if (helper.inFlight.empty()) continue;
+    if (helper.pid < 0 || (helper.ready && helper.inFlight.empty())) continue;
     polled.push_back(pollfd{helper.socket, POLLIN, 0});
     owners.push_back(&helper);
-    deadline = std::min(deadline, helper.headSince + options_.fileTimeLimit);
+    deadline = std::min(deadline, helper.since + (helper.ready ? options_.fileTimeLimit
+                                                               : options_.startTimeLimit));
   }
   if (polled.empty()) return;
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
@@ -175,7 +214,13 @@ void HelperPool::Collect(bool wait) {
   }
   const Clock::time_point now = Clock::now();
   for (Helper& helper : helpers_) {
-    if (!helper.inFlight.empty() && now >= helper.headSince + options_.fileTimeLimit) Lose(helper);
+    if (helper.pid < 0) continue;
+    if (!helper.ready && now >= helper.since + options_.startTimeLimit) {
+      Lose(helper);
+    } else if (helper.ready && !helper.inFlight.empty() &&
+               now >= helper.since + options_.fileTimeLimit) {
+      Lose(helper);
+    }
   }
 }
 
@@ -191,15 +236,28 @@ void HelperPool::Receive(Helper& helper) {
   bool malformed = false;
   while (std::optional<std::string> message =
              TakeMessage(&helper.received, kMaxAnswerMessage, &malformed)) {
+    if (!helper.ready) {  // its first word says it is loaded and sealed
+      if (*message != kReadyMessage) {
+        Lose(helper);
+        return;
+      }
+      helper.ready = true;
+      failedStarts_ = 0;
+      helper.since = Clock::now();
+      continue;
+    }
     if (helper.inFlight.empty()) {  // an answer nobody asked for
       Lose(helper);
       return;
     }
-    const std::size_t index = helper.inFlight.front();
+    const std::uint64_t ticket = helper.inFlight.front();
     helper.inFlight.pop_front();
-    helper.inFlightBytes -= kLengthBytes + paths_[index].size();
-    helper.headSince = Clock::now();
-    Answer(index, FromStampDigits(*message));
+    helper.since = Clock::now();
+    if (File* file = Find(ticket)) {
+      file->state = State::kAnswered;
+      file->moment = FromAnswerText(*message);
+      file->file.reset();  // closes it
+    }
   }
   if (malformed) Lose(helper);
 }

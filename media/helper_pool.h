@@ -1,12 +1,16 @@
 // The capture-time reader the front ends hand the engine: a small pool of tokiren-media-helper
-// processes that read the files' metadata, so that a parser crashing, hanging or running away
-// with memory on a damaged or crafted file costs that one file its capture time, never the run.
-// POSIX processes and sockets; links no metadata library itself.
+// processes that read the metadata of the files the engine opened and handed over, so that a
+// parser crashing, hanging or running away with memory on a damaged or crafted file costs that one
+// file its capture time, never the run. The helpers get open files, never paths, and seal
+// themselves before they read one: they cannot open anything. POSIX processes and sockets; links
+// no metadata library itself.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -17,15 +21,20 @@
 namespace tokiren::media {
 
 struct HelperPoolOptions {
-  std::string helperPath;  // the helper executable
+  std::string helperPath;  // the helper executable; "" when it cannot be found (none is started)
   int helpers = 2;
   // A file whose answer takes longer costs its helper (killed and started again) and gets none.
+  // Counted from the moment the helper is ready for it, never from its start.
   std::chrono::milliseconds fileTimeLimit{5000};
-  // How many expected files the helpers may read ahead of the one asked for.
-  std::size_t readAhead = 256;
+  // How long a helper may take from its start until it is ready (loaded and sealed).
+  std::chrono::milliseconds startTimeLimit{10000};
+  // How many files the engine may hand over ahead of the one it asks for.
+  std::size_t readAhead = 64;
 };
 
-// The helper beside the running executable (tokiren-media-helper in the same folder).
+// The helper beside the running executable (tokiren-media-helper in the same folder, found
+// through /proc/self/exe); "" when the running executable cannot be told. Never a path relative to
+// the working folder.
 std::string HelperBesideProgram();
 
 class HelperPool final : public CaptureTimeReader {
@@ -35,52 +44,55 @@ class HelperPool final : public CaptureTimeReader {
   HelperPool(const HelperPool&) = delete;
   HelperPool& operator=(const HelperPool&) = delete;
 
-  // Starts reading `paths` ahead, in parallel; helpers still busy with an earlier list are
-  // stopped. The helpers start with the first file and stay until the pool goes.
-  void Expect(const std::vector<std::string>& paths) override;
-
-  // The answer for `path`, exactly what reading the files one by one in order would give. Paths
-  // are asked in the expected order; one that skips some is fine, one never expected is read on
-  // its own. Nothing as well when the helper crashed, hung or failed to start on this file.
-  std::optional<LocalTime> CaptureTime(const std::string& path) override;
+  // Starts one helper and waits until it is ready; fails (kSystemNoCaptureReader) when it cannot
+  // be started at all or ends before it is ready. Needed before the first Submit.
+  ErrorCode Start(std::string* detail) override;
+  std::size_t ReadAhead() const override { return options_.readAhead; }
+  void Submit(std::uint64_t ticket, std::unique_ptr<OpenFile> file) override;
+  // A helper that cannot be started while another runs is tried again later; the file fails only
+  // when not one helper runs or can be started.
+  ErrorCode Take(std::uint64_t ticket, std::optional<CapturedMoment>* moment) override;
 
   // Helpers lost to a crash or the time limit so far (each started again when needed).
   int lostHelpers() const { return lostHelpers_; }
 
  private:
   using Clock = std::chrono::steady_clock;
-  enum class State { kWaiting, kSent, kAnswered };
+  enum class State { kWaiting, kSent, kAnswered, kUnreadable };
+  struct File {
+    std::unique_ptr<OpenFile> file;  // kept until answered: a lost helper's files are sent again
+    State state = State::kWaiting;
+    std::optional<CapturedMoment> moment;
+  };
   struct Helper {
     pid_t pid = -1;
     int socket = -1;
-    std::deque<std::size_t> inFlight;  // indices asked, oldest (being read now) first
-    std::size_t inFlightBytes = 0;
-    Clock::time_point headSince;       // when the oldest in flight began to be read
+    bool ready = false;                // it said so once loaded and sealed
+    Clock::time_point since;           // its start, until ready; then when its oldest file began
+    std::deque<std::uint64_t> inFlight;  // tickets sent, oldest (being read now) first
     std::string received;              // bytes of answers not yet whole
   };
 
-  bool Start(Helper& helper);
+  bool Launch(Helper& helper, std::string* detail);
   void Stop(Helper& helper);
   // The helper crashed, hung or spoke nonsense: the file it was reading gets no answer; the
-  // others it had been given are read again by whichever helper is free.
+  // others it had been given are sent again to whichever helper is free.
   void Lose(Helper& helper);
-  void Answer(std::size_t index, std::optional<LocalTime> time);
-  // Hands files up to `limit` (exclusive) to helpers with room for them.
-  void Dispatch(std::size_t limit);
+  File* Find(std::uint64_t ticket);
+  // Sends waiting files to helpers with room, starting helpers where needed.
+  void Dispatch();
   // Takes in the answers that have come; with `wait`, first waits for one (or a time limit).
   void Collect(bool wait);
   void Receive(Helper& helper);
+  bool AnyRunning() const;
 
   HelperPoolOptions options_;
   std::vector<Helper> helpers_;
-  std::vector<std::string> paths_;
-  std::vector<State> states_;
-  std::vector<std::optional<LocalTime>> answers_;
-  std::deque<std::size_t> again_;  // handed out to a helper that was lost before answering
-  std::size_t nextNew_ = 0;        // the first file never handed out
-  std::size_t nextAsked_ = 0;      // where the search for the next asked path starts
-  bool cannotStart_ = false;       // the helper executable would not start: no answers at all
+  std::deque<File> files_;  // by ticket, from firstTicket_ on
+  std::uint64_t firstTicket_ = 0;
+  std::deque<std::uint64_t> waiting_;  // tickets to send, in order (files sent again go first)
   int lostHelpers_ = 0;
+  int failedStarts_ = 0;  // helpers in a row lost before they were ready
 };
 
 }  // namespace tokiren::media

@@ -3,12 +3,15 @@
 #include "platform/file_system.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 
 #include "platform/posix/errno_mapping.h"
 #include "platform/posix/rename_fallback.h"
@@ -108,6 +111,58 @@ TEST(FileTimesTest, ReadsFilesTheUserMayNotWriteWithoutTouchingThem) {
   // Where there is no birth time the last-write time stands in; either way it is a real date.
   EXPECT_GE(times.creation.year, 1970);
   EXPECT_EQ(SystemFileSystem().GetFileTimes(tree / "missing", &times), kFileNotFound);
+}
+
+TEST(OpenToReadTest, OpensOnlyTheRegularFileItselfAndNeverWaits) {
+  TempTree tree;
+  const std::string photo = tree.Write("a.jpg", "x", LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  ASSERT_EQ(symlink(photo.c_str(), (tree / "link.jpg").c_str()), 0);
+  ASSERT_EQ(mkfifo((tree / "fifo.jpg").c_str(), 0600), 0);
+  FileSystem& fs = SystemFileSystem();
+  std::unique_ptr<OpenFile> file;
+  ASSERT_TRUE(fs.OpenToRead(photo, &file).ok());
+  FileTimes listed;
+  ASSERT_TRUE(fs.GetFileTimes(photo, &listed).ok());
+  EXPECT_EQ(file->Times().lastWrite, (LocalTime{2016, 8, 30, 12, 48, 42}));
+  EXPECT_EQ(file->Times().id, listed.id);
+  char byte = 0;
+  EXPECT_EQ(pread(static_cast<int>(file->NativeHandle()), &byte, 1, 0), 1);
+  EXPECT_EQ(byte, 'x');
+  EXPECT_TRUE(fs.IsSameFile(photo, listed.id));
+  EXPECT_FALSE(fs.IsSameFile(tree / "link.jpg", listed.id));  // a link to it is not the file
+
+  // A link and a fifo put in a photo's place; the fifo would block an open without O_NONBLOCK.
+  EXPECT_EQ(fs.OpenToRead(tree / "link.jpg", &file), kFileNotFound);
+  EXPECT_EQ(fs.OpenToRead(tree / "fifo.jpg", &file), kFileNotFound);
+  EXPECT_EQ(fs.OpenToRead(tree / "missing.jpg", &file), kFileNotFound);
+
+  // Another program's lease: the open fails at once instead of waiting for it to be given up.
+  const std::string leased = tree.Write("leased.jpg", "y");
+  const int holder = open(leased.c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  // The holder is told of the break by SIGIO, which would end this process.
+  const auto previous = signal(SIGIO, SIG_IGN);
+  if (fcntl(holder, F_SETLEASE, F_WRLCK) != 0) {
+    close(holder);
+    signal(SIGIO, previous);
+    GTEST_SKIP() << "no leases here: " << std::strerror(errno);
+  }
+  EXPECT_EQ(fs.OpenToRead(leased, &file), kPathFileAccessError);
+  close(holder);
+  signal(SIGIO, previous);
+
+  // Replaced since its identity was read: another file under the same name.
+  ASSERT_EQ(rename(leased.c_str(), photo.c_str()), 0);
+  EXPECT_FALSE(fs.IsSameFile(photo, listed.id));
+}
+
+TEST(LocalTimeOfUtcTest, UsesTheZoneRulesOfTheMomentsOwnDate) {
+  ScopedTimeZone zone("America/New_York");
+  EXPECT_EQ(LocalTimeOfUtc({2016, 8, 30, 16, 48, 42}), (LocalTime{2016, 8, 30, 12, 48, 42}));  // EDT
+  EXPECT_EQ(LocalTimeOfUtc({2016, 1, 15, 17, 0, 0}), (LocalTime{2016, 1, 15, 12, 0, 0}));     // EST
+  EXPECT_EQ(LocalTimeOfUtc({2016, 1, 1, 3, 0, 0}), (LocalTime{2015, 12, 31, 22, 0, 0}));
+  EXPECT_FALSE(LocalTimeOfUtc({2016, 2, 30, 0, 0, 0}));
+  EXPECT_FALSE(LocalTimeOfUtc({2016, 13, 1, 0, 0, 0}));
 }
 
 TEST(RenameNoReplaceTest, TheLinkFallbackNeverReplacesEither) {
