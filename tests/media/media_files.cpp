@@ -41,6 +41,22 @@ bool MakeMovie(const std::string& path, const std::string& creationTime) {
   return Run(command + "-y " + Quoted(path));
 }
 
+bool SetMovieHeaderTime(const std::string& path, std::uint32_t secondsSince1904) {
+  std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+  std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  // The box type, then a version byte (0: 32-bit times), three flag bytes, the creation time.
+  const size_t box = content.find("mvhd");
+  if (box == std::string::npos || content[box + 4] != 0) return false;
+  const char bigEndian[] = {static_cast<char>(secondsSince1904 >> 24),
+                            static_cast<char>(secondsSince1904 >> 16),
+                            static_cast<char>(secondsSince1904 >> 8),
+                            static_cast<char>(secondsSince1904)};
+  file.clear();
+  file.seekp(static_cast<std::streamoff>(box + 8));
+  file.write(bigEndian, sizeof bigEndian);
+  return file.good();
+}
+
 bool SetAppleCreationDate(const std::string& path, const std::string& value) {
   return Run("exiftool -q -overwrite_original " + Quoted("-Keys:CreationDate=" + value) + " " +
              Quoted(path));
