@@ -25,6 +25,10 @@ bool MakeJpeg(const std::string& path) {
   return Run("convert -size 64x48 xc:skyblue " + Quoted(path));
 }
 
+bool MakeTiff(const std::string& path) {
+  return Run("convert -size 64x48 xc:skyblue " + Quoted("tiff:" + path));
+}
+
 bool SetExifText(const std::string& path, const std::string& key, const std::string& value) {
   // exiv2 takes a value in double quotes as it stands, blanks and all.
   return Run("exiv2 -M" + Quoted("set " + key + " Ascii \"" + value + "\"") + " " + Quoted(path));

@@ -9,6 +9,8 @@ namespace tokiren::testing {
 
 // A small JPEG without metadata.
 bool MakeJpeg(const std::string& path);
+// A small TIFF without metadata.
+bool MakeTiff(const std::string& path);
 // Sets an EXIF tag (e.g. "Exif.Photo.DateTimeOriginal") to an ASCII value, any text at all.
 bool SetExifText(const std::string& path, const std::string& key, const std::string& value);
 // A HEIC encoded by libheif from `jpeg`, carrying the JPEG's EXIF.
