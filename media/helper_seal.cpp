@@ -178,17 +178,18 @@ void RestrictWithLandlock() {
 // What reading handed descriptors, managing memory, answering and dying need. Everything else
 // fails with EPERM, so a library's unexpected call (a stat, an open of a zone file) fails softly.
 constexpr int kAllowedCalls[] = {
-    SYS_read,         SYS_write,     SYS_readv,         SYS_writev,      SYS_pread64,
-    SYS_lseek,        SYS_close,     SYS_recvmsg,       SYS_sendmsg,     SYS_recvfrom,
-    SYS_sendto,       SYS_munmap,    SYS_mremap,        SYS_madvise,     SYS_brk,
-    SYS_futex,        SYS_exit,      SYS_exit_group,    SYS_rt_sigreturn, SYS_rt_sigprocmask,
-    SYS_clock_gettime, SYS_gettimeofday, SYS_getpid,    SYS_gettid,      SYS_getrandom,
-    SYS_sched_yield,  SYS_tgkill,
+    SYS_read,          SYS_write,        SYS_readv,       SYS_writev,
+    SYS_pread64,       SYS_lseek,        SYS_close,       SYS_recvmsg,
+    SYS_sendmsg,       SYS_recvfrom,     SYS_sendto,      SYS_munmap,
+    SYS_mremap,        SYS_madvise,      SYS_brk,         SYS_futex,
+    SYS_exit,          SYS_exit_group,   SYS_rt_sigreturn, SYS_rt_sigprocmask,
+    SYS_clock_gettime, SYS_gettimeofday, SYS_getpid,      SYS_gettid,
+    SYS_getrandom,     SYS_sched_yield,  SYS_tgkill,
 #ifdef TOKIREN_ADDRESS_SANITIZER
     // The sanitizers test whether memory is readable by writing it into a pipe (the vptr check
     // of UndefinedBehaviorSanitizer, the printing of a report), and AddressSanitizer looks up the
     // signal stack on every exception thrown.
-    SYS_pipe2,        SYS_sigaltstack,
+    SYS_pipe2,         SYS_sigaltstack,
 #endif
 };
 // Allowed only without PROT_EXEC (their third argument): no code is made from a file's bytes.
