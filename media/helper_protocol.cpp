@@ -1,18 +1,25 @@
-// The helper's messages (POSIX sockets), and the helper's side of the exchange.
+// The helper's requests and answers (POSIX sockets), and the helper's side of the exchange.
 #include "media/helper_protocol.h"
 
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "media/capture_time_text.h"
 
 namespace tokiren::media {
 namespace {
+
+constexpr char kFileRequest = 'F';
+constexpr char kWallClock = 'W';
+constexpr char kUtc = 'U';
+// Room for a few descriptors, so that a request carrying more than one still arrives whole and
+// the extra ones can be closed here rather than counted as a cut-short message.
+constexpr size_t kDescriptorRoom = 4;
 
 bool SendAll(int socket, const char* data, size_t size) {
   while (size > 0) {
@@ -25,18 +32,65 @@ bool SendAll(int socket, const char* data, size_t size) {
   return true;
 }
 
-bool ReceiveAll(int socket, char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t got = recv(socket, data, size, 0);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    data += got;
-    size -= static_cast<size_t>(got);
+}  // namespace
+
+bool SendFile(int socket, int fd) {
+  char byte = kFileRequest;
+  iovec data{&byte, 1};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  msghdr message{};
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  cmsghdr* header = CMSG_FIRSTHDR(&message);
+  header->cmsg_level = SOL_SOCKET;
+  header->cmsg_type = SCM_RIGHTS;
+  header->cmsg_len = CMSG_LEN(sizeof(int));
+  std::memcpy(CMSG_DATA(header), &fd, sizeof(int));
+  for (;;) {
+    const ssize_t sent = sendmsg(socket, &message, MSG_NOSIGNAL);
+    if (sent < 0 && errno == EINTR) continue;
+    return sent == 1;
+  }
+}
+
+bool ReceiveFile(int socket, int* fd) {
+  *fd = -1;
+  char byte = 0;
+  iovec data{&byte, 1};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kDescriptorRoom)];
+  msghdr message{};
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  ssize_t got = 0;
+  do {
+    got = recvmsg(socket, &message, MSG_CMSG_CLOEXEC);
+  } while (got < 0 && errno == EINTR);
+  if (got <= 0) return false;
+  std::vector<int> received;
+  for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
+       header = CMSG_NXTHDR(&message, header)) {
+    if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS) continue;
+    const size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+    for (size_t i = 0; i < count; ++i) {
+      int one = -1;
+      std::memcpy(&one, CMSG_DATA(header) + i * sizeof(int), sizeof(int));
+      received.push_back(one);
+    }
+  }
+  const bool whole = (message.msg_flags & MSG_CTRUNC) == 0 && byte == kFileRequest;
+  for (size_t i = 0; i < received.size(); ++i) {
+    if (i == 0 && whole) {
+      *fd = received[0];
+    } else {
+      close(received[i]);
+    }
   }
   return true;
 }
-
-}  // namespace
 
 bool WriteMessage(int socket, std::string_view message) {
   std::string framed(kLengthBytes, '\0');
@@ -44,15 +98,6 @@ bool WriteMessage(int socket, std::string_view message) {
   std::memcpy(framed.data(), &length, kLengthBytes);
   framed.append(message);
   return SendAll(socket, framed.data(), framed.size());
-}
-
-bool ReadMessage(int socket, std::string* message, size_t limit) {
-  std::uint32_t length = 0;
-  if (!ReceiveAll(socket, reinterpret_cast<char*>(&length), kLengthBytes) || length > limit) {
-    return false;
-  }
-  message->resize(length);
-  return ReceiveAll(socket, message->data(), length);
 }
 
 std::optional<std::string> TakeMessage(std::string* buffer, size_t limit, bool* malformed) {
@@ -70,23 +115,29 @@ std::optional<std::string> TakeMessage(std::string* buffer, size_t limit, bool* 
   return message;
 }
 
-int ServeCaptureTimes(int socket,
-                      const std::function<std::optional<LocalTime>(const std::string&)>& read) {
-  std::string path;
-  while (ReadMessage(socket, &path, kMaxPathMessage)) {
-    const std::optional<LocalTime> time = read(path);
-    if (!WriteMessage(socket, time ? StampDigits(*time) : std::string())) return 1;
-  }
-  return 0;
+std::string AnswerText(const std::optional<CapturedMoment>& moment) {
+  if (!moment) return {};
+  return (moment->utc ? kUtc : kWallClock) + StampDigits(moment->time);
 }
 
-void LimitAddressSpace(size_t bytes) {
-#ifdef TOKIREN_ADDRESS_SANITIZER
-  (void)bytes;
-#else
-  const rlimit limit{bytes, bytes};
-  setrlimit(RLIMIT_AS, &limit);
-#endif
+std::optional<CapturedMoment> FromAnswerText(std::string_view text) {
+  if (text.empty() || (text[0] != kWallClock && text[0] != kUtc)) return std::nullopt;
+  const std::optional<LocalTime> time = FromStampDigits(text.substr(1));
+  if (!time) return std::nullopt;
+  return CapturedMoment{*time, text[0] == kUtc};
+}
+
+int ServeCaptureTimes(int socket, const FileReader& read) {
+  int fd = -1;
+  while (ReceiveFile(socket, &fd)) {
+    std::optional<CapturedMoment> moment;
+    if (fd >= 0) {
+      moment = read(fd);
+      close(fd);
+    }
+    if (!WriteMessage(socket, AnswerText(moment))) return 1;
+  }
+  return 0;
 }
 
 }  // namespace tokiren::media

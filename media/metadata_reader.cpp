@@ -1,15 +1,17 @@
-// The capture-time readers over exiv2, libheif and libavformat. Every library exception stops
-// here: a file the libraries cannot read simply has no capture time.
+// The capture-time readers over exiv2, libheif and libavformat, all reading from memory: the
+// file's bytes are mapped (or read) once from the descriptor handed over. Every library exception
+// stops here: a file the libraries cannot read simply has no capture time.
 #include "media/metadata_reader.h"
 
-#include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include <exiv2/exiv2.hpp>
 #include <libheif/heif.h>
@@ -17,6 +19,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 }
 
 #include "media/capture_time_text.h"
@@ -30,31 +33,83 @@ namespace {
 constexpr size_t kFileHeadBytes = 1024;
 constexpr std::string_view kFtyp = "ftyp";
 constexpr std::string_view kCanonRawBrand = "crx ";
+// What is read when a file cannot be mapped: every header the readers look at sits near the
+// start, and the copy counts against the helper's memory limit.
+constexpr size_t kMaxReadBytes = size_t{64} << 20;
+// The buffer through which libavformat reads the bytes in memory.
+constexpr int kMovieBufferBytes = 64 * 1024;
 
-std::string FileHead(const std::string& path) {
-  std::string head(kFileHeadBytes, '\0');
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return {};
-  const ssize_t got = pread(fd, head.data(), head.size(), 0);
-  close(fd);
-  head.resize(got > 0 ? static_cast<size_t>(got) : 0);
-  return head;
+// A file's bytes, read through its descriptor only. A private read-only mapping costs nothing
+// against RLIMIT_DATA however large the file, and works where the file system bypasses the page
+// cache (FUSE direct I/O) too. A file truncated by another process while mapped raises SIGBUS on
+// the next access past its new end: that ends the helper, which the pool counts as that file's
+// failure alone.
+class FileBytes {
+ public:
+  explicit FileBytes(int fd) {
+    // The size by seeking, not fstat: the sealed helper may not stat.
+    const off_t end = lseek(fd, 0, SEEK_END);
+    if (end <= 0) return;
+    const auto size = static_cast<size_t>(end);
+    void* mapping = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (mapping != MAP_FAILED) {
+      mapping_ = mapping;
+      data_ = static_cast<const std::uint8_t*>(mapping);
+      size_ = size;
+      return;
+    }
+    copy_.resize(std::min(size, kMaxReadBytes));
+    size_t done = 0;
+    while (done < copy_.size()) {
+      const ssize_t got = pread(fd, copy_.data() + done, copy_.size() - done,
+                                static_cast<off_t>(done));
+      if (got <= 0) break;
+      done += static_cast<size_t>(got);
+    }
+    copy_.resize(done);
+    data_ = copy_.data();
+    size_ = done;
+  }
+  ~FileBytes() {
+    if (mapping_ != nullptr) munmap(mapping_, size_);
+  }
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+
+  const std::uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+  std::string_view Head() const {
+    return {reinterpret_cast<const char*>(data_), std::min(size_, kFileHeadBytes)};
+  }
+
+ private:
+  void* mapping_ = nullptr;
+  std::vector<std::uint8_t> copy_;
+  const std::uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+std::optional<CapturedMoment> WallClock(const std::optional<LocalTime>& time) {
+  if (!time) return std::nullopt;
+  return CapturedMoment{*time, false};
 }
 
-std::optional<LocalTime> FromExif(const Exiv2::ExifData& exif) {
+std::optional<CapturedMoment> FromExif(const Exiv2::ExifData& exif) {
   // DateTimeOriginal sits in the Exif IFD; TIFF/EP files may carry it in IFD0.
   static const char* const kKeys[] = {"Exif.Photo.DateTimeOriginal", "Exif.Image.DateTimeOriginal",
                                       "Exif.Photo.DateTimeDigitized"};
   for (const char* key : kKeys) {
     const auto found = exif.findKey(Exiv2::ExifKey(key));
     if (found == exif.end()) continue;
-    if (const auto time = ParseExifDateTime(found->toString())) return time;
+    if (const auto time = ParseExifDateTime(found->toString())) return WallClock(time);
   }
   return std::nullopt;
 }
 
-std::optional<LocalTime> ReadWithExiv2(const std::string& path) {
-  const auto image = Exiv2::ImageFactory::open(path);  // a std::auto_ptr in exiv2 0.27
+// exiv2 reads the bytes where they lie (its MemIo copies only on a write, which never comes).
+std::optional<CapturedMoment> ReadWithExiv2(const FileBytes& bytes) {
+  const auto image =  // a std::auto_ptr in exiv2 0.27
+      Exiv2::ImageFactory::open(bytes.data(), static_cast<long>(bytes.size()));
   if (image.get() == nullptr) return std::nullopt;
   image->readMetadata();
   return FromExif(image->exifData());
@@ -67,10 +122,11 @@ struct HeifDeleter {
 
 // The Exif block of the primary image, through libheif: exiv2 0.27 finds none in the files
 // libheif itself writes. The block starts with the 4-byte big-endian offset of the TIFF header.
-std::optional<LocalTime> ReadWithLibheif(const std::string& path) {
+std::optional<CapturedMoment> ReadWithLibheif(const FileBytes& bytes) {
   std::unique_ptr<heif_context, HeifDeleter> context(heif_context_alloc());
-  if (!context || heif_context_read_from_file(context.get(), path.c_str(), nullptr).code !=
-                      heif_error_Ok) {
+  if (!context || heif_context_read_from_memory_without_copy(context.get(), bytes.data(),
+                                                             bytes.size(), nullptr)
+                          .code != heif_error_Ok) {
     return std::nullopt;
   }
   heif_image_handle* rawHandle = nullptr;
@@ -98,57 +154,128 @@ std::optional<LocalTime> ReadWithLibheif(const std::string& path) {
   return FromExif(exif);
 }
 
+// libavformat's view of the bytes: a read position over memory.
+struct MemoryStream {
+  const FileBytes* bytes;
+  size_t position = 0;
+};
+
+int ReadStream(void* opaque, std::uint8_t* buffer, int capacity) {
+  auto* stream = static_cast<MemoryStream*>(opaque);
+  const size_t left = stream->bytes->size() - stream->position;
+  if (left == 0) return AVERROR_EOF;
+  const size_t count = std::min(left, static_cast<size_t>(capacity));
+  std::memcpy(buffer, stream->bytes->data() + stream->position, count);
+  stream->position += count;
+  return static_cast<int>(count);
+}
+
+std::int64_t SeekStream(void* opaque, std::int64_t offset, int whence) {
+  auto* stream = static_cast<MemoryStream*>(opaque);
+  const auto size = static_cast<std::int64_t>(stream->bytes->size());
+  std::int64_t target = 0;
+  switch (whence & ~AVSEEK_FORCE) {
+    case AVSEEK_SIZE:
+      return size;
+    case SEEK_SET:
+      target = offset;
+      break;
+    case SEEK_CUR:
+      target = static_cast<std::int64_t>(stream->position) + offset;
+      break;
+    case SEEK_END:
+      target = size + offset;
+      break;
+    default:
+      return AVERROR(EINVAL);
+  }
+  if (target < 0 || target > size) return AVERROR(EINVAL);
+  stream->position = static_cast<size_t>(target);
+  return target;
+}
+
+struct AvioFreer {
+  void operator()(AVIOContext* avio) const {
+    av_freep(&avio->buffer);  // libavformat may have replaced the buffer it was given
+    avio_context_free(&avio);
+  }
+};
+
 struct FormatCloser {
   void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
 };
 
+// The movie header's "not set": the zero of the QuickTime epoch, and of Unix time written by
+// tools that start from it.
+bool IsUnsetHeaderTime(const LocalTime& t) {
+  return (t.year == 1904 || t.year == 1970) && t.month == 1 && t.day == 1 && t.hour == 0 &&
+         t.minute == 0 && t.second == 0;
+}
+
 // The movie header only: avformat_open_input reads the boxes and seeks over the media data;
 // no frame is read or decoded.
-std::optional<LocalTime> ReadWithLibavformat(const std::string& path) {
-  AVFormatContext* raw = nullptr;
-  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return std::nullopt;
+std::optional<CapturedMoment> ReadWithLibavformat(const FileBytes& bytes) {
+  MemoryStream stream{&bytes};
+  auto* buffer = static_cast<std::uint8_t*>(av_malloc(kMovieBufferBytes));
+  if (buffer == nullptr) return std::nullopt;
+  std::unique_ptr<AVIOContext, AvioFreer> avio(avio_alloc_context(
+      buffer, kMovieBufferBytes, 0, &stream, ReadStream, nullptr, SeekStream));
+  if (!avio) {
+    av_free(buffer);
+    return std::nullopt;
+  }
+  AVFormatContext* raw = avformat_alloc_context();
+  if (raw == nullptr) return std::nullopt;
+  raw->pb = avio.get();
+  // On failure avformat_open_input frees the context, never the stream given to it.
+  if (avformat_open_input(&raw, nullptr, nullptr, nullptr) < 0) return std::nullopt;
   std::unique_ptr<AVFormatContext, FormatCloser> format(raw);
   if (const AVDictionaryEntry* apple =
           av_dict_get(format->metadata, "com.apple.quicktime.creationdate", nullptr, 0)) {
-    if (const auto time = ParseIsoDateTime(apple->value)) return time;
+    if (const auto time = ParseIsoDateTime(apple->value)) return WallClock(time);
   }
   if (const AVDictionaryEntry* header =
           av_dict_get(format->metadata, "creation_time", nullptr, 0)) {
-    if (const auto utc = ParseIsoDateTime(header->value)) return UtcToLocal(*utc);
+    const auto utc = ParseIsoDateTime(header->value);
+    if (utc && !IsUnsetHeaderTime(*utc)) return CapturedMoment{*utc, true};
   }
   return std::nullopt;
 }
 
-std::optional<LocalTime> Read(const std::string& path) {
-  const std::string head = FileHead(path);
-  if (head.size() >= 12 && std::string_view(head).substr(4, 4) == kFtyp) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(head.data());
-    const heif_filetype_result heif = heif_check_filetype(bytes, static_cast<int>(head.size()));
+std::optional<CapturedMoment> Read(const FileBytes& bytes) {
+  const std::string_view head = bytes.Head();
+  if (head.size() >= 12 && head.substr(4, 4) == kFtyp) {
+    const heif_filetype_result heif =
+        heif_check_filetype(bytes.data(), static_cast<int>(head.size()));
     if (heif == heif_filetype_yes_supported || heif == heif_filetype_yes_unsupported) {
-      if (const auto time = ReadWithLibheif(path)) return time;
-      return ReadWithExiv2(path);  // the Exif of a HEIF that libheif does not tie to its image
+      if (const auto moment = ReadWithLibheif(bytes)) return moment;
+      return ReadWithExiv2(bytes);  // the Exif of a HEIF that libheif does not tie to its image
     }
-    if (std::string_view(head).substr(8, 4) == kCanonRawBrand) return ReadWithExiv2(path);
-    return ReadWithLibavformat(path);
+    if (head.substr(8, 4) == kCanonRawBrand) return ReadWithExiv2(bytes);
+    return ReadWithLibavformat(bytes);
   }
-  if (Exiv2::ImageFactory::getType(reinterpret_cast<const Exiv2::byte*>(head.data()),
-                                   static_cast<long>(head.size())) != Exiv2::ImageType::none) {
-    return ReadWithExiv2(path);
+  if (Exiv2::ImageFactory::getType(bytes.data(), static_cast<long>(head.size())) !=
+      Exiv2::ImageType::none) {
+    return ReadWithExiv2(bytes);
   }
-  return ReadWithLibavformat(path);  // movies without an ftyp box, MPEG transport streams
+  return ReadWithLibavformat(bytes);  // movies without an ftyp box, MPEG transport streams
 }
 
 }  // namespace
 
 void InitializeMetadataLibraries() {
+  heif_init(nullptr);
+  Exiv2::XmpParser::initialize();
   Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
   Exiv2::enableBMFF(true);
   av_log_set_level(AV_LOG_QUIET);
 }
 
-std::optional<LocalTime> ReadCaptureTime(const std::string& path) {
+std::optional<CapturedMoment> ReadCaptureTime(int fd) {
   try {
-    return Read(path);
+    const FileBytes bytes(fd);
+    if (bytes.size() == 0) return std::nullopt;
+    return Read(bytes);
   } catch (...) {  // exiv2 throws Exiv2::AnyError and std::bad_alloc on damaged files
     return std::nullopt;
   }

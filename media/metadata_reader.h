@@ -5,21 +5,24 @@
 #pragma once
 
 #include <optional>
-#include <string>
 
-#include "platform/file_system.h"
+#include "engine/capture_time.h"
 
 namespace tokiren::media {
 
-// Quiets the libraries' own warnings on stderr. Once, before the first ReadCaptureTime.
+// Quiets the libraries' own warnings on stderr and loads whatever they load from files (libheif's
+// plugins). Once, before the first ReadCaptureTime and before the helper seals itself.
 void InitializeMetadataLibraries();
 
-// The moment `path` was taken, as local calendar fields; nothing when it holds none that is a
-// real moment, or cannot be read. Never throws.
-//  - Stills: EXIF DateTimeOriginal, else DateTimeDigitized, as the camera's wall clock stands;
-//    never DateTime, which every edit changes.
-//  - Movies: Apple's com.apple.quicktime.creationdate as its wall clock stands, else the movie
-//    header's creation time (UTC) in local time by the zone rules of that date (TZ).
-std::optional<LocalTime> ReadCaptureTime(const std::string& path);
+// The moment the open file `fd` was taken; nothing when it holds none that is a real moment, or
+// cannot be read. Reads only through `fd` (its size by seeking to its end, then a private
+// read-only mapping, or its first 64 MiB when it cannot be mapped), opens nothing, leaves `fd`
+// open. Never throws; a file cut short while mapped may end the process with SIGBUS.
+//  - Stills: EXIF DateTimeOriginal, else DateTimeDigitized, as the camera's wall clock stands
+//    (utc false); never DateTime, which every edit changes.
+//  - Movies: Apple's com.apple.quicktime.creationdate as its wall clock stands (utc false), else
+//    the movie header's creation time as its UTC fields stand (utc true); the header's "not set"
+//    values, 1904-01-01 00:00:00 and 1970-01-01 00:00:00, count as none.
+std::optional<CapturedMoment> ReadCaptureTime(int fd);
 
 }  // namespace tokiren::media

@@ -25,6 +25,10 @@ bool MakeJpeg(const std::string& path) {
   return Run("convert -size 64x48 xc:skyblue " + Quoted(path));
 }
 
+bool MakeTiff(const std::string& path) {
+  return Run("convert -size 64x48 xc:skyblue " + Quoted("tiff:" + path));
+}
+
 bool SetExifText(const std::string& path, const std::string& key, const std::string& value) {
   // exiv2 takes a value in double quotes as it stands, blanks and all.
   return Run("exiv2 -M" + Quoted("set " + key + " Ascii \"" + value + "\"") + " " + Quoted(path));
@@ -39,6 +43,22 @@ bool MakeMovie(const std::string& path, const std::string& creationTime) {
       "ffmpeg -nostdin -loglevel error -f lavfi -i color=c=blue:s=64x48:d=1 -c:v libx264 ";
   if (!creationTime.empty()) command += "-metadata creation_time=" + Quoted(creationTime) + " ";
   return Run(command + "-y " + Quoted(path));
+}
+
+bool SetMovieHeaderTime(const std::string& path, std::uint32_t secondsSince1904) {
+  std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+  std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  // The box type, then a version byte (0: 32-bit times), three flag bytes, the creation time.
+  const size_t box = content.find("mvhd");
+  if (box == std::string::npos || content[box + 4] != 0) return false;
+  const char bigEndian[] = {static_cast<char>(secondsSince1904 >> 24),
+                            static_cast<char>(secondsSince1904 >> 16),
+                            static_cast<char>(secondsSince1904 >> 8),
+                            static_cast<char>(secondsSince1904)};
+  file.clear();
+  file.seekp(static_cast<std::streamoff>(box + 8));
+  file.write(bigEndian, sizeof bigEndian);
+  return file.good();
 }
 
 bool SetAppleCreationDate(const std::string& path, const std::string& value) {

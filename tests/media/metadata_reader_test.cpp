@@ -1,5 +1,8 @@
-// The readers on real files made by Debian's tools.
+// The readers on real files made by Debian's tools, handed over as open descriptors.
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "media/metadata_reader.h"
 #include "tests/media/media_files.h"
@@ -8,12 +11,16 @@
 namespace tokiren::media {
 namespace {
 
-using testing::ScopedTimeZone;
 using testing::TempTree;
 
 constexpr char kOriginal[] = "Exif.Photo.DateTimeOriginal";
 constexpr char kDigitized[] = "Exif.Photo.DateTimeDigitized";
 constexpr char kModified[] = "Exif.Image.DateTime";
+
+std::optional<CapturedMoment> WallClock(int year, int month, int day, int hour, int minute,
+                                        int second) {
+  return CapturedMoment{LocalTime{year, month, day, hour, minute, second}, false};
+}
 
 class MetadataReaderTest : public ::testing::Test {
  protected:
@@ -34,76 +41,98 @@ class MetadataReaderTest : public ::testing::Test {
     return path;
   }
 
+  // Reads `path` as the helper does: through a descriptor, which the reader must leave open.
+  static std::optional<CapturedMoment> Read(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_GE(fd, 0) << path;
+    const std::optional<CapturedMoment> moment = ReadCaptureTime(fd);
+    EXPECT_EQ(close(fd), 0) << path;
+    return moment;
+  }
+
   TempTree tree_;
 };
 
-TEST_F(MetadataReaderTest, APhotoIsNamedAfterDateTimeOriginal) {
-  const std::string path =
-      Photo("a.jpg", "2016:08:30 12:48:42", "2016:08:30 12:50:00", "2020:01:01 00:00:00");
-  EXPECT_EQ(ReadCaptureTime(path), (LocalTime{2016, 8, 30, 12, 48, 42}));
+TEST_F(MetadataReaderTest, EachKindOfFileGivesItsCaptureTime) {
+  const std::string jpeg = Photo("a.jpg", "2016:08:30 12:48:42", "2016:08:30 12:50:00",
+                                 "2020:01:01 00:00:00");
+  const std::string heic = tree_ / "a.heic", summer = tree_ / "summer.mp4",
+                    winter = tree_ / "winter.mov", apple = tree_ / "IMG_0001.MOV";
+  ASSERT_TRUE(testing::MakeHeic(jpeg, heic));
+  ASSERT_TRUE(testing::MakeMovie(summer, "2016-08-30T16:48:42Z"));
+  ASSERT_TRUE(testing::MakeMovie(winter, "2016-01-15T17:00:00Z"));
+  ASSERT_TRUE(testing::MakeMovie(apple, "2016-08-30T16:48:42Z"));
+  ASSERT_TRUE(testing::SetAppleCreationDate(apple, "2016:08:31 09:10:11+09:00"));
+  const struct {
+    std::string path;
+    std::optional<CapturedMoment> expected;
+  } cases[] = {
+      {jpeg, WallClock(2016, 8, 30, 12, 48, 42)},
+      {heic, WallClock(2016, 8, 30, 12, 48, 42)},
+      // The movie header's UTC fields as they stand: the engine applies the zone rules.
+      {summer, CapturedMoment{{2016, 8, 30, 16, 48, 42}, true}},
+      {winter, CapturedMoment{{2016, 1, 15, 17, 0, 0}, true}},
+      // Apple's creation date is the wall clock where it was taken, offset ignored.
+      {apple, WallClock(2016, 8, 31, 9, 10, 11)},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Read(c.path), c.expected) << c.path;
 }
 
 TEST_F(MetadataReaderTest, WithoutDateTimeOriginalDateTimeDigitizedServes) {
   const std::string path = Photo("a.jpg", "", "2016:08:30 12:50:00", "2020:01:01 00:00:00");
-  EXPECT_EQ(ReadCaptureTime(path), (LocalTime{2016, 8, 30, 12, 50, 0}));
+  EXPECT_EQ(Read(path), WallClock(2016, 8, 30, 12, 50, 0));
 }
 
 TEST_F(MetadataReaderTest, DateTimeAloneIsNoCaptureTime) {
-  EXPECT_EQ(ReadCaptureTime(Photo("a.jpg", "", "", "2020:01:01 00:00:00")), std::nullopt);
-  EXPECT_EQ(ReadCaptureTime(Photo("b.jpg", "")), std::nullopt);
+  EXPECT_EQ(Read(Photo("a.jpg", "", "", "2020:01:01 00:00:00")), std::nullopt);
+  EXPECT_EQ(Read(Photo("b.jpg", "")), std::nullopt);
 }
 
 TEST_F(MetadataReaderTest, AnOriginalThatIsNoRealMomentCountsAsMissing) {
   for (const char* bad : {"0000:00:00 00:00:00", "                   ", "2013:05:26 16:05:92",
                           "2016:13:01 00:00:00"}) {
-    EXPECT_EQ(ReadCaptureTime(Photo("bad.jpg", bad)), std::nullopt) << bad;
-    EXPECT_EQ(ReadCaptureTime(Photo("both.jpg", bad, "2016:08:30 12:50:00")),
-              (LocalTime{2016, 8, 30, 12, 50, 0}))
+    EXPECT_EQ(Read(Photo("bad.jpg", bad)), std::nullopt) << bad;
+    EXPECT_EQ(Read(Photo("both.jpg", bad, "2016:08:30 12:50:00")),
+              WallClock(2016, 8, 30, 12, 50, 0))
         << bad;
   }
 }
 
-TEST_F(MetadataReaderTest, AHeicWrittenByLibheifGivesItsExifDate) {
-  const std::string jpeg = Photo("a.jpg", "2016:08:30 12:48:42");
-  const std::string heic = tree_ / "a.heic";
-  ASSERT_TRUE(testing::MakeHeic(jpeg, heic));
-  EXPECT_EQ(ReadCaptureTime(heic), (LocalTime{2016, 8, 30, 12, 48, 42}));
-}
-
-TEST_F(MetadataReaderTest, AMovieHeaderTimeIsUtcTurnedIntoLocalTime) {
-  ScopedTimeZone zone("America/New_York");
-  const std::string summer = tree_ / "summer.mp4", winter = tree_ / "winter.mov";
-  ASSERT_TRUE(testing::MakeMovie(summer, "2016-08-30T16:48:42Z"));
-  ASSERT_TRUE(testing::MakeMovie(winter, "2016-01-15T17:00:00Z"));
-  EXPECT_EQ(ReadCaptureTime(summer), (LocalTime{2016, 8, 30, 12, 48, 42}));  // EDT, -4
-  EXPECT_EQ(ReadCaptureTime(winter), (LocalTime{2016, 1, 15, 12, 0, 0}));    // EST, -5
-}
-
-TEST_F(MetadataReaderTest, ApplesCreationDateIsTheWallClockAsItStands) {
-  ScopedTimeZone zone("America/New_York");
-  const std::string path = tree_ / "IMG_0001.MOV";
-  ASSERT_TRUE(testing::MakeMovie(path, "2016-08-30T16:48:42Z"));
-  ASSERT_TRUE(testing::SetAppleCreationDate(path, "2016:08:31 09:10:11+09:00"));
-  EXPECT_EQ(ReadCaptureTime(path), (LocalTime{2016, 8, 31, 9, 10, 11}));
-}
-
-TEST_F(MetadataReaderTest, AMovieWithoutADateHasNone) {
-  ScopedTimeZone zone("America/New_York");
-  const std::string unset = tree_ / "unset.mp4", epoch = tree_ / "epoch.mp4";
+TEST_F(MetadataReaderTest, AMovieHeaderTimeThatMeansNotSetIsNone) {
+  constexpr std::uint32_t kUnixEpochSince1904 = 2082844800;
+  constexpr std::uint32_t kSummerSince1904 = kUnixEpochSince1904 + 1472575722;
+  const std::string unset = tree_ / "unset.mp4", patched = tree_ / "patched.mp4";
   ASSERT_TRUE(testing::MakeMovie(unset, ""));
-  ASSERT_TRUE(testing::MakeMovie(epoch, "1970-01-01T00:00:00Z"));
-  EXPECT_EQ(ReadCaptureTime(unset), std::nullopt);
-  EXPECT_EQ(ReadCaptureTime(epoch), std::nullopt);
+  ASSERT_TRUE(testing::MakeMovie(patched, ""));
+  EXPECT_EQ(Read(unset), std::nullopt);
+  const struct {
+    std::uint32_t seconds;
+    std::optional<CapturedMoment> expected;
+  } cases[] = {
+      {0, std::nullopt},                    // 1904-01-01 00:00:00
+      {kUnixEpochSince1904, std::nullopt},  // 1970-01-01 00:00:00
+      {kUnixEpochSince1904 + 1, CapturedMoment{{1970, 1, 1, 0, 0, 1}, true}},
+      {kSummerSince1904, CapturedMoment{{2016, 8, 30, 16, 48, 42}, true}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(testing::SetMovieHeaderTime(patched, c.seconds));
+    EXPECT_EQ(Read(patched), c.expected) << c.seconds;
+  }
 }
 
 TEST_F(MetadataReaderTest, FilesThatAreNoMediaOrAreDamagedHaveNone) {
   const std::string good = Photo("good.jpg", "2016:08:30 12:48:42");
   const std::string cut = tree_ / "cut.jpg";
   ASSERT_TRUE(testing::CopyTruncated(good, cut, 40));
-  EXPECT_EQ(ReadCaptureTime(cut), std::nullopt);
-  EXPECT_EQ(ReadCaptureTime(tree_.Write("notes.txt", "2016:08:30 12:48:42")), std::nullopt);
-  EXPECT_EQ(ReadCaptureTime(tree_.Write("empty.jpg", "")), std::nullopt);
-  EXPECT_EQ(ReadCaptureTime(tree_ / "missing.jpg"), std::nullopt);
+  EXPECT_EQ(Read(cut), std::nullopt);
+  EXPECT_EQ(Read(tree_.Write("notes.txt", "2016:08:30 12:48:42")), std::nullopt);
+  EXPECT_EQ(Read(tree_.Write("empty.jpg", "")), std::nullopt);
+  EXPECT_EQ(ReadCaptureTime(-1), std::nullopt);
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);  // no size, no mapping: nothing to read
+  EXPECT_EQ(ReadCaptureTime(pipeEnds[0]), std::nullopt);
+  close(pipeEnds[0]);
+  close(pipeEnds[1]);
 }
 
 }  // namespace
