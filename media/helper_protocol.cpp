@@ -128,6 +128,7 @@ std::optional<CapturedMoment> FromAnswerText(std::string_view text) {
 }
 
 int ServeCaptureTimes(int socket, const FileReader& read) {
+  if (!WriteMessage(socket, kReadyMessage)) return 1;
   int fd = -1;
   while (ReceiveFile(socket, &fd)) {
     std::optional<CapturedMoment> moment;

@@ -4,7 +4,9 @@
 //                   (SCM_RIGHTS) of the file to read. The helper opens nothing itself.
 //   helper -> pool: a 4-byte length in host byte order (both ends run on one machine), then that
 //                   many bytes of answer text (AnswerText).
-// The helper answers each request before it takes the next; answers come in the order asked.
+// The helper's first message, before any answer, is kReadyMessage: it is loaded and sealed, so
+// the pool's time limit for a file starts there, not at the helper's start. It then answers each
+// request before it takes the next; answers come in the order asked.
 #pragma once
 
 #include <functional>
@@ -18,6 +20,7 @@ namespace tokiren::media {
 
 inline constexpr size_t kMaxAnswerMessage = 64;
 inline constexpr size_t kLengthBytes = 4;
+inline constexpr std::string_view kReadyMessage = "R";
 
 // Sends one request: the byte 'F' with a copy of `fd`. False when the other end is gone. Never
 // raises SIGPIPE.
@@ -47,7 +50,7 @@ std::optional<CapturedMoment> FromAnswerText(std::string_view text);
 // Reads the capture time of the open file `fd`, which it must not close.
 using FileReader = std::function<std::optional<CapturedMoment>(int fd)>;
 
-// The helper's loop on `socket`: takes each request, answers it with read(fd) (an empty answer
+// The helper's loop on `socket`: says it is ready, then takes each request, answers it with read(fd) (an empty answer
 // for a request without a descriptor) and closes the descriptor, until the pool closes its end.
 // Returns the helper's exit status.
 int ServeCaptureTimes(int socket, const FileReader& read);

@@ -49,6 +49,7 @@ class Helper {
     posix_spawn_file_actions_destroy(&actions);
     close(ends[1]);
     socket_ = ends[0];
+    ready_ = Answer() == std::string(kReadyMessage);
   }
   ~Helper() { Wait(); }
 
@@ -60,6 +61,12 @@ class Helper {
     const bool sent = fd == kNoFile ? send(socket_, "F", 1, MSG_NOSIGNAL) == 1
                                     : SendFile(socket_, fd);
     if (!sent) return std::nullopt;
+    return Answer();
+  }
+  // Whether it said it is ready before anything was asked.
+  bool ready() const { return ready_; }
+
+  std::optional<std::string> Answer() {
     for (;;) {
       bool malformed = false;
       if (auto answer = TakeMessage(&received_, kMaxAnswerMessage, &malformed)) return answer;
@@ -92,6 +99,7 @@ class Helper {
   pid_t pid_ = -1;
   int socket_ = -1;
   int status_ = -1;
+  bool ready_ = false;
   std::string received_;
 };
 
@@ -129,6 +137,7 @@ TEST_F(HelperProcessTest, AnswersEachFileHandedOverIncludingAHugeTiff) {
   ASSERT_EQ(truncate(tiff.c_str(), kHugeTiffBytes), 0);  // sparse: costs no disk
   ASSERT_TRUE(testing::MakeMovie(movie, "2016-08-30T16:48:42Z"));
   Helper helper(OurPid());
+  EXPECT_TRUE(helper.ready());
   const struct {
     std::string path;  // "" for a request without a file
     std::string answer;

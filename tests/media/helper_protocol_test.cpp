@@ -142,7 +142,7 @@ TEST(HelperProtocolTest, ServingAnswersEachRequestInOrderAndClosesItsFile) {
   shutdown(pair.ends[1], SHUT_WR);
 
   EXPECT_EQ(Answers(pair.ends[0]),
-            (std::vector<std::string>{"W20160830124842", "U20160830124842", "", ""}));
+            (std::vector<std::string>{"R", "W20160830124842", "U20160830124842", "", ""}));
   ASSERT_EQ(served.size(), 3u);
   for (const int fd : served) EXPECT_FALSE(IsOpen(fd)) << fd;
 }

@@ -275,7 +275,7 @@ TEST_F(WindowBehaviourTest, TakenRunsReadCaptureTimesThroughTheReaderGiven) {
   int made = 0;
   const auto window = Open([&made]() -> std::unique_ptr<CaptureTimeReader> {
     ++made;
-    return std::make_unique<testing::FakeCaptureTimes>(
+    return std::make_unique<tokiren::testing::FakeCaptureTimes>(
         [](const FileTimes&) { return CapturedMoment{{2001, 2, 3, 4, 5, 6}, false}; });
   });
   window->AddClicked("jpg");
