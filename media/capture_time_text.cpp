@@ -56,26 +56,6 @@ std::optional<LocalTime> ParseIsoDateTime(std::string_view text) {
   return ParseFields(text, '-', 'T');
 }
 
-std::optional<LocalTime> UtcToLocal(const LocalTime& utc) {
-  const bool unset = utc.month == 1 && utc.day == 1 && utc.hour == 0 && utc.minute == 0 &&
-                     utc.second == 0 && (utc.year == 1904 || utc.year == 1970);
-  if (unset || !IsRealMoment(utc)) return std::nullopt;
-  std::tm fields{};
-  fields.tm_year = utc.year - 1900;
-  fields.tm_mon = utc.month - 1;
-  fields.tm_mday = utc.day;
-  fields.tm_hour = utc.hour;
-  fields.tm_min = utc.minute;
-  fields.tm_sec = utc.second;
-  const std::time_t moment = timegm(&fields);
-  std::tm local{};
-  if (localtime_r(&moment, &local) == nullptr) return std::nullopt;
-  const LocalTime time{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                       local.tm_hour,        local.tm_min,     local.tm_sec};
-  if (!IsRealMoment(time)) return std::nullopt;
-  return time;
-}
-
 std::string StampDigits(const LocalTime& time) {
   char digits[32];
   std::snprintf(digits, sizeof digits, "%04d%02d%02d%02d%02d%02d", time.year, time.month, time.day,

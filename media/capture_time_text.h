@@ -19,12 +19,6 @@ std::optional<LocalTime> ParseExifDateTime(std::string_view text);
 // calendar fields; nothing when it is not a real moment.
 std::optional<LocalTime> ParseIsoDateTime(std::string_view text);
 
-// A UTC moment given as calendar fields, turned into local calendar fields by the zone rules of
-// that date (the current TZ). Nothing for the zero values of the movie header (1904-01-01
-// 00:00:00 and 1970-01-01 00:00:00), which mean "not set", and for a moment the system cannot
-// represent.
-std::optional<LocalTime> UtcToLocal(const LocalTime& utc);
-
 // The stamp digits "YYYYMMDDhhmmss" of `time`, and back; the helper's answers travel this way.
 // FromStampDigits gives nothing unless `digits` is exactly 14 digits of a real moment.
 std::string StampDigits(const LocalTime& time);

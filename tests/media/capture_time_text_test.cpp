@@ -32,21 +32,6 @@ TEST(CaptureTimeTextTest, TakesTheCalendarFieldsOfAnIsoTime) {
   EXPECT_FALSE(ParseIsoDateTime("2016-08-30T12:48:92Z"));
 }
 
-TEST(CaptureTimeTextTest, TurnsUtcIntoLocalTimeByTheRulesOfThatDate) {
-  ScopedTimeZone zone("America/New_York");
-  EXPECT_EQ(UtcToLocal({2016, 8, 30, 16, 48, 42}), (LocalTime{2016, 8, 30, 12, 48, 42}));  // EDT
-  EXPECT_EQ(UtcToLocal({2016, 1, 15, 17, 0, 0}), (LocalTime{2016, 1, 15, 12, 0, 0}));     // EST
-  EXPECT_EQ(UtcToLocal({2016, 1, 1, 3, 0, 0}), (LocalTime{2015, 12, 31, 22, 0, 0}));
-}
-
-TEST(CaptureTimeTextTest, TheMovieHeadersZeroValuesAreNoDate) {
-  ScopedTimeZone zone("UTC");
-  EXPECT_FALSE(UtcToLocal({1904, 1, 1, 0, 0, 0}));
-  EXPECT_FALSE(UtcToLocal({1970, 1, 1, 0, 0, 0}));
-  EXPECT_EQ(UtcToLocal({1970, 1, 1, 0, 0, 1}), (LocalTime{1970, 1, 1, 0, 0, 1}));
-  EXPECT_FALSE(UtcToLocal({2016, 2, 30, 0, 0, 0}));
-}
-
 TEST(CaptureTimeTextTest, StampDigitsGoThereAndBack) {
   const LocalTime time{2016, 8, 30, 12, 48, 42};
   EXPECT_EQ(StampDigits(time), "20160830124842");
