@@ -6,7 +6,6 @@
 namespace tokiren::media {
 namespace {
 
-using testing::ScopedTimeZone;
 
 TEST(CaptureTimeTextTest, TakesAnExifDateAsItStands) {
   EXPECT_EQ(ParseExifDateTime("2016:08:30 12:48:42"), (LocalTime{2016, 8, 30, 12, 48, 42}));
