@@ -163,6 +163,11 @@ Controls BuildControls(QWidget* window, bool taken) {
   c.List1 = Place(new QListWidget(c.FrameStart), 108, 36, 1272, 690, kTipList);
   c.List1->setFont(small);
   LightGrey(c.List1);
+  c.RemoveEntry = new QAction(Text(kRemoveCaption), c.List1);
+  c.RemoveEntry->setShortcut(QKeySequence::Delete);
+  c.RemoveEntry->setShortcutContext(Qt::WidgetShortcut);
+  c.List1->addAction(c.RemoveEntry);
+  c.List1->setContextMenuPolicy(Qt::ActionsContextMenu);
   c.Command3 = Place(new QPushButton(Text(kAddCaption), c.FrameStart), 1410, 36, 804, 264,
                      kTipAdd);
   c.Command7 = Place(new DropButton(Text(kSelectFolderCaption), c.FrameStart), 2400, 60, 2835,
