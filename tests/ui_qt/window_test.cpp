@@ -218,6 +218,38 @@ TEST_F(WindowTest, SwitchesPanels) {
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 
+TEST_F(WindowTest, EnterOnAFocusedButtonPressesItAsSpaceDoes) {
+  const auto window = Open();
+  const Controls& c = window->controls();
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  } keys[] = {{Qt::Key_Space, Qt::NoModifier},
+              {Qt::Key_Return, Qt::NoModifier},
+              {Qt::Key_Enter, Qt::KeypadModifier}};
+  for (const auto& k : keys) {
+    c.Command8->setFocus();
+    QTest::keyClick(c.Command8, k.key, k.modifiers);  // Options
+    EXPECT_TRUE(c.FrameOptions->isVisible()) << k.key;
+    c.Command6->setFocus();
+    QTest::keyClick(c.Command6, k.key, k.modifiers);  // set
+    EXPECT_TRUE(c.FrameStart->isVisible()) << k.key;
+  }
+  // The Tab order is the design's.
+  const std::vector<QWidget*> order{c.Text1, c.Command7, c.Command2, c.Command1, c.Command3,
+                                    c.List1, c.Command4, c.Option3,  c.Option2,  c.Option1,
+                                    c.Check1, c.CheckSep, c.Command6, c.Command8, c.Command5};
+  std::vector<QWidget*> chain;
+  QWidget* widget = c.Text1;
+  do {
+    if (std::find(order.begin(), order.end(), widget) != order.end()) chain.push_back(widget);
+    widget = widget->nextInFocusChain();
+  } while (widget != c.Text1);
+  std::vector<QWidget*> expected = order;
+  std::erase(expected, nullptr);  // Option3 where the system reads no capture times
+  EXPECT_EQ(chain, expected);
+}
+
 TEST_F(WindowTest, AddsExtensionsAsTypedAndSavesThem) {
   const auto window = Open();
   Add(*window, "jpg");
