@@ -374,10 +374,18 @@ TEST_F(WindowBehaviourTest, ResetShowsTheFirstFailureHowManyMoreAndTheFilesNotFo
   ASSERT_EQ(view_.messages.size(), 1u);
   EXPECT_EQ(view_.messages[0].icon, MessageIcon::kWarning);
   EXPECT_EQ(view_.messages[0].title, "処理を中止します。");
-  EXPECT_EQ(view_.messages[0].text,
-            "同名のファイルが存在します。\r\n" + p + "c.jpg\r" + p +
-                "c1.JPG\r\nほかに 2 行を元に戻せませんでした。\r\n見つからなかった 1 "
-                "個のファイルは、あとでもとにもどせるようにログに残しました。");
+  // The table's message with the paths, the system's words on the line below, then the rest.
+  const std::string& text = view_.messages[0].text;
+  const std::string head = "同名のファイルが存在します。\r\n" + p + "c.jpg\r" + p +
+                           "c1.JPG\r\ncannot rename " + p + "c1.JPG back to " + p + "c.jpg: ";
+  const std::string tail =
+      "\r\nほかに 2 行を元に戻せませんでした。\r\n見つからなかった 1 "
+      "個のファイルは、あとでもとにもどせるようにログに残しました。";
+  ASSERT_TRUE(text.starts_with(head)) << text;
+  ASSERT_TRUE(text.ends_with(tail)) << text;
+  const std::string words = text.substr(head.size(), text.size() - head.size() - tail.size());
+  EXPECT_FALSE(words.empty());
+  EXPECT_EQ(words.find_first_of("\r\n"), std::string::npos) << words;
 }
 
 TEST_F(WindowBehaviourTest, ResetShowsTheFilesNotFoundAloneWhenNothingFailed) {

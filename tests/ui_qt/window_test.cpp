@@ -427,8 +427,11 @@ TEST_F(WindowTest, ShowsOneBoxForAResetWithManyFailures) {
   const RecordingDialogs::Message& box = dialogs_.messages[0];
   EXPECT_EQ(box.icon, QMessageBox::Warning);
   EXPECT_EQ(box.title, QStringLiteral("処理を中止します。"));
+  // The system's words (the command line's line) below the table's message.
   EXPECT_EQ(box.text, QString::fromStdString("同名のファイルが存在します。\r\n" + p + "c.jpg\r" + p +
-                                             "c.JPG\r\nほかに 2 行を元に戻せませんでした。"));
+                                             "c.JPG\r\ncannot rename " + p + "c.JPG back to " + p +
+                                             "c.jpg: File exists\r\n"
+                                             "ほかに 2 行を元に戻せませんでした。"));
 }
 
 TEST_F(WindowTest, ResetSaysHowManyFilesItCouldNotFindAndKeepsThem) {
