@@ -15,9 +15,9 @@ inline constexpr std::size_t kLongestExtensionEntry = 255;
 
 enum class ExtensionFault {
   kNone,
-  kEmpty,              // nothing after the dot
-  kForbiddenCharacter, // one of \ / : * ? " < > | or a control character
-  kTooLong,            // more than kLongestExtensionEntry bytes with the dot
+  kEmpty,               // nothing after the dot
+  kForbiddenCharacter,  // one of \ / : * ? " < > | or a control character
+  kTooLong,             // more than kLongestExtensionEntry bytes with the dot
 };
 
 struct TypedExtension {
