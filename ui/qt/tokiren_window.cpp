@@ -57,7 +57,7 @@ Tokiren::Tokiren(std::string appPath, Dialogs* dialogs)
   connect(c_.List1, &QListWidget::itemChanged, this, [this, &b](QListWidgetItem* item) {
     b.ExtensionChecked(c_.List1->row(item), item->checkState() == Qt::Checked);
   });
-  // Remove (the context menu, or Delete) acts on the current entry, and is offered only for one
+  // Remove (the context menu, or Delete) acts on the current entry, and is enabled only for one
   // the list lets go.
   connect(c_.List1, &QListWidget::currentRowChanged, this,
           [this, &b](int row) { c_.RemoveEntry->setEnabled(b.MayRemoveExtension(row)); });
