@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "settings/extension_entry.h"
+
 namespace tokiren {
 
 const char kUsage[] =
@@ -10,11 +12,12 @@ const char kUsage[] =
     "  tokiren-cli run FOLDER (--ext EXT [--ext EXT ...] | --all) [--separator]\n"
     "              [--no-count-up] [--creation | --taken] [--dry-run] [--log-dir DIR]\n"
     "  tokiren-cli reset [--log-dir DIR]\n"
-    "  tokiren-cli --help\n"
+    "  tokiren-cli --help | --version\n"
     "\n"
     "run    Renames every file below FOLDER whose name ends with a chosen extension to its time\n"
     "       stamp, e.g. photo.jpg -> 20160830124842.JPG, and writes each rename to the log.\n"
-    "  --ext EXT       act on files ending with EXT (any case); \"jpg\" and \".JPG\" are the same\n"
+    "  --ext EXT       act on files ending with EXT (any case); \"jpg\", \".JPG\" and \"*.jpg\" are\n"
+    "                  the same; several at once with commas: --ext jpg,png\n"
     "  --all           act on every file; the new names then carry no extension\n"
     "  --separator     put \"_\" after the year and after the day: 2016_0830_124842\n"
     "  --no-count-up   leave a file alone when its new name is taken (default: count the\n"
@@ -32,7 +35,43 @@ const char kUsage[] =
     "their time could not be read (run) or they were not found (reset), each said on stderr;\n"
     "2 bad arguments. Names are shown escaped on a terminal, as ls -b shows them.\n";
 
+const char kVersionLine[] = "tokiren-cli " TOKIREN_VERSION;
+
 namespace {
+
+// One count and its noun: "1 file", "2 files".
+std::string Counted(std::uint64_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+// The entries of one --ext value, which may list several with commas.
+bool TakeExtensions(const std::string& value, std::vector<std::string>* extensions,
+                    std::string* error) {
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = value.find(',', start);
+    const std::string typed = value.substr(start, comma - start);
+    const TypedExtension read = ExtensionFromTyped(typed);
+    switch (read.fault) {
+      case ExtensionFault::kNone:
+        extensions->push_back(read.entry);
+        break;
+      case ExtensionFault::kEmpty:
+        *error = "--ext needs an extension, such as --ext jpg";
+        return false;
+      case ExtensionFault::kForbiddenCharacter:
+        *error = "--ext '" + typed +
+                 "': an extension holds none of \\ / : * ? \" < > | nor control characters";
+        return false;
+      case ExtensionFault::kTooLong:
+        *error = "--ext: an extension is at most " + std::to_string(kLongestExtensionEntry) +
+                 " bytes with its dot";
+        return false;
+    }
+    if (comma == std::string::npos) return true;
+    start = comma + 1;
+  }
+}
 
 // Takes the value of `--name VALUE` or `--name=VALUE` at args[*i].
 bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::string& name,
@@ -58,8 +97,16 @@ bool Matches(const std::string& arg, const std::string& name) {
 
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, std::string* error) {
   *line = CommandLine{};
-  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+  if (args.empty()) {
+    *error = "give a command (try --help)";
+    return false;
+  }
+  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     line->command = CommandLine::Command::kHelp;
+    return true;
+  }
+  if (args[0] == "--version") {
+    line->command = CommandLine::Command::kVersion;
     return true;
   }
   if (args[0] == "run") {
@@ -88,7 +135,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
       }
     } else if (run && Matches(arg, "--ext")) {
       if (!TakeValue(args, &i, "--ext", &value, error)) return false;
-      extensions.push_back(NormalizeExtension(value));
+      if (!TakeExtensions(value, &extensions, error)) return false;
     } else if (run && arg == "--all") {
       all = true;
     } else if (run && arg == "--separator") {
@@ -136,6 +183,36 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
   }
   std::stable_sort(list.begin(), list.end(), ListOrderLess);
   return true;
+}
+
+std::string RunCountLines(const RunSummary& summary, bool dryRun) {
+  std::string lines;
+  if (!dryRun) lines += Counted(summary.renamed, "file renamed", "files renamed") + "\n";
+  if (summary.notTaken > 0) {
+    lines += Counted(summary.notTaken, "file", "files") +
+             (summary.notTaken == 1
+                  ? " had no capture time and was named after its last-write time\n"
+                  : " had no capture time and were named after their last-write time\n");
+  }
+  if (summary.unreadable > 0) {
+    lines += Counted(summary.unreadable, "file", "files") +
+             (summary.unreadable == 1 ? " left alone: its time could not be read\n"
+                                      : " left alone: their time could not be read\n");
+  }
+  return lines;
+}
+
+std::string ResetCountLine(const ResetSummary& summary) {
+  std::string line = Counted(summary.restored, "file restored", "files restored");
+  if (summary.failed > 0) line += ", " + std::to_string(summary.failed) + " could not be restored";
+  if (summary.notFound > 0) {
+    line += ", " + std::to_string(summary.notFound) +
+            " not found and kept in the log for a later Reset";
+  }
+  if (summary.damaged > 0) {
+    line += ", " + Counted(summary.damaged, "damaged log line", "damaged log lines") + " left alone";
+  }
+  return line + "\n";
 }
 
 }  // namespace tokiren

@@ -9,7 +9,7 @@
 namespace tokiren {
 
 struct CommandLine {
-  enum class Command { kHelp, kRun, kReset };
+  enum class Command { kHelp, kVersion, kRun, kReset };
   Command command = Command::kHelp;
   std::string folder;  // run: the folder as given
   std::string logDir;  // "" for the program's own folder
@@ -17,9 +17,17 @@ struct CommandLine {
   bool dryRun = false;
 };
 
-// Parses argv[1..]. On a mistake returns false with a one-line `error` for the user.
+// Parses argv[1..]. On a mistake returns false with a one-line `error` for the user; no argument
+// at all is a mistake too ("give a command").
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, std::string* error);
 
 extern const char kUsage[];
+// What --version prints: "tokiren-cli " and the project's version.
+extern const char kVersionLine[];
+
+// The count lines at the end of a run (none of renamed files in a dry run) and of a Reset, each
+// ending with a line end, in the singular for one ("1 file renamed") and the plural otherwise.
+std::string RunCountLines(const RunSummary& summary, bool dryRun);
+std::string ResetCountLine(const ResetSummary& summary);
 
 }  // namespace tokiren

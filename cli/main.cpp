@@ -1,5 +1,6 @@
 // tokiren-cli: the rename run and Reset without the window, for scripts and tests.
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -118,6 +119,13 @@ class ConsoleSink final : public EngineSink {
   bool progressShown_ = false;
 };
 
+// Whether anything at all stands at `path` (UTF-8), to tell a missing folder from a file.
+bool AnythingAt(const std::string& path) {
+  std::error_code error;
+  const std::u8string utf8(path.begin(), path.end());
+  return std::filesystem::exists(std::filesystem::path(utf8), error);
+}
+
 int Usage(const std::string& error) {
   std::fputs("tokiren-cli: ", stderr);
   Output(stderr).Line(error);
@@ -134,9 +142,17 @@ bool LogFolder(const CommandLine& line, std::string* folder) {
 }
 
 int Main(const std::vector<std::string>& args) {
+  if (args.empty()) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
   CommandLine line;
   std::string error;
   if (!ParseCommandLine(args, &line, &error)) return Usage(error);
+  if (line.command == CommandLine::Command::kVersion) {
+    std::printf("%s\n", kVersionLine);
+    return kExitOk;
+  }
   if (line.command == CommandLine::Command::kHelp) {
     std::fputs(kUsage, stdout);
     if (!CanReadCaptureTimes()) {
@@ -152,7 +168,8 @@ int Main(const std::vector<std::string>& args) {
   job.ProtectedFiles = ProgramOwnFiles(line.logDir.empty() ? job.AppPath : ChooseProgramFolder());
   if (line.command == CommandLine::Command::kRun) {
     if (!ResolveFolder(line.folder, &job.SelectedPath).ok()) {
-      return Usage("'" + line.folder + "' is not a folder");
+      return Usage("'" + line.folder + "'" +
+                   (AnythingAt(line.folder) ? " is not a folder" : " does not exist"));
     }
     job.options = line.options;
     std::unique_ptr<CaptureTimeReader> captureTimes;
@@ -163,35 +180,12 @@ int Main(const std::vector<std::string>& args) {
     }
     const RunSummary summary = job.Run(line.dryRun ? RunMode::kDryRun : RunMode::kRename);
     sink.EndProgressLine();
-    if (!line.dryRun) {
-      std::fprintf(stderr, "%llu files renamed\n", static_cast<unsigned long long>(summary.renamed));
-    }
-    if (summary.notTaken > 0) {
-      std::fprintf(stderr,
-                   "%llu files had no capture time and were named after their last-write time\n",
-                   static_cast<unsigned long long>(summary.notTaken));
-    }
-    if (summary.unreadable > 0) {
-      std::fprintf(stderr, "%llu files left alone: their time could not be read\n",
-                   static_cast<unsigned long long>(summary.unreadable));
-    }
+    std::fputs(RunCountLines(summary, line.dryRun).c_str(), stderr);
     return summary.error.ok() && summary.unreadable == 0 ? kExitOk : kExitFailed;
   }
   const ResetSummary summary = job.Reset();
   sink.EndProgressLine();
-  std::fprintf(stderr, "%llu files restored", static_cast<unsigned long long>(summary.restored));
-  if (summary.failed > 0) {
-    std::fprintf(stderr, ", %llu could not be restored", static_cast<unsigned long long>(summary.failed));
-  }
-  if (summary.notFound > 0) {
-    std::fprintf(stderr, ", %llu not found and kept in the log for a later Reset",
-                 static_cast<unsigned long long>(summary.notFound));
-  }
-  if (summary.damaged > 0) {
-    std::fprintf(stderr, ", %llu damaged log lines left alone",
-                 static_cast<unsigned long long>(summary.damaged));
-  }
-  std::fputc('\n', stderr);
+  std::fputs(ResetCountLine(summary).c_str(), stderr);
   return summary.error.ok() && summary.notFound == 0 ? kExitOk : kExitFailed;
 }
 

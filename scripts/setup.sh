@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing Tokiren needs on Debian/Ubuntu, then configures and builds it
-# (Release) in build/. Safe to run again: only missing packages are installed. Runs as root, or as
-# a normal user with sudo.
+# (Release) in build/: the targets named as arguments (./scripts/setup.sh tokiren tokiren-cli), or
+# everything, every test suite included, when none is named. Safe to run again: only missing
+# packages are installed. Runs as root, or as a normal user with sudo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,4 +26,8 @@ packages=(
 ./scripts/install-packages.sh "${packages[@]}"
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build build -j "$(nproc)"
+if (($#)); then
+  cmake --build build -j "$(nproc)" --target "$@"
+else
+  cmake --build build -j "$(nproc)"
+fi

@@ -59,7 +59,7 @@ TEST_F(CliTest, ResetRestoresTheLastRun) {
   tree_.Write("photos/b.jpg", "", stamp42_);
   const Result reset = RunCli(scratch_, {"reset", "--log-dir", tree_ / "app"});
   EXPECT_EQ(reset.status, 0) << reset.err;
-  EXPECT_NE(reset.err.find("1 files restored"), std::string::npos);
+  EXPECT_NE(reset.err.find("1 file restored\n"), std::string::npos) << reset.err;
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "b.jpg"}));
 }
 
@@ -104,6 +104,9 @@ TEST_F(CliTest, RefusesBadArgumentsAndTouchesNothing) {
       {"run", tree_ / "photos/a.jpg", "--all"},                // a file
       {"run", "--all"},                                        // no folder
       {"run", tree_ / "photos", "--ext"},                      // no value
+      {"run", tree_ / "photos", "--ext", ""},                  // an empty value
+      {"run", tree_ / "photos", "--ext", "jpg,"},              // an empty entry
+      {"run", tree_ / "photos", "--ext", "j?g"},               // no file name holds "?"
       {"run", tree_ / "photos", "--all", "--bogus"},
       {"run", tree_ / "photos", "--all", "--taken", "--creation"},  // two time sources
       {"frobnicate"},
@@ -123,6 +126,110 @@ TEST_F(CliTest, RefusesBadArgumentsAndTouchesNothing) {
 #else
   EXPECT_EQ(help.out.find("--taken is not available on this system"), std::string::npos);
 #endif
+}
+
+TEST_F(CliTest, SaysWhatIsWrongAndWhoItIs) {
+  tree_.Write("photos/a.jpg", "", stamp42_);
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out;  // all of stdout
+    std::string err;  // found in stderr
+  } cases[] = {
+      {{}, 2, "", "Usage:\n  tokiren-cli run FOLDER"},
+      {{"--version"}, 0, "tokiren-cli " TOKIREN_VERSION "\n", ""},
+      {{"run", tree_ / "missing", "--all"}, 2, "",
+       "tokiren-cli: '" + tree_ / "missing" + "' does not exist\n"},
+      {{"run", tree_ / "photos/a.jpg", "--all"}, 2, "",
+       "tokiren-cli: '" + tree_ / "photos/a.jpg" + "' is not a folder\n"},
+      {{"run", tree_ / "photos", "--ext", ""}, 2, "",
+       "tokiren-cli: --ext needs an extension, such as --ext jpg\n"},
+  };
+  for (const auto& c : cases) {
+    const Result result = RunCli(scratch_, c.args);
+    const std::string shown = c.args.empty() ? "(none)" : c.args.back();
+    EXPECT_EQ(result.status, c.status) << shown;
+    EXPECT_EQ(result.out, c.out) << shown;
+    EXPECT_NE(result.err.find(c.err), std::string::npos) << shown << ": " << result.err;
+  }
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+}
+
+TEST_F(CliTest, TakesSeveralExtensionsInOneValueAndAStarBeforeTheDot) {
+  tree_.Write("photos/a.jpg", "", stamp42_);
+  tree_.Write("photos/b.png", "", stamp42_);
+  tree_.Write("photos/c.txt", "", stamp42_);
+  tree_.MakeFolder("app");
+  const Result run = RunCli(scratch_, {"run", tree_ / "photos", "--ext", "*.jpg", "--ext", "png,TXT",
+                                       "--log-dir", tree_ / "app"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG",
+                                                             "20160830124842.PNG",
+                                                             "20160830124842.TXT"}));
+  EXPECT_EQ(run.err, "3 files renamed\n");
+}
+
+TEST(CommandLineTest, ReadsEachExtensionAsTheWindowsBoxDoes) {
+  const struct {
+    std::vector<std::string> values;  // each after its own --ext
+    std::vector<ExtensionEntry> list;  // empty: refused
+    std::string error;
+  } cases[] = {
+      {{"*.jpg"}, {{".*", false}, {".JPG", true}}, ""},
+      {{" jpg "}, {{".*", false}, {".JPG", true}}, ""},
+      {{"jpg,png"}, {{".*", false}, {".JPG", true}, {".PNG", true}}, ""},
+      {{"png", "*.PNG,.jpg"}, {{".*", false}, {".JPG", true}, {".PNG", true}}, ""},
+      {{"*.*"}, {{".*", true}}, ""},
+      {{""}, {}, "--ext needs an extension, such as --ext jpg"},
+      {{"."}, {}, "--ext needs an extension, such as --ext jpg"},
+      {{"jpg,,png"}, {}, "--ext needs an extension, such as --ext jpg"},
+      {{"a:b"}, {}, "--ext 'a:b': an extension holds none of \\ / : * ? \" < > | nor control characters"},
+      {{std::string(300, 'a')}, {}, "--ext: an extension is at most 255 bytes with its dot"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"run", "f"};
+    for (const std::string& value : c.values) {
+      args.push_back("--ext");
+      args.push_back(value);
+    }
+    CommandLine line;
+    std::string error;
+    const bool parsed = ParseCommandLine(args, &line, &error);
+    EXPECT_EQ(parsed, c.error.empty()) << c.values.back();
+    EXPECT_EQ(error, c.error) << c.values.back();
+    if (parsed) {
+      EXPECT_EQ(line.options.extensions, c.list) << c.values.back();
+    }
+  }
+}
+
+TEST(CountLinesTest, SaysOneFileAndManyFiles) {
+  RunSummary one;
+  one.renamed = one.notTaken = one.unreadable = 1;
+  EXPECT_EQ(RunCountLines(one, false),
+            "1 file renamed\n"
+            "1 file had no capture time and was named after its last-write time\n"
+            "1 file left alone: its time could not be read\n");
+  RunSummary many;
+  many.renamed = 0;
+  many.notTaken = many.unreadable = 2;
+  EXPECT_EQ(RunCountLines(many, false),
+            "0 files renamed\n"
+            "2 files had no capture time and were named after their last-write time\n"
+            "2 files left alone: their time could not be read\n");
+  EXPECT_EQ(RunCountLines(one, true),
+            "1 file had no capture time and was named after its last-write time\n"
+            "1 file left alone: its time could not be read\n");
+
+  ResetSummary reset;
+  reset.restored = reset.failed = reset.notFound = reset.damaged = 1;
+  EXPECT_EQ(ResetCountLine(reset), "1 file restored, 1 could not be restored, 1 not found and kept "
+                                   "in the log for a later Reset, 1 damaged log line left alone\n");
+  reset.restored = 3;
+  reset.damaged = 2;
+  EXPECT_EQ(ResetCountLine(reset), "3 files restored, 1 could not be restored, 1 not found and kept "
+                                   "in the log for a later Reset, 2 damaged log lines left alone\n");
+  EXPECT_EQ(ResetCountLine(ResetSummary{}), "0 files restored\n");
 }
 
 TEST(CommandLineTest, BuildsTheListTheWindowWouldHold) {

@@ -54,7 +54,8 @@ bool Ok(const Outcome& outcome) { return outcome.exited && outcome.exitCode == 0
 // Whether tokiren-cli said it renamed exactly `count` files.
 bool SaysRenamed(const Outcome& outcome, int count) {
   std::istringstream lines(outcome.output);
-  const std::string wanted = std::to_string(count) + " files renamed";
+  const std::string wanted =
+      std::to_string(count) + (count == 1 ? " file renamed" : " files renamed");
   for (std::string line; std::getline(lines, line);) {
     if (line == wanted) return true;
   }

@@ -22,6 +22,8 @@ class FakeView : public View {
   void InsertExtension(int row, const std::string& text) override {
     list.insert(list.begin() + row, text);
   }
+  void RemoveExtension(int row) override { list.erase(list.begin() + row); }
+  void SelectTypedExtension() override { ++typedSelections; }
   void SetFolderButtonEnabled(bool enabled) override { folderButtonEnabled = enabled; }
   void SetFolderLabel(const std::string& path) override { folderLabel = path; }
   void ShowMessage(MessageIcon icon, const std::string& title, const std::string& text) override {
@@ -42,6 +44,7 @@ class FakeView : public View {
   // Panel kRunning stands for "nothing shown yet" until the behaviour shows a panel.
   Panel panel = Panel::kRunning;
   std::vector<std::string> list;
+  int typedSelections = 0;
   bool folderButtonEnabled = true;
   std::string folderLabel;
   std::vector<Message> messages;

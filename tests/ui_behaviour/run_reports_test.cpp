@@ -83,6 +83,32 @@ TEST(RunReportsTest, AResetWithOneFailureSaysNoMore) {
   EXPECT_EQ(view.messages[0].text, "first");
 }
 
+TEST(RunReportsTest, ShowsTheSystemsOwnWordsBelowTheMessageWhenItSaidAny) {
+  using enum RunReports::Errors;
+  const struct {
+    RunReports::Errors errors;
+    std::string detail;
+    std::string note;
+    std::string shown;
+  } cases[] = {
+      {kShowEach, "Permission denied", "", "message\r\n/p/a.jpg\r\nPermission denied"},
+      {kShowEach, "", "", "message\r\n/p/a.jpg"},
+      {kShowFirstOnly, "cannot list the folder /p/: Permission denied", "note",
+       "message\r\n/p/a.jpg\r\ncannot list the folder /p/: Permission denied\r\nnote"},
+      {kShowFirstOnly, "", "note", "message\r\n/p/a.jpg\r\nnote"},
+  };
+  for (const auto& c : cases) {
+    FakeView view;
+    RunReports reports(view, c.errors);
+    ErrorReport report = Report("message\r\n/p/a.jpg");
+    report.detail = c.detail;
+    reports.ShowError(report);
+    reports.Finish(c.note);
+    ASSERT_EQ(view.messages.size(), 1u) << c.detail;
+    EXPECT_EQ(view.messages[0].text, c.shown);
+  }
+}
+
 TEST(RunReportsTest, ANoteAloneGetsAnInformationBox) {
   FakeView view;
   RunReports reports(view, RunReports::Errors::kShowFirstOnly);

@@ -74,21 +74,65 @@ TEST_F(WindowBehaviourTest, BackLeavesTheRunningPanelForTheStartPanel) {
   EXPECT_EQ(view_.panel, Panel::kStart);
 }
 
-TEST_F(WindowBehaviourTest, AddsAnExtensionInUpperCaseWithTheDotInFront) {
+TEST_F(WindowBehaviourTest, AddsWhatWasTypedOnceAndSelectsItForTheNextEntry) {
   const auto window = Open();
-  window->AddClicked("jpg");
-  window->AddClicked(".Mov");
-  window->AddClicked("");
-  EXPECT_EQ(view_.list, (std::vector<std::string>{".", ".*", ".JPG", ".MOV"}));
+  for (const char* typed : {"jpg", " .Mov ", "*.png", ".jpg", "JPG", ".*", "*.*"}) {
+    window->AddClicked(typed);
+  }
+  EXPECT_EQ(view_.list, (std::vector<std::string>{".*", ".JPG", ".MOV", ".PNG"}));
+  EXPECT_EQ(window->List1().size(), view_.list.size());
+  EXPECT_TRUE(view_.messages.empty());
+  EXPECT_EQ(view_.typedSelections, 7);
 }
 
-TEST_F(WindowBehaviourTest, AddsNothingAlreadyListedByExactComparison) {
+TEST_F(WindowBehaviourTest, RefusesAnEntryNoFileNameCouldEndWithAndSaysWhy) {
   const auto window = Open();
-  window->AddClicked("jpg");
-  window->AddClicked(".jpg");
-  window->AddClicked(".*");
-  window->AddClicked(" jpg");  // not trimmed: another entry
-  EXPECT_EQ(view_.list, (std::vector<std::string>{". JPG", ".*", ".JPG"}));
+  const std::string forbidden = "拡張子には \\ / : * ? \" < > | と制御文字は使えません。";
+  const struct {
+    std::string typed;
+    std::string text;
+  } cases[] = {
+      {"", "拡張子を入力してください。"},
+      {"  ", "拡張子を入力してください。"},
+      {".", "拡張子を入力してください。"},
+      {"*jpg", forbidden},
+      {"a/b", forbidden},
+      {"jp\tg", forbidden},
+      {std::string(300, 'a'), "拡張子が長すぎます。ドットを含めて 255 バイトまでにしてください。"},
+  };
+  for (const auto& c : cases) {
+    view_.messages.clear();
+    const int selections = view_.typedSelections;
+    window->AddClicked(c.typed);
+    ASSERT_EQ(view_.messages.size(), 1u) << c.typed;
+    EXPECT_EQ(view_.messages[0].icon, MessageIcon::kWarning);
+    EXPECT_EQ(view_.messages[0].title, "拡張子");
+    EXPECT_EQ(view_.messages[0].text, c.text) << c.typed;
+    EXPECT_EQ(view_.typedSelections, selections + 1) << c.typed;
+  }
+  EXPECT_EQ(view_.list, (std::vector<std::string>{".*"}));
+  EXPECT_FALSE(tree_.Exists("app/tokiren"));
+}
+
+TEST_F(WindowBehaviourTest, RemovesAnyEntryButAllFilesAndSavesTheListLeft) {
+  const auto window = Open();
+  for (const char* typed : {"jpg", "png", "txt"}) window->AddClicked(typed);
+  Check(*window, ".PNG");
+  EXPECT_TRUE(view_.folderButtonEnabled);
+  EXPECT_FALSE(window->MayRemoveExtension(0));  // ".*"
+  EXPECT_TRUE(window->MayRemoveExtension(3));
+  EXPECT_FALSE(window->MayRemoveExtension(4));
+  EXPECT_FALSE(window->MayRemoveExtension(-1));
+
+  window->RemoveClicked(2);
+  EXPECT_EQ(view_.list, (std::vector<std::string>{".*", ".JPG", ".TXT"}));
+  EXPECT_EQ(window->List1().size(), view_.list.size());
+  EXPECT_EQ(tree_.Read("app/tokiren"), ".JPG\r\n.TXT\r\n");
+  EXPECT_FALSE(view_.folderButtonEnabled);  // the checked entry is gone
+
+  for (const int row : {0, 3, -1}) window->RemoveClicked(row);
+  EXPECT_EQ(view_.list, (std::vector<std::string>{".*", ".JPG", ".TXT"}));
+  EXPECT_TRUE(view_.messages.empty());
 }
 
 TEST_F(WindowBehaviourTest, SavesEveryEntryButAllFilesAfterEachAddition) {
@@ -324,10 +368,18 @@ TEST_F(WindowBehaviourTest, ResetShowsTheFirstFailureHowManyMoreAndTheFilesNotFo
   ASSERT_EQ(view_.messages.size(), 1u);
   EXPECT_EQ(view_.messages[0].icon, MessageIcon::kWarning);
   EXPECT_EQ(view_.messages[0].title, "処理を中止します。");
-  EXPECT_EQ(view_.messages[0].text,
-            "同名のファイルが存在します。\r\n" + p + "c.jpg\r" + p +
-                "c1.JPG\r\nほかに 2 行を元に戻せませんでした。\r\n見つからなかった 1 "
-                "個のファイルは、あとでもとにもどせるようにログに残しました。");
+  // The table's message with the paths, the system's words on the line below, then the rest.
+  const std::string& text = view_.messages[0].text;
+  const std::string head = "同名のファイルが存在します。\r\n" + p + "c.jpg\r" + p +
+                           "c1.JPG\r\ncannot rename " + p + "c1.JPG back to " + p + "c.jpg: ";
+  const std::string tail =
+      "\r\nほかに 2 行を元に戻せませんでした。\r\n見つからなかった 1 "
+      "個のファイルは、あとでもとにもどせるようにログに残しました。";
+  ASSERT_TRUE(text.starts_with(head)) << text;
+  ASSERT_TRUE(text.ends_with(tail)) << text;
+  const std::string words = text.substr(head.size(), text.size() - head.size() - tail.size());
+  EXPECT_FALSE(words.empty());
+  EXPECT_EQ(words.find_first_of("\r\n"), std::string::npos) << words;
 }
 
 TEST_F(WindowBehaviourTest, ResetShowsTheFilesNotFoundAloneWhenNothingFailed) {

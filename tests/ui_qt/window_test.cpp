@@ -218,27 +218,109 @@ TEST_F(WindowTest, SwitchesPanels) {
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 
+TEST_F(WindowTest, EnterOnAFocusedButtonPressesItAsSpaceDoes) {
+  const auto window = Open();
+  const Controls& c = window->controls();
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  } keys[] = {{Qt::Key_Space, Qt::NoModifier},
+              {Qt::Key_Return, Qt::NoModifier},
+              {Qt::Key_Enter, Qt::KeypadModifier}};
+  for (const auto& k : keys) {
+    c.Command8->setFocus();
+    QTest::keyClick(c.Command8, k.key, k.modifiers);  // Options
+    EXPECT_TRUE(c.FrameOptions->isVisible()) << k.key;
+    c.Command6->setFocus();
+    QTest::keyClick(c.Command6, k.key, k.modifiers);  // set
+    EXPECT_TRUE(c.FrameStart->isVisible()) << k.key;
+  }
+  // The Tab order is the design's.
+  const std::vector<QWidget*> order{c.Text1, c.Command7, c.Command2, c.Command1, c.Command3,
+                                    c.List1, c.Command4, c.Option3,  c.Option2,  c.Option1,
+                                    c.Check1, c.CheckSep, c.Command6, c.Command8, c.Command5};
+  std::vector<QWidget*> chain;
+  QWidget* widget = c.Text1;
+  do {
+    if (std::find(order.begin(), order.end(), widget) != order.end()) chain.push_back(widget);
+    widget = widget->nextInFocusChain();
+  } while (widget != c.Text1);
+  std::vector<QWidget*> expected = order;
+  std::erase(expected, nullptr);  // Option3 where the system reads no capture times
+  EXPECT_EQ(chain, expected);
+}
+
 TEST_F(WindowTest, AddsExtensionsAsTypedAndSavesThem) {
   const auto window = Open();
   Add(*window, "jpg");
   Add(*window, ".jpg");  // the same entry
   Add(*window, ".*");    // the built-in entry
-  Add(*window, ".txt");
-  Add(*window, ".AVI");
-  Add(*window, "");      // "."
-  Add(*window, " jpg");  // not trimmed
-  EXPECT_EQ(ListTexts(*window),
-            (std::vector<QString>{".", ". JPG", ".*", ".AVI", ".JPG", ".TXT"}));
-  EXPECT_EQ(window->controls().Text1->text(), QStringLiteral(" jpg"));
-  EXPECT_EQ(tree_.Read("app/tokiren"), ".\r\n. JPG\r\n.AVI\r\n.JPG\r\n.TXT\r\n");
+  Add(*window, " .txt ");
+  Add(*window, "*.AVI");
+  EXPECT_EQ(ListTexts(*window), (std::vector<QString>{".*", ".AVI", ".JPG", ".TXT"}));
+  EXPECT_EQ(window->controls().Text1->text(), QStringLiteral("*.AVI"));
+  EXPECT_EQ(window->controls().Text1->selectedText(), QStringLiteral("*.AVI"));
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_EQ(tree_.Read("app/tokiren"), ".AVI\r\n.JPG\r\n.TXT\r\n");
   // A restart reproduces the list, with ".*" once.
   const auto again = Open();
   EXPECT_EQ(ListTexts(*again), ListTexts(*window));
-  // Enter in the box adds too.
-  again->controls().Text1->setText(QStringLiteral("mov"));
-  QTest::keyClick(again->controls().Text1, Qt::Key_Return);
+  // Enter in the box adds too, and what is typed next replaces the entry added.
+  QLineEdit* box = again->controls().Text1;
+  box->clear();
+  QTest::keyClicks(box, "mov");
+  QTest::keyClick(box, Qt::Key_Return);
+  QTest::keyClicks(box, "png");
+  QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier);
   EXPECT_EQ(ListTexts(*again),
-            (std::vector<QString>{".", ". JPG", ".*", ".AVI", ".JPG", ".MOV", ".TXT"}));
+            (std::vector<QString>{".*", ".AVI", ".JPG", ".MOV", ".PNG", ".TXT"}));
+  EXPECT_EQ(box->text(), QStringLiteral("png"));
+}
+
+TEST_F(WindowTest, RefusesAnExtensionNoFileNameCouldEndWithInAMessageBox) {
+  const auto window = Open();
+  for (const QString& typed : {QString(), QStringLiteral("a:b"), QString(300, QChar('a'))}) {
+    Add(*window, typed);
+    EXPECT_EQ(window->controls().Text1->selectedText(), typed);
+  }
+  ASSERT_EQ(dialogs_.messages.size(), 3u);
+  for (const RecordingDialogs::Message& message : dialogs_.messages) {
+    EXPECT_EQ(message.icon, QMessageBox::Warning);
+    EXPECT_EQ(message.title, QStringLiteral("拡張子"));
+  }
+  EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("拡張子を入力してください。"));
+  EXPECT_EQ(ListTexts(*window), (std::vector<QString>{".*"}));
+  EXPECT_FALSE(tree_.Exists("app/tokiren"));
+}
+
+TEST_F(WindowTest, RemovesTheCurrentEntryWithDeleteOrTheContextMenuButNotAllFiles) {
+  const auto window = Open();
+  for (const char* typed : {"jpg", "png", "txt"}) Add(*window, typed);
+  QListWidget* list = window->controls().List1;
+  QAction* remove = window->controls().RemoveEntry;
+  EXPECT_EQ(list->contextMenuPolicy(), Qt::ActionsContextMenu);
+  EXPECT_EQ(list->actions(), QList<QAction*>{remove});
+  EXPECT_EQ(remove->text(), QStringLiteral("Remove"));
+
+  window->activateWindow();  // a shortcut answers in the active window only
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  list->setFocus();
+  list->setCurrentRow(2);
+  QTest::keyClick(list, Qt::Key_Delete);
+  EXPECT_EQ(ListTexts(*window), (std::vector<QString>{".*", ".JPG", ".TXT"}));
+  EXPECT_EQ(tree_.Read("app/tokiren"), ".JPG\r\n.TXT\r\n");
+
+  list->setCurrentRow(0);
+  EXPECT_FALSE(remove->isEnabled());
+  QTest::keyClick(list, Qt::Key_Delete);
+  EXPECT_EQ(ListTexts(*window), (std::vector<QString>{".*", ".JPG", ".TXT"}));
+
+  list->setCurrentRow(1);
+  EXPECT_TRUE(remove->isEnabled());
+  remove->trigger();
+  EXPECT_EQ(ListTexts(*window), (std::vector<QString>{".*", ".TXT"}));
+  EXPECT_EQ(tree_.Read("app/tokiren"), ".TXT\r\n");
+  EXPECT_TRUE(dialogs_.messages.empty());
 }
 
 TEST_F(WindowTest, TheFolderButtonFollowsTheCheckMarks) {
@@ -345,8 +427,11 @@ TEST_F(WindowTest, ShowsOneBoxForAResetWithManyFailures) {
   const RecordingDialogs::Message& box = dialogs_.messages[0];
   EXPECT_EQ(box.icon, QMessageBox::Warning);
   EXPECT_EQ(box.title, QStringLiteral("処理を中止します。"));
+  // The system's words (the command line's line) below the table's message.
   EXPECT_EQ(box.text, QString::fromStdString("同名のファイルが存在します。\r\n" + p + "c.jpg\r" + p +
-                                             "c.JPG\r\nほかに 2 行を元に戻せませんでした。"));
+                                             "c.JPG\r\ncannot rename " + p + "c.JPG back to " + p +
+                                             "c.jpg: File exists\r\n"
+                                             "ほかに 2 行を元に戻せませんでした。"));
 }
 
 TEST_F(WindowTest, ResetSaysHowManyFilesItCouldNotFindAndKeepsThem) {

@@ -293,7 +293,13 @@ TEST_F(Win32WindowTest, AddsTheTypedExtensionAtItsPlaceAndCheckMarksEnableTheFol
   Click(C(Id::Command3));
   EXPECT_EQ(ListEntries(C(Id::List1)),
             (std::vector<std::string>{".*", ".AVI", ".JPG", ".TXT"}));
-  EXPECT_EQ(TextOf(C(Id::Text1)), "jpg");  // the box keeps what was typed
+  EXPECT_EQ(TextOf(C(Id::Text1)), "jpg");  // the box keeps what was typed, selected
+  DWORD start = 1, end = 0;
+  SendMessageW(C(Id::Text1), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 3u);
+  EXPECT_EQ(GetFocus(), C(Id::Text1));
   EXPECT_EQ(tree_.Read("app/tokiren"), ".AVI\r\n.JPG\r\n.TXT\r\n");
 
   // Enter in the box adds too.
@@ -309,6 +315,19 @@ TEST_F(Win32WindowTest, AddsTheTypedExtensionAtItsPlaceAndCheckMarksEnableTheFol
   EXPECT_TRUE(window_->Behaviour().List1()[2].checked);
   CheckEntry(2, false);
   EXPECT_FALSE(IsWindowEnabled(C(Id::Command7)));
+}
+
+TEST_F(Win32WindowTest, DeleteRemovesTheSelectedEntryButNotAllFiles) {
+  HWND list = C(Id::List1);
+  const auto press = [&](int row) {
+    ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+  };
+  press(2);  // .TXT
+  EXPECT_EQ(ListEntries(list), (std::vector<std::string>{".*", ".AVI"}));
+  EXPECT_EQ(tree_.Read("app/tokiren"), ".AVI\r\n");
+  press(0);  // .*
+  EXPECT_EQ(ListEntries(list), (std::vector<std::string>{".*", ".AVI"}));
 }
 
 TEST_F(Win32WindowTest, TabGoesThroughTheStartPanelInTheDesignsOrder) {

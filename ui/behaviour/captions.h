@@ -19,6 +19,7 @@ inline constexpr char kRunCaption[] = "RUN";
 inline constexpr char kBackCaption[] = "<<";
 inline constexpr char kResetCaption[] = "Reset";
 inline constexpr char kAddCaption[] = "<<<";
+inline constexpr char kRemoveCaption[] = "Remove";  // List1's context menu
 inline constexpr char kSelectFolderCaption[] = "Drag/Push to Select Folder";
 inline constexpr char kNotice[] = "タイムスタンプでファイル名を変更します。";
 

@@ -4,6 +4,16 @@
 #include "ui/behaviour/strings.h"
 
 namespace tokiren::behaviour {
+namespace {
+
+// The box's text: the table's message with what was being handled, then, when the system said
+// more, its own words on a line below.
+std::string BoxText(const ErrorReport& report) {
+  if (report.detail.empty()) return report.text;
+  return report.text + kLineEnd + report.detail;
+}
+
+}  // namespace
 
 RunReports::RunReports(View& view, Errors errors, std::chrono::milliseconds progressDelay)
     : view_(view),
@@ -15,7 +25,7 @@ RunReports::~RunReports() { HideProgress(); }
 
 void RunReports::ShowError(const ErrorReport& report) {
   if (errors_ == Errors::kShowEach) {
-    view_.ShowMessage(MessageIcon::kWarning, report.title, report.text);
+    view_.ShowMessage(MessageIcon::kWarning, report.title, BoxText(report));
   } else if (!haveFirst_) {
     haveFirst_ = true;
     first_ = report;
@@ -45,7 +55,7 @@ void RunReports::Finish(const std::string& note) {
     if (!note.empty()) view_.ShowMessage(MessageIcon::kInformation, {}, note);
     return;
   }
-  std::string text = first_.text;
+  std::string text = BoxText(first_);
   if (more_ > 0) text += kLineEnd + WithNumber(kMoreResetFailures, more_);
   if (!note.empty()) text += kLineEnd + note;
   view_.ShowMessage(MessageIcon::kWarning, first_.title, text);

@@ -26,6 +26,7 @@ class RunReports final : public EngineSink {
   RunReports(const RunReports&) = delete;
   RunReports& operator=(const RunReports&) = delete;
 
+  // The box shows the report's text and, on a line below, its detail when it has one.
   void ShowError(const ErrorReport& report) override;
   // Opens the progress display once the delay has passed since the start, and updates it; while
   // files are still being collected the display is a busy one.

@@ -18,6 +18,13 @@ inline constexpr char kNotTaken[] =
 // Added to a Reset's message: lines whose file was at neither name, kept for a later Reset.
 inline constexpr char kResetNotFound[] =
     "見つからなかった %1 個のファイルは、あとでもとにもどせるようにログに残しました。";
+// An extension refused by "<<<": the box's text stays for the user to mend.
+inline constexpr char kExtensionTitle[] = "拡張子";
+inline constexpr char kExtensionEmpty[] = "拡張子を入力してください。";
+inline constexpr char kExtensionForbidden[] =
+    "拡張子には \\ / : * ? \" < > | と制御文字は使えません。";
+inline constexpr char kExtensionTooLong[] =
+    "拡張子が長すぎます。ドットを含めて %1 バイトまでにしてください。";
 inline constexpr char kSettingsTitle[] = "設定ファイル";
 inline constexpr char kSettingsReadFailed[] = "設定ファイルを読み込めませんでした。";
 inline constexpr char kSettingsWriteFailed[] = "設定ファイルを保存できませんでした。";

@@ -20,6 +20,10 @@ class View {
   virtual void ShowPanel(Panel panel) = 0;
   // Puts an unchecked entry `text` into List1 at `row` (0-based), the rows from there moving down.
   virtual void InsertExtension(int row, const std::string& text) = 0;
+  // Takes the entry at `row` (0-based) out of List1, the rows below moving up.
+  virtual void RemoveExtension(int row) = 0;
+  // Selects the whole text of Text1, so that what is typed next replaces it.
+  virtual void SelectTypedExtension() = 0;
   // Enables or disables the folder button Command7.
   virtual void SetFolderButtonEnabled(bool enabled) = 0;
   // Shows the folder `path` in Label3, shortened where it does not fit.

@@ -1,12 +1,28 @@
 // The main window's behaviour.
 #include "ui/behaviour/window.h"
 
+#include "settings/extension_entry.h"
 #include "ui/behaviour/extension_list.h"
 #include "ui/behaviour/run_reports.h"
 #include "ui/behaviour/strings.h"
 
 namespace tokiren::behaviour {
 namespace {
+
+// What the user is told of an extension the list refuses.
+std::string RefusalText(ExtensionFault fault) {
+  switch (fault) {
+    case ExtensionFault::kEmpty:
+      return kExtensionEmpty;
+    case ExtensionFault::kForbiddenCharacter:
+      return kExtensionForbidden;
+    case ExtensionFault::kTooLong:
+      return WithNumber(kExtensionTooLong, kLongestExtensionEntry);
+    case ExtensionFault::kNone:
+      break;
+  }
+  return {};
+}
 
 std::string WithSeparator(std::string path) {
   if (!path.empty() && path.back() != kPathSeparator) path += kPathSeparator;
@@ -88,9 +104,25 @@ void Window::AddEntry(const std::string& text) {
 }
 
 void Window::AddClicked(const std::string& typed) {
-  const std::string text = NormalizeExtension(typed);
-  if (HasEntry(List1_, text)) return;
-  AddEntry(text);
+  const TypedExtension read = ExtensionFromTyped(typed);
+  if (read.fault != ExtensionFault::kNone) {
+    view_.ShowMessage(MessageIcon::kWarning, kExtensionTitle, RefusalText(read.fault));
+  } else if (!HasEntry(List1_, read.entry)) {
+    AddEntry(read.entry);
+    SaveExtensionList();
+  }
+  view_.SelectTypedExtension();
+}
+
+bool Window::MayRemoveExtension(int row) const {
+  return row >= 0 && row < static_cast<int>(List1_.size()) && List1_[row].text != kAllFilesEntry;
+}
+
+void Window::RemoveClicked(int row) {
+  if (!MayRemoveExtension(row)) return;
+  List1_.erase(List1_.begin() + row);
+  view_.RemoveExtension(row);
+  view_.SetFolderButtonEnabled(AnyChecked(List1_));
   SaveExtensionList();
 }
 

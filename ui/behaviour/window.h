@@ -75,9 +75,17 @@ class Window {
   void OptionsClicked();          // Command8
   void SetClicked();              // Command6
   void BackClicked();             // Command2
-  // Command3: `typed` is Text1's text, made an entry (upper case, "." in front) and added at its
-  // place unless exactly that entry is listed; the list is saved then.
+  // Command3, or Enter in Text1: `typed` is Text1's text, read by ExtensionFromTyped (blanks
+  // trimmed, upper case, "." in front) and added at its place unless exactly that entry is listed;
+  // the list is saved then. An entry that cannot be is refused with a message saying why. Either
+  // way Text1's text is selected afterwards, so that typing replaces it.
   void AddClicked(const std::string& typed);
+  // Whether the entry at `row` may be removed: any entry but the every-file entry ".*".
+  bool MayRemoveExtension(int row) const;
+  // The Delete key on List1's selected entry, or the list's context menu: takes the entry at
+  // `row` out and saves the list; nothing when it may not be removed. The folder button follows
+  // the check marks left.
+  void RemoveClicked(int row);
   void ExtensionChecked(int row, bool checked);  // a check mark in List1 set or cleared
   void FolderClicked();                          // Command7: the folder picker
   void FolderDropped(const std::vector<DroppedItem>& items);  // a drop on Command7

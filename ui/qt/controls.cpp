@@ -1,6 +1,7 @@
 // The window's controls.
 #include "ui/qt/controls.h"
 
+#include <QKeyEvent>
 #include <QStringList>
 #include <algorithm>
 #include <vector>
@@ -108,6 +109,22 @@ QFrame* Panel(QWidget* window, int top) {
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
+// Enter (and the keypad's Enter) on a focused push button presses it, as Space does; outside a
+// dialog Qt leaves these keys to the window. A key held down presses once.
+class EnterPressesButtons : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+    if (!key->isAutoRepeat()) static_cast<QAbstractButton*>(watched)->click();
+    return true;
+  }
+};
+
 }  // namespace
 
 int Pixels(int twips) { return qRound(static_cast<double>(twips) / kTwipsPerPixel); }
@@ -163,6 +180,11 @@ Controls BuildControls(QWidget* window, bool taken) {
   c.List1 = Place(new QListWidget(c.FrameStart), 108, 36, 1272, 690, kTipList);
   c.List1->setFont(small);
   LightGrey(c.List1);
+  c.RemoveEntry = new QAction(Text(kRemoveCaption), c.List1);
+  c.RemoveEntry->setShortcut(QKeySequence::Delete);
+  c.RemoveEntry->setShortcutContext(Qt::WidgetShortcut);
+  c.List1->addAction(c.RemoveEntry);
+  c.List1->setContextMenuPolicy(Qt::ActionsContextMenu);
   c.Command3 = Place(new QPushButton(Text(kAddCaption), c.FrameStart), 1410, 36, 804, 264,
                      kTipAdd);
   c.Command7 = Place(new DropButton(Text(kSelectFolderCaption), c.FrameStart), 2400, 60, 2835,
@@ -186,6 +208,8 @@ Controls BuildControls(QWidget* window, bool taken) {
   for (size_t i = 0; i + 1 < order.size(); ++i) {
     QWidget::setTabOrder(order[i], order[i + 1]);
   }
+  auto* enter = new EnterPressesButtons(window);
+  for (QPushButton* button : window->findChildren<QPushButton*>()) button->installEventFilter(enter);
   return c;
 }
 

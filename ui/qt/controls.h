@@ -1,6 +1,7 @@
 // The window's controls, made with their captions, positions, fonts and tool tips.
 #pragma once
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -44,6 +45,7 @@ struct Controls {
   QPushButton* Command5;  // Reset
   QPushButton* Command8;  // Options
   QListWidget* List1;
+  QAction* RemoveEntry;   // List1's context menu and its Delete key
   QPushButton* Command3;  // <<<
   DropButton* Command7;   // Drag/Push to Select Folder
   QLineEdit* Text1;

@@ -57,6 +57,13 @@ Tokiren::Tokiren(std::string appPath, Dialogs* dialogs)
   connect(c_.List1, &QListWidget::itemChanged, this, [this, &b](QListWidgetItem* item) {
     b.ExtensionChecked(c_.List1->row(item), item->checkState() == Qt::Checked);
   });
+  // Remove (the context menu, or Delete) acts on the current entry, and is enabled only for one
+  // the list lets go.
+  connect(c_.List1, &QListWidget::currentRowChanged, this,
+          [this, &b](int row) { c_.RemoveEntry->setEnabled(b.MayRemoveExtension(row)); });
+  c_.RemoveEntry->setEnabled(b.MayRemoveExtension(c_.List1->currentRow()));
+  connect(c_.RemoveEntry, &QAction::triggered, this,
+          [this, &b] { b.RemoveClicked(c_.List1->currentRow()); });
   connect(c_.Command7, &QPushButton::clicked, this, [&b] { b.FolderClicked(); });
   connect(c_.Command7, &DropButton::dropped, this,
           [&b](const std::vector<behaviour::DroppedItem>& items) { b.FolderDropped(items); });
@@ -86,6 +93,13 @@ void Tokiren::InsertExtension(int row, const std::string& text) {
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
   item->setCheckState(Qt::Unchecked);
   c_.List1->insertItem(row, item);
+}
+
+void Tokiren::RemoveExtension(int row) { delete c_.List1->takeItem(row); }
+
+void Tokiren::SelectTypedExtension() {
+  c_.Text1->selectAll();
+  c_.Text1->setFocus();
 }
 
 void Tokiren::SetFolderButtonEnabled(bool enabled) { c_.Command7->setEnabled(enabled); }

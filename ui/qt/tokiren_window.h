@@ -32,6 +32,8 @@ class Tokiren : public QWidget, private behaviour::View {
   // behaviour::View
   void ShowPanel(behaviour::Panel panel) override;
   void InsertExtension(int row, const std::string& text) override;
+  void RemoveExtension(int row) override;
+  void SelectTypedExtension() override;
   void SetFolderButtonEnabled(bool enabled) override;
   void SetFolderLabel(const std::string& path) override;
   void ShowMessage(behaviour::MessageIcon icon, const std::string& title,

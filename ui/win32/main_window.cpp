@@ -25,6 +25,8 @@ constexpr int kIconResource = 1;
 constexpr int kTipWidth = 360;
 // The folder button's second tool, on its panel: a disabled button sees no mouse.
 constexpr UINT_PTR kDisabledFolderTip = 1;
+// The one item of List1's context menu.
+constexpr UINT kRemoveItem = 1;
 
 // Font sizes in hundredths of a point.
 constexpr int kWindowPoints = 975;
@@ -437,6 +439,10 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NOTIFY:
       Notify(*reinterpret_cast<const NMHDR*>(lParam));
       return 0;
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wParam) != Control(Id::List1)) break;
+      ListMenu(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
       if (LRESULT brush = ControlColour(reinterpret_cast<HDC>(wParam),
@@ -528,13 +534,46 @@ void MainWindow::Command(Id id, int code) {
 }
 
 void MainWindow::Notify(const NMHDR& header) {
-  if (header.idFrom != static_cast<UINT_PTR>(Id::List1) || header.code != LVN_ITEMCHANGED) return;
+  if (header.idFrom != static_cast<UINT_PTR>(Id::List1)) return;
+  if (header.code == LVN_KEYDOWN) {
+    if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE) {
+      behaviour_.RemoveClicked(ListView_GetNextItem(header.hwndFrom, -1, LVNI_SELECTED));
+    }
+    return;
+  }
+  if (header.code != LVN_ITEMCHANGED) return;
   const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
   // A check mark set or cleared; an entry gets its first (unchecked) mark when it is inserted.
   const UINT oldMark = change.uOldState & LVIS_STATEIMAGEMASK;
   const UINT newMark = change.uNewState & LVIS_STATEIMAGEMASK;
   if (!(change.uChanged & LVIF_STATE) || oldMark == 0 || oldMark == newMark) return;
   behaviour_.ExtensionChecked(change.iItem, newMark == INDEXTOSTATEIMAGEMASK(2));
+}
+
+void MainWindow::ListMenu(POINT screen) {
+  HWND list = Control(Id::List1);
+  int row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+  if (screen.x == -1 && screen.y == -1) {
+    RECT item{};
+    if (row < 0 || !ListView_GetItemRect(list, row, &item, LVIR_LABEL)) return;
+    screen = POINT{item.left, item.bottom};
+    ClientToScreen(list, &screen);
+  } else {
+    LVHITTESTINFO hit{};
+    hit.pt = screen;
+    ScreenToClient(list, &hit.pt);
+    row = ListView_HitTest(list, &hit);
+    if (row >= 0) {
+      ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+  }
+  if (!behaviour_.MayRemoveExtension(row)) return;
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, kRemoveItem, Widen(behaviour::kRemoveCaption).c_str());
+  const UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
+                                     window_, nullptr);
+  DestroyMenu(menu);
+  if (chosen == kRemoveItem) behaviour_.RemoveClicked(row);
 }
 
 LRESULT CALLBACK MainWindow::DropProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
@@ -626,6 +665,14 @@ void MainWindow::InsertExtension(int row, const std::string& text) {
   item.iItem = row;
   item.pszText = wide.data();
   ListView_InsertItem(Control(Id::List1), &item);
+}
+
+void MainWindow::RemoveExtension(int row) { ListView_DeleteItem(Control(Id::List1), row); }
+
+void MainWindow::SelectTypedExtension() {
+  HWND box = Control(Id::Text1);
+  SetFocus(box);
+  Edit_SetSel(box, 0, -1);
 }
 
 void MainWindow::SetFolderButtonEnabled(bool enabled) {

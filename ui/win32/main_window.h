@@ -43,6 +43,8 @@ class MainWindow final : public behaviour::View {
   // behaviour::View
   void ShowPanel(behaviour::Panel panel) override;
   void InsertExtension(int row, const std::string& text) override;
+  void RemoveExtension(int row) override;
+  void SelectTypedExtension() override;
   void SetFolderButtonEnabled(bool enabled) override;
   void SetFolderLabel(const std::string& path) override;
   void ShowMessage(behaviour::MessageIcon icon, const std::string& title,
@@ -59,6 +61,8 @@ class MainWindow final : public behaviour::View {
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void Command(Id id, int code);
   void Notify(const NMHDR& header);
+  // List1's context menu, at `screen` (-1, -1 from the keyboard: at the selected entry).
+  void ListMenu(POINT screen);
   LRESULT ControlColour(HDC dc, HWND control);
   void Dropped(HDROP drop);
 
