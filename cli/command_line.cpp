@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "settings/extension_entry.h"
+#include "engine/extension_entry.h"
 
 namespace tokiren {
 

@@ -1,7 +1,7 @@
 // The main window's behaviour.
 #include "ui/behaviour/window.h"
 
-#include "settings/extension_entry.h"
+#include "engine/extension_entry.h"
 #include "ui/behaviour/extension_list.h"
 #include "ui/behaviour/run_reports.h"
 #include "ui/behaviour/strings.h"

@@ -1,4 +1,4 @@
-#include "settings/extension_entry.h"
+#include "engine/extension_entry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Reading a typed extension into an entry of the extension list.
-#include "settings/extension_entry.h"
+#include "engine/extension_entry.h"
 
 namespace tokiren {
 namespace {
