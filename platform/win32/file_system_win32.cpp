@@ -78,7 +78,7 @@ LocalTime ToLocalTime(const FILETIME& time) {
                    local.wSecond};
 }
 
-HANDLE OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
+HANDLE OpenByPath(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
   return CreateFileW(WidenPath(path).c_str(), access, share, nullptr, disposition,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -499,9 +499,9 @@ class Win32FileSystem final : public FileSystem {
   }
 
   ErrorCode OpenForReading(const std::string& path, std::unique_ptr<FileReader>* reader) override {
-    const HANDLE file = OpenFile(path, GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 OPEN_EXISTING);
+    const HANDLE file = OpenByPath(path, GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE) return LastWindowsError();
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file, &size)) {
