@@ -2,6 +2,7 @@
 #include "cli/command_line.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "engine/extension_entry.h"
 
@@ -10,7 +11,8 @@ namespace tokiren {
 const char kUsage[] =
     "Usage:\n"
     "  tokiren-cli run FOLDER (--ext EXT [--ext EXT ...] | --all) [--separator]\n"
-    "              [--no-count-up] [--creation | --taken] [--dry-run] [--log-dir DIR]\n"
+    "              [--no-count-up] [--creation | --taken [--helpers N]] [--dry-run]\n"
+    "              [--log-dir DIR]\n"
     "  tokiren-cli reset [--log-dir DIR]\n"
     "  tokiren-cli --help | --version\n"
     "\n"
@@ -25,6 +27,8 @@ const char kUsage[] =
     "  --creation      use the creation time instead of the last-write time\n"
     "  --taken         use the moment a photo or video was taken, from its metadata; files\n"
     "                  without one are named after their last-write time\n"
+    "  --helpers N     with --taken: read N files at once, each in a helper process of its own\n"
+    "                  (1 to 16; default 2)\n"
     "  --dry-run       print the log lines the run would write, and change nothing\n"
     "reset  Renames the files of the last run back to their former names, from the log. Lines\n"
     "       whose file is found at neither name stay in the log for a later reset.\n"
@@ -150,6 +154,15 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
         return false;
       }
       line->options.timeSource = source;
+    } else if (run && Matches(arg, "--helpers")) {
+      if (!TakeValue(args, &i, "--helpers", &value, error)) return false;
+      char* end = nullptr;
+      const long helpers = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || helpers < 1 || helpers > kMostHelpers) {
+        *error = "--helpers needs a number from 1 to " + std::to_string(kMostHelpers);
+        return false;
+      }
+      line->helpers = static_cast<int>(helpers);
     } else if (run && arg == "--dry-run") {
       line->dryRun = true;
     } else if (run && !arg.starts_with("--") && line->folder.empty() && !arg.empty()) {

@@ -15,7 +15,11 @@ struct CommandLine {
   std::string logDir;  // "" for the program's own folder
   RunOptions options;
   bool dryRun = false;
+  int helpers = 0;  // --taken: capture-time readers at once; 0 for the system's choice
 };
+
+// The most capture-time readers --helpers takes.
+inline constexpr int kMostHelpers = 16;
 
 // Parses argv[1..]. On a mistake returns false with a one-line `error` for the user; no argument
 // at all is a mistake too ("give a command").

@@ -174,7 +174,7 @@ int Main(const std::vector<std::string>& args) {
     job.options = line.options;
     std::unique_ptr<CaptureTimeReader> captureTimes;
     if (line.options.timeSource == TimeSource::kTaken) {
-      captureTimes = MakeCaptureTimeReader();
+      captureTimes = MakeCaptureTimeReader(line.helpers);
       if (!captureTimes) return Usage("--taken is not available on this system");
       job.captureTimes = captureTimes.get();
     }

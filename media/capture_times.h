@@ -12,8 +12,9 @@ namespace tokiren {
 // tokiren-cli refuses --taken.
 bool CanReadCaptureTimes();
 
-// A reader of photo and video metadata for one run, its helpers beside the running executable;
-// null where CanReadCaptureTimes() is false. Starts no process before the first file is asked.
-std::unique_ptr<CaptureTimeReader> MakeCaptureTimeReader();
+// A reader of photo and video metadata for one run, its helpers beside the running executable,
+// `helpers` at once (0: the number the pool finds best); null where CanReadCaptureTimes()
+// is false. Starts no process before the run starts it.
+std::unique_ptr<CaptureTimeReader> MakeCaptureTimeReader(int helpers = 0);
 
 }  // namespace tokiren

@@ -5,6 +5,6 @@ namespace tokiren {
 
 bool CanReadCaptureTimes() { return false; }
 
-std::unique_ptr<CaptureTimeReader> MakeCaptureTimeReader() { return nullptr; }
+std::unique_ptr<CaptureTimeReader> MakeCaptureTimeReader(int) { return nullptr; }
 
 }  // namespace tokiren

@@ -7,9 +7,10 @@ namespace tokiren {
 
 bool CanReadCaptureTimes() { return true; }
 
-std::unique_ptr<CaptureTimeReader> MakeCaptureTimeReader() {
-  return std::make_unique<media::HelperPool>(
-      media::HelperPoolOptions{.helperPath = media::HelperBesideProgram()});
+std::unique_ptr<CaptureTimeReader> MakeCaptureTimeReader(int helpers) {
+  media::HelperPoolOptions options{.helperPath = media::HelperBesideProgram()};
+  if (helpers > 0) options.helpers = helpers;
+  return std::make_unique<media::HelperPool>(std::move(options));
 }
 
 }  // namespace tokiren

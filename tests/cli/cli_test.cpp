@@ -109,6 +109,9 @@ TEST_F(CliTest, RefusesBadArgumentsAndTouchesNothing) {
       {"run", tree_ / "photos", "--ext", "j?g"},               // no file name holds "?"
       {"run", tree_ / "photos", "--all", "--bogus"},
       {"run", tree_ / "photos", "--all", "--taken", "--creation"},  // two time sources
+      {"run", tree_ / "photos", "--all", "--taken", "--helpers", "0"},
+      {"run", tree_ / "photos", "--all", "--taken", "--helpers", "17"},
+      {"run", tree_ / "photos", "--all", "--taken", "--helpers", "2x"},
       {"frobnicate"},
   };
   for (const auto& args : bad) {

@@ -27,7 +27,7 @@ Tokiren::Tokiren(std::string appPath, Dialogs* dialogs)
       ownDialogs_(dialogs ? nullptr : std::make_unique<WindowDialogs>(this)),
       dialogs_(dialogs ? *dialogs : *ownDialogs_),
       progress_(this),
-      behaviour_(*this, std::move(appPath), &MakeCaptureTimeReader) {
+      behaviour_(*this, std::move(appPath), [] { return MakeCaptureTimeReader(); }) {
   setFont(WindowFont());  // before the controls, which inherit it
   c_ = BuildControls(this, CanReadCaptureTimes());
   setWindowTitle(QString::fromUtf8(kWindowCaption));
