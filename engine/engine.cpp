@@ -380,6 +380,11 @@ ResetSummary RenameJob::Reset() {
     error = fileSystem_.RenameNoReplace(newPath, oldPath);
     if (error == kFileAlreadyExists && fileSystem_.IsInterruptedRename(newPath, oldPath)) {
       error = fileSystem_.FinishInterruptedRename(newPath, oldPath);
+    } else if (error == kFileAlreadyExists && fileSystem_.IsInterruptedRename(oldPath, newPath) &&
+               fileSystem_.UndoInterruptedRename(oldPath, newPath).ok()) {
+      ++summary.neverMade;  // cut off after its claim: the file never left its old name
+      changed = true;
+      continue;
     }
     if (!error.ok()) {
       ++summary.failed;

@@ -39,6 +39,8 @@ inline constexpr int kSystemNoSafeRename = -1;
 inline constexpr int kSystemNotRegularFile = -2;
 // The name no longer leads to the file whose time made its new name: replaced during the run.
 inline constexpr int kSystemChangedDuringRun = -3;
+// The file system refuses the new name itself (fusefat: any name outside ASCII).
+inline constexpr int kSystemNameRefused = -5;
 // No capture-time reader could be started (its helper missing, not executable, or no process
 // could be made).
 inline constexpr int kSystemNoCaptureReader = -4;

@@ -11,6 +11,8 @@ std::string_view DescribeOwnError(int system) {
       return "it is no longer a regular file";
     case kSystemChangedDuringRun:
       return "it was replaced or changed during the run";
+    case kSystemNameRefused:
+      return "this file system does not accept the new name (some take ASCII names only)";
     case kSystemNoCaptureReader:
       return "no capture-time reader could be started";
     default:

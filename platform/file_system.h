@@ -181,24 +181,41 @@ class FileSystem {
   virtual bool IsSameFile(const std::string& path, const FileId& id) = 0;
 
   // Renames the file `from` to `to`, both full paths in one folder (any other pair fails with
-  // kPathFileAccessError), and never replaces an existing entry: when `to` exists (even one created a moment before) the result is kFileAlreadyExists
-  // and nothing changes. POSIX: renameat2(RENAME_NOREPLACE); where the file system refuses that
-  // flag, a hard link to `to` followed by the removal of `from`, which cannot replace either; where
-  // links are refused too, the rename fails (kPathFileAccessError) rather than risk a replace.
+  // kPathFileAccessError), and never replaces an existing entry: when `to` exists (even one created
+  // a moment before) the result is kFileAlreadyExists and nothing changes. The file keeps its
+  // last-write time, where the file system would change it too.
+  // POSIX, each file system the way its answers allow, learnt from its first rename:
+  // - renameat2(RENAME_NOREPLACE) (the kernel's own file systems);
+  // - where that flag is refused (EINVAL, ENOSYS, EOPNOTSUPP: NFS, FUSE), a hard link to `to`
+  //   followed by the removal of `from`, which cannot replace either (NTFS through ntfs-3g, sshfs);
+  // - where links are refused too (EPERM, EOPNOTSUPP: FUSE exFAT and FAT, phones over MTP), a
+  //   claim: `to` made empty with O_CREAT | O_EXCL, checked to be that empty file just before
+  //   `from` is renamed over it. Another process replacing the claim in the moment between the
+  //   check and the rename would lose its file: only one bent on it could, and the file would be
+  //   one it had just made. A name the file system will not hold (fusefat: outside ASCII) fails
+  //   with kPathFileAccessError for kSystemNameRefused.
+  // A file system that changes a renamed file's last-write time (fusefat) has it put back.
   // Windows: MoveFileExW without MOVEFILE_REPLACE_EXISTING, which refuses a taken name in any case;
   // a file another process holds open without sharing fails with kPathFileAccessError and stays.
   virtual ErrorCode RenameNoReplace(const std::string& from, const std::string& to) = 0;
 
-  // Whether a rename by link and removal was cut off between its two steps: `from` and `to` are
-  // two distinct entries of one folder naming one file (same device and inode). False in every
+  // Whether a rename from `from` to `to` was cut off between its two steps: `from` and `to` are
+  // two distinct entries of one folder naming one file (same device and inode: linked, the old
+  // name not yet removed), or `to` is an empty file beside a distinct file `from` (claimed, not yet
+  // renamed over). Only a rename the log records as begun may be taken for one. False in every
   // other case, among them a case-insensitive file system where both spellings find one entry.
-  // Windows: never renames by link and removal, so this is always false.
+  // Windows: never renames in two steps, so this is always false.
   virtual bool IsInterruptedRename(const std::string& from, const std::string& to) = 0;
 
-  // Completes such a rename by removing `from`, after testing it again; when the two names are no
-  // longer one file the result is kFileAlreadyExists and nothing changes. Windows: there is no
-  // such rename to finish; always kFileAlreadyExists.
+  // Completes such a rename (removes `from` beside the link, or renames `from` over the empty
+  // claim), after testing it again; when it is no longer one the result is kFileAlreadyExists and
+  // nothing changes. Windows: always kFileAlreadyExists.
   virtual ErrorCode FinishInterruptedRename(const std::string& from, const std::string& to) = 0;
+
+  // Takes such a rename back instead: removes `to` (the link, or the empty claim), so the file has
+  // its name `from` alone; a file with content at `to` is never removed. kFileAlreadyExists when
+  // it is no longer one. Windows: always kFileAlreadyExists.
+  virtual ErrorCode UndoInterruptedRename(const std::string& from, const std::string& to) = 0;
 
   // Puts the entries of `folder` (a full path ending with the separator), the names made and
   // removed in it, on the disk. POSIX: fsync of the folder. Windows cannot flush a folder: this
@@ -239,7 +256,9 @@ class FileSystem {
   // Whether `folder` compares names without regard to case, as FAT, exFAT, Windows and macOS do:
   // then a name differing from a taken one only in case is taken too. `entryName` is the name of
   // an ordinary entry of the folder holding an ASCII letter, by which POSIX finds out: it looks the
-  // name up with its letters' case swapped. Windows: always true.
+  // name up with its letters' case swapped. The folder ignores case when that finds the same
+  // entry, or finds a file while the folder holds no entry of exactly that spelling (FUSE exFAT
+  // and FAT give each spelling an inode number of its own). Windows: always true.
   virtual bool IsCaseInsensitiveFolder(const std::string& folder, std::string_view entryName) = 0;
 
   // Replaces the program's own file `path` with `contents` whole or not at all: a temporary file

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <map>
+#include <optional>
 #include <utility>
 #include <cstdio>
 #include <cstdlib>
@@ -281,6 +282,55 @@ ErrorCode LinkAndUnlinkIn(int dir, const char* from, const char* to, const std::
   return kSuccess;
 }
 
+// Whether `to` in `dir` is still the claim `claim` (an open descriptor of the empty file made
+// there): the same file, still empty.
+bool StillClaimed(int dir, const char* to, int claim) {
+  struct stat held, named;
+  return fstat(claim, &held) == 0 && fstatat(dir, to, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISREG(named.st_mode) && named.st_dev == held.st_dev && named.st_ino == held.st_ino &&
+         named.st_size == 0;
+}
+
+// The claim rename within the folder `dir`: `to` is made empty and exclusively (no other entry of
+// that name, in any spelling the file system folds together, can exist then), checked to be that
+// very empty file just before `from` is renamed over it. The window left: another process that
+// removes the claim and puts a file of its own in its place between the check and the rename
+// loses that file; only a process bent on it could, within microseconds, and the file it put
+// there would be one it had just made.
+ErrorCode ClaimAndRenameIn(int dir, const char* from, const char* to, const std::string& folder) {
+  const FileDescriptor claim(
+      openat(dir, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (claim.get() < 0) {
+    switch (errno) {
+      case EPERM:   // fusefat: a name outside ASCII
+      case EINVAL:  // a character the file system's names cannot hold
+        return kPathFileAccessError.Because(kSystemNameRefused);
+      default:
+        return LastError(folder);
+    }
+  }
+  if (!StillClaimed(dir, to, claim.get())) return kFileAlreadyExists;
+  if (renameat(dir, from, dir, to) == 0) return kSuccess;
+  const ErrorCode error = LastError(folder);
+  if (StillClaimed(dir, to, claim.get())) unlinkat(dir, to, 0);
+  return error;
+}
+
+// How a file system renames without replacing, learnt from its first rename and kept per device:
+// RENAME_NOREPLACE where renameat2 takes it; else a hard link and the removal of the old name
+// where renameat2 answers EINVAL, ENOSYS or EOPNOTSUPP (NFS, FUSE: NTFS through ntfs-3g, sshfs);
+// else, where linkat answers EPERM or EOPNOTSUPP too (FUSE exFAT and FAT, phones over MTP), the
+// claim (ClaimAndRenameIn).
+enum class RenameWay { kNoReplaceFlag, kLinkAndUnlink, kClaim };
+
+// What a file system was found to do, once per device.
+struct FileSystemTraits {
+  RenameWay way = RenameWay::kNoReplaceFlag;
+  // Whether a rename leaves the file's last-write time alone (fusefat stamps a renamed file with
+  // the time of the rename); unknown until its first rename.
+  std::optional<bool> keepsTimes;
+};
+
 // A folder's identity: the same device and inode are the same folder.
 using FolderIdentity = std::pair<dev_t, ino_t>;
 
@@ -294,28 +344,30 @@ class LastFolder {
   struct Place {
     int dir;           // the folder's handle, AT_FDCWD for a bare name, or -1 (errno set)
     const char* name;  // the name within it
+    dev_t device;      // the folder's device (0 for a bare name)
   };
 
   // The folder of `path`, reached without following links; when `listed` gives its identity at
   // its listing, only that very folder (a folder swapped in since fails with ESTALE).
   Place Of(const std::string& path, const std::map<std::string, FolderIdentity>& listed) {
     const std::string_view folder = FolderOf(path);
-    if (folder.empty()) return {AT_FDCWD, path.c_str()};
+    if (folder.empty()) return {AT_FDCWD, path.c_str(), 0};
     if (fd_ < 0 || folder != path_) {
       Forget();
       path_ = folder;
       fd_ = OpenFolderNoLinks(path_, O_PATH);
-      if (fd_ < 0) return {-1, nullptr};
+      if (fd_ < 0) return {-1, nullptr, 0};
       const auto known = listed.find(path_);
       struct stat st;
-      if (known != listed.end() &&
-          (fstat(fd_, &st) != 0 || FolderIdentity(st.st_dev, st.st_ino) != known->second)) {
+      if (fstat(fd_, &st) != 0 ||
+          (known != listed.end() && FolderIdentity(st.st_dev, st.st_ino) != known->second)) {
         Forget();
         errno = ESTALE;
-        return {-1, nullptr};
+        return {-1, nullptr, 0};
       }
+      device_ = st.st_dev;
     }
-    return {fd_, path.c_str() + folder.size()};
+    return {fd_, path.c_str() + folder.size(), device_};
   }
 
   void Forget() {
@@ -326,6 +378,7 @@ class LastFolder {
  private:
   std::string path_;
   int fd_ = -1;
+  dev_t device_ = 0;
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -422,47 +475,37 @@ class PosixFileSystem final : public FileSystem {
     const LastFolder::Place source = lastFolder_.Of(from, listed_);
     if (source.dir == -1) return ErrorIn(from);
     const char* const target = to.c_str() + FolderOf(to).size();
-    if (renameat2(source.dir, source.name, source.dir, target, RENAME_NOREPLACE) == 0) {
-      return kSuccess;
-    }
-    // The file system does not know the flag (NFS, older FUSE, older kernels).
-    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-      return LinkAndUnlinkIn(source.dir, source.name, target, std::string(FolderOf(from)));
-    }
-    return ErrorIn(from);
+    FileSystemTraits& traits = traits_[source.device];
+    return KeepingTimes(source, target, traits, [&] {
+      return RenameIn(source.dir, source.name, target, std::string(FolderOf(from)), traits);
+    });
   }
 
   bool IsInterruptedRename(const std::string& from, const std::string& to) override {
-    const std::string_view folder = FolderOf(from);
-    if (folder != FolderOf(to) || from == to) return false;
-    const LastFolder::Place place = lastFolder_.Of(from, listed_);
-    if (place.dir == -1) return false;
-    const std::string_view fromName = NameOf(from), toName = NameOf(to);
-    struct stat a, b;
-    if (fstatat(place.dir, std::string(fromName).c_str(), &a, AT_SYMLINK_NOFOLLOW) != 0 ||
-        fstatat(place.dir, std::string(toName).c_str(), &b, AT_SYMLINK_NOFOLLOW) != 0) {
-      return false;
-    }
-    if (!S_ISREG(a.st_mode) || a.st_dev != b.st_dev || a.st_ino != b.st_ino || a.st_nlink < 2) {
-      return false;
-    }
-    // On a case-insensitive file system both spellings may find one entry; only two distinct
-    // entries make a leftover.
-    Directory dir(openat(place.dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dir.get()) return false;
-    bool sawFrom = false, sawTo = false;
-    while (const dirent* entry = readdir(dir.get())) {
-      sawFrom = sawFrom || fromName == entry->d_name;
-      sawTo = sawTo || toName == entry->d_name;
-    }
-    return sawFrom && sawTo;
+    return Leftover(from, to) != Cut::kNone;
   }
 
   ErrorCode FinishInterruptedRename(const std::string& from, const std::string& to) override {
-    if (!IsInterruptedRename(from, to)) return kFileAlreadyExists;
+    const Cut cut = Leftover(from, to);
+    if (cut == Cut::kNone) return kFileAlreadyExists;
     const LastFolder::Place place = lastFolder_.Of(from, listed_);
     if (place.dir == -1) return ErrorIn(from);
-    return unlinkat(place.dir, place.name, 0) == 0 ? kSuccess : ErrorIn(from);
+    if (cut == Cut::kLinked) {
+      return unlinkat(place.dir, place.name, 0) == 0 ? kSuccess : ErrorIn(from);
+    }
+    const char* const target = to.c_str() + FolderOf(to).size();
+    return KeepingTimes(place, target, traits_[place.device], [&] {
+      return renameat(place.dir, place.name, place.dir, target) == 0 ? kSuccess : ErrorIn(from);
+    });
+  }
+
+  ErrorCode UndoInterruptedRename(const std::string& from, const std::string& to) override {
+    const Cut cut = Leftover(from, to);
+    if (cut == Cut::kNone) return kFileAlreadyExists;
+    const LastFolder::Place place = lastFolder_.Of(from, listed_);
+    if (place.dir == -1) return ErrorIn(from);
+    const std::string target(NameOf(to));
+    return unlinkat(place.dir, target.c_str(), 0) == 0 ? kSuccess : ErrorIn(to);
   }
 
   ErrorCode CreateTextFile(const std::string& path,
@@ -531,9 +574,18 @@ class PosixFileSystem final : public FileSystem {
         fstatat(dir.get(), swapped.c_str(), &other, AT_SYMLINK_NOFOLLOW) != 0) {
       return false;
     }
-    // Two names of one file with a single link are one entry found by either spelling; a file
-    // with more links may have the other spelling as a name of its own.
-    return entry.st_dev == other.st_dev && entry.st_ino == other.st_ino && entry.st_nlink == 1;
+    // Two names of one file with a single link are one entry found by either spelling.
+    if (entry.st_dev == other.st_dev && entry.st_ino == other.st_ino && entry.st_nlink == 1) {
+      return true;
+    }
+    // exfat-fuse and fusefat give each spelling an inode number of its own: there the other
+    // spelling finds a file while the folder holds no entry of exactly that name.
+    Directory listing(openat(dir.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!listing.get()) return false;
+    while (const dirent* found = readdir(listing.get())) {
+      if (swapped == found->d_name) return false;  // a file of its own by that name
+    }
+    return true;
   }
 
   LockAttempt TryLock(const std::string& path) override {
@@ -585,7 +637,86 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
+  // How a rename from `from` to `to` in one folder was cut off, if it was: both names on one file
+  // (a link made, the old name not yet removed), or an empty file at `to` beside a distinct file
+  // at `from` (claimed, not yet renamed over). Two distinct entries of the folder
+  // either way: on a case-insensitive file system both spellings may find one entry.
+  enum class Cut { kNone, kLinked, kClaimed };
+  Cut Leftover(const std::string& from, const std::string& to) {
+    const std::string_view folder = FolderOf(from);
+    if (folder != FolderOf(to) || from == to) return Cut::kNone;
+    const LastFolder::Place place = lastFolder_.Of(from, listed_);
+    if (place.dir == -1) return Cut::kNone;
+    const std::string fromName(NameOf(from)), toName(NameOf(to));
+    struct stat a, b;
+    if (fstatat(place.dir, fromName.c_str(), &a, AT_SYMLINK_NOFOLLOW) != 0 ||
+        fstatat(place.dir, toName.c_str(), &b, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(a.st_mode) ||
+        !S_ISREG(b.st_mode)) {
+      return Cut::kNone;
+    }
+    Cut cut = Cut::kNone;
+    if (a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_nlink >= 2) {
+      cut = Cut::kLinked;
+    } else if (b.st_size == 0 && (a.st_dev != b.st_dev || a.st_ino != b.st_ino)) {
+      // FAT and exFAT give every file the mount's owner and mode: an empty file is all a claim
+      // can be told by. Never a file with content goes.
+      cut = Cut::kClaimed;
+    }
+    if (cut == Cut::kNone) return cut;
+    Directory dir(openat(place.dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.get()) return Cut::kNone;
+    bool sawFrom = false, sawTo = false;
+    while (const dirent* entry = readdir(dir.get())) {
+      sawFrom = sawFrom || fromName == entry->d_name;
+      sawTo = sawTo || toName == entry->d_name;
+    }
+    return sawFrom && sawTo ? cut : Cut::kNone;
+  }
+
+  // The rename of `from` to `to` in `dir` without replacing, the file system's way (RenameWay),
+  // learning it on the way.
+  static ErrorCode RenameIn(int dir, const char* from, const char* to, const std::string& folder,
+                            FileSystemTraits& traits) {
+    if (traits.way == RenameWay::kNoReplaceFlag) {
+      if (renameat2(dir, from, dir, to, RENAME_NOREPLACE) == 0) return kSuccess;
+      if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return LastError(folder);
+      traits.way = RenameWay::kLinkAndUnlink;
+    }
+    if (traits.way == RenameWay::kLinkAndUnlink) {
+      const ErrorCode linked = LinkAndUnlinkIn(dir, from, to, folder);
+      if (linked.system != kSystemNoSafeRename) return linked;
+      traits.way = RenameWay::kClaim;
+    }
+    return ClaimAndRenameIn(dir, from, to, folder);
+  }
+
+  // Makes `rename` (of the file at `source` to the name `to` in its folder) keep the file's
+  // last-write time where the file system would change it: the time read just before goes back.
+  // Learnt from each file system's first rename; one that keeps times pays nothing afterwards.
+  template <typename Rename>
+  static ErrorCode KeepingTimes(const LastFolder::Place& source, const char* to,
+                                FileSystemTraits& traits, const Rename& rename) {
+    struct stat before;
+    const bool watch = traits.keepsTimes != true &&
+                       fstatat(source.dir, source.name, &before, AT_SYMLINK_NOFOLLOW) == 0;
+    const ErrorCode error = rename();
+    struct stat after;
+    if (!error.ok() || !watch || fstatat(source.dir, to, &after, AT_SYMLINK_NOFOLLOW) != 0) {
+      return error;
+    }
+    const bool kept = after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
+                      after.st_mtim.tv_nsec == before.st_mtim.tv_nsec;
+    if (!traits.keepsTimes) traits.keepsTimes = kept;
+    if (!kept) {
+      const struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
+      utimensat(source.dir, to, times, AT_SYMLINK_NOFOLLOW);
+    }
+    return error;
+  }
+
   LastFolder lastFolder_;
+  // What each file system (by device) was found to do.
+  std::map<dev_t, FileSystemTraits> traits_;
   // Each folder listed in this job, as it was listed; files are handled in no other.
   std::map<std::string, FolderIdentity> listed_;
 };

@@ -458,6 +458,10 @@ class Win32FileSystem final : public FileSystem {
     return kFileAlreadyExists;
   }
 
+  ErrorCode UndoInterruptedRename(const std::string&, const std::string&) override {
+    return kFileAlreadyExists;
+  }
+
   ErrorCode SyncFolder(const std::string&) override { return kSuccess; }
 
   ErrorCode CreateTextFile(const std::string& path,

@@ -92,7 +92,9 @@ int RunQuietly(const std::vector<std::string>& argv) {
 }
 
 // Each test gets a fresh casefold_fs mount over an empty backing folder; cases are made on it.
-class CaseInsensitiveTest : public ::testing::Test {
+// With the parameter, every spelling of a name reports an inode number of its own, as on
+// exfat-fuse and fusefat.
+class CaseInsensitiveTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
 #ifndef CASEFOLD_FS
@@ -108,6 +110,7 @@ class CaseInsensitiveTest : public ::testing::Test {
     // Run as root, the program runs as another user, who may use the mount only with allow_other.
     std::vector<std::string> argv = {CASEFOLD_FS, backing_, point_, "-f", "-s",
                                      "-o", "default_permissions,fsname=casefold"};
+    if (GetParam()) argv.insert(argv.begin() + 1, "--inode-per-spelling");
     if (RunningAsRoot()) argv.back() += ",allow_other";
     std::vector<char*> pointers;
     for (std::string& arg : argv) pointers.push_back(arg.data());
@@ -165,13 +168,13 @@ class CaseInsensitiveTest : public ::testing::Test {
 };
 
 // The file system the cases run on behaves as FAT does, or the cases below would prove nothing.
-TEST_F(CaseInsensitiveTest, MountFindsEveryCaseVariantAndRefusesLinks) {
+TEST_P(CaseInsensitiveTest, MountFindsEveryCaseVariantAndRefusesLinks) {
   Case c(0, 1, point());
   Touch(c.tree + "/Photo.jpg", ShotTime());
   struct stat stored, variant;
   ASSERT_EQ(lstat((c.tree + "/Photo.jpg").c_str(), &stored), 0);
   ASSERT_EQ(lstat((c.tree + "/PHOTO.JPG").c_str(), &variant), 0);
-  EXPECT_EQ(stored.st_ino, variant.st_ino);
+  EXPECT_EQ(stored.st_ino == variant.st_ino, !GetParam());  // one number, or one per spelling
   EXPECT_EQ(variant.st_mtime, ShotTime());
   EXPECT_EQ(open((c.tree + "/photo.JPG").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644), -1);
   EXPECT_EQ(errno, EEXIST);
@@ -209,7 +212,7 @@ void ExpectOwnStamps(const Case& c) {
   EXPECT_EQ(NameNow(c, after, "IMG_0002.jpg"), "20160830124844.JPG");
 }
 
-TEST_F(CaseInsensitiveTest, FileNamedAfterItsOwnTimeKeepsItsStamp) {
+TEST_P(CaseInsensitiveTest, FileNamedAfterItsOwnTimeKeepsItsStamp) {
   Case c(0, 1, point());
   MakeSameSecondFolder(c);
   const Outcome run = RunOn(c);
@@ -223,7 +226,7 @@ TEST_F(CaseInsensitiveTest, FileNamedAfterItsOwnTimeKeepsItsStamp) {
   EXPECT_TRUE(problems.empty()) << "after Reset: " << Describe(problems);
 }
 
-TEST_F(CaseInsensitiveTest, SecondRunRenamesNothing) {
+TEST_P(CaseInsensitiveTest, SecondRunRenamesNothing) {
   Case c(0, 1, point());
   MakeSameSecondFolder(c);
   const Outcome first = RunOn(c);
@@ -241,7 +244,7 @@ TEST_F(CaseInsensitiveTest, SecondRunRenamesNothing) {
 
 // A generated tree, acted on as ".JPG": every rename goes through the no-replace flag (the file
 // system has no links to fall back on), and a second run finds every file already named.
-TEST_F(CaseInsensitiveTest, GeneratedTreeIsRenamedOnceAndRestored) {
+TEST_P(CaseInsensitiveTest, GeneratedTreeIsRenamedOnceAndRestored) {
   Case c(1200, 21, point());
   const CliCall run{{"run", c.tree, "--ext", ".JPG", "--log-dir", c.logs}, {}};
   const Outcome first = RunCli(run);
@@ -262,7 +265,7 @@ TEST_F(CaseInsensitiveTest, GeneratedTreeIsRenamedOnceAndRestored) {
 
 // Two files whose new name differs only in case from a file of their folder take the next free
 // stamps instead of replacing it.
-TEST_F(CaseInsensitiveTest, CaseVariantsOfATakenNameAreCountedUp) {
+TEST_P(CaseInsensitiveTest, CaseVariantsOfATakenNameAreCountedUp) {
   Case c(0, 1, point());
   Touch(c.tree + "/20160830124842.jpg", ShotTime());
   Touch(c.tree + "/a.jpg", ShotTime());
@@ -284,6 +287,9 @@ TEST_F(CaseInsensitiveTest, CaseVariantsOfATakenNameAreCountedUp) {
   }
   ExpectResetRestores(c);
 }
+
+INSTANTIATE_TEST_SUITE_P(Inodes, CaseInsensitiveTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "PerSpelling" : "Shared"; });
 
 }  // namespace
 }  // namespace tokiren::reliability

@@ -33,6 +33,9 @@ class ForwardingFileSystem : public FileSystem {
   ErrorCode FinishInterruptedRename(const std::string& from, const std::string& to) override {
     return base_.FinishInterruptedRename(from, to);
   }
+  ErrorCode UndoInterruptedRename(const std::string& from, const std::string& to) override {
+    return base_.UndoInterruptedRename(from, to);
+  }
   ErrorCode SyncFolder(const std::string& folder) override { return base_.SyncFolder(folder); }
   ErrorCode CreateTextFile(const std::string& path,
                            std::unique_ptr<TextFileWriter>* writer) override {

@@ -1,7 +1,11 @@
 // casefold_fs: a FUSE view of a backing folder whose names compare ASCII case-insensitively and
 // keep the spelling they were made with, as on a FAT memory card, for the reliability suite.
 //
-//   casefold_fs BACKING MOUNTPOINT [FUSE options, e.g. -f -s -o allow_other]
+//   casefold_fs [--inode-per-spelling] BACKING MOUNTPOINT [FUSE options, e.g. -f -s]
+//
+// --inode-per-spelling: a name asked for in a spelling other than the stored one reports an inode
+// number of its own, as exfat-fuse and fusefat do; by default every spelling reports the stored
+// entry's.
 //
 // Contract: a path finds an entry in any spelling; making a name whose case fold equals another
 // entry's fails with EEXIST, and so does renaming onto a different spelling of another entry (a
@@ -23,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +35,7 @@
 namespace {
 
 std::string backingRoot;  // absolute, without a trailing "/"
+bool inodePerSpelling = false;
 
 std::string Fold(std::string_view name) {
   std::string folded(name);
@@ -118,7 +124,13 @@ void* Init(fuse_conn_info*, fuse_config* config) {
 int GetAttr(const char* path, struct stat* st, fuse_file_info*) {
   Place place;
   if (!Locate(path, &place) || !place.Exists()) return -ENOENT;
-  return lstat(place.Path().c_str(), st) == 0 ? 0 : Errno();
+  if (lstat(place.Path().c_str(), st) != 0) return Errno();
+  if (inodePerSpelling && place.asked != place.stored) {
+    // A number no backing file has: the stored entry's, marked in its top bit, mixed with the
+    // spelling asked for.
+    st->st_ino = (st->st_ino ^ std::hash<std::string>{}(place.asked)) | (ino_t{1} << 62);
+  }
+  return 0;
 }
 
 int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
@@ -268,8 +280,15 @@ int StatFs(const char*, struct statvfs* st) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--inode-per-spelling") == 0) {
+    inodePerSpelling = true;
+    argv[1] = argv[0];  // as though it had not been given
+    --argc;
+    ++argv;
+  }
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s BACKING MOUNTPOINT [FUSE options]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [--inode-per-spelling] BACKING MOUNTPOINT [FUSE options]\n",
+                 argv[0]);
     return 2;
   }
   char* backing = realpath(argv[1], nullptr);
