@@ -581,6 +581,12 @@ RunSummary RenameJob::ReName(RunMode mode) {
       pass.EnterFolder(caseInsensitive);
     }
     std::string oldPath = folder + name;
+    // The second name of a rename that a run which did not end left half made (a link, or an
+    // empty claim): it goes with its file, which the line's old path still names.
+    if (const std::string firstName = log.UnfinishedRenameTo(oldPath);
+        !firstName.empty() && fileSystem_.IsInterruptedRename(firstName, oldPath)) {
+      continue;
+    }
     bool taken = false;
     FileId id;
     const ErrorCode timeError = GetFileTimeStrings(oldPath, stamp, &id, &taken);

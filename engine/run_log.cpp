@@ -71,18 +71,27 @@ ErrorCode RunLog::Open(bool changeNothing) {
     std::string_view oldPath, newPath;
     if (line.tooLong || !SplitLogLine(line.text, &oldPath, &newPath)) continue;
     unfinishedByOldPath_.Insert(Fingerprint(oldPath), PackLinePlace(line.begin, line.end));
+    unfinishedByNewPath_.Insert(Fingerprint(newPath), PackLinePlace(line.begin, line.end));
   }
   return lines.error();
 }
 
 std::string RunLog::UnfinishedRenameOf(std::string_view oldPath) {
+  return FindUnfinished(unfinishedByOldPath_, oldPath, false);
+}
+
+std::string RunLog::UnfinishedRenameTo(std::string_view newPath) {
+  return FindUnfinished(unfinishedByNewPath_, newPath, true);
+}
+
+std::string RunLog::FindUnfinished(FingerprintIndex& index, std::string_view path, bool byNew) {
   std::string found;
   std::string text;
-  unfinishedByOldPath_.ForEach(Fingerprint(oldPath), [&](std::uint64_t place) {
+  index.ForEach(Fingerprint(path), [&](std::uint64_t place) {
     std::string_view lineOld, lineNew;
     if (found.empty() && ReadLineAt(*unfinishedLog_, place, &text).ok() &&
-        SplitLogLine(text, &lineOld, &lineNew) && lineOld == oldPath) {
-      found = lineNew;
+        SplitLogLine(text, &lineOld, &lineNew) && (byNew ? lineNew : lineOld) == path) {
+      found = byNew ? lineOld : lineNew;
     }
   });
   return found;

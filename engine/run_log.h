@@ -32,6 +32,8 @@ class RunLog {
   // The new path the lines of a run that did not end record for `oldPath`; "" when there is none.
   // Only such a run can have left a rename by link and removal half done.
   std::string UnfinishedRenameOf(std::string_view oldPath);
+  // The old path the lines of a run that did not end record for `newPath`; "" when there is none.
+  std::string UnfinishedRenameTo(std::string_view newPath);
 
   // Puts complete lines on the disk, before any of their renames is made. The first write puts
   // the new log in the place of the last run's (after the lines of a run that did not end).
@@ -56,6 +58,8 @@ class RunLog {
 
  private:
   ErrorCode SwitchTo(std::string_view lines);
+  // The other path of the unfinished line whose old (or, `byNew`, new) path is `path`.
+  std::string FindUnfinished(FingerprintIndex& index, std::string_view path, bool byNew);
 
   FileSystem& fileSystem_;
   const std::string folder_;
@@ -63,6 +67,7 @@ class RunLog {
   std::unique_ptr<FileReader> unfinishedLog_;
   std::uint64_t unfinishedSize_ = 0;  // its complete lines' bytes
   FingerprintIndex unfinishedByOldPath_;
+  FingerprintIndex unfinishedByNewPath_;
   std::unique_ptr<FileReplacement> writer_;  // once the first lines were written
   bool haveBackup_ = false;     // the last run's log is set aside
   bool markerMade_ = false;     // this run marked the log as a run's not yet ended

@@ -189,7 +189,7 @@ class FileSystem {
   // - where that flag is refused (EINVAL, ENOSYS, EOPNOTSUPP: NFS, FUSE), a hard link to `to`
   //   followed by the removal of `from`, which cannot replace either (NTFS through ntfs-3g, sshfs);
   // - where links are refused too (EPERM, EOPNOTSUPP: FUSE exFAT and FAT, phones over MTP), a
-  //   claim: `to` made empty with O_CREAT | O_EXCL, checked to be that empty file just before
+  //   claim: `to` made empty and exclusively (mknodat), checked to be that empty file just before
   //   `from` is renamed over it. Another process replacing the claim in the moment between the
   //   check and the rename would lose its file: only one bent on it could, and the file would be
   //   one it had just made. A name the file system will not hold (fusefat: outside ASCII) fails

@@ -282,25 +282,24 @@ ErrorCode LinkAndUnlinkIn(int dir, const char* from, const char* to, const std::
   return kSuccess;
 }
 
-// Whether `to` in `dir` is still the claim `claim` (an open descriptor of the empty file made
-// there): the same file, still empty.
-bool StillClaimed(int dir, const char* to, int claim) {
-  struct stat held, named;
-  return fstat(claim, &held) == 0 && fstatat(dir, to, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-         S_ISREG(named.st_mode) && named.st_dev == held.st_dev && named.st_ino == held.st_ino &&
-         named.st_size == 0;
+// Whether `to` in `dir` is still the claim made there: that very file, still empty.
+bool StillClaimed(int dir, const char* to, const struct stat& claim) {
+  struct stat named;
+  return fstatat(dir, to, &named, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(named.st_mode) &&
+         named.st_dev == claim.st_dev && named.st_ino == claim.st_ino && named.st_size == 0;
 }
 
-// The claim rename within the folder `dir`: `to` is made empty and exclusively (no other entry of
-// that name, in any spelling the file system folds together, can exist then), checked to be that
-// very empty file just before `from` is renamed over it. The window left: another process that
-// removes the claim and puts a file of its own in its place between the check and the rename
-// loses that file; only a process bent on it could, within microseconds, and the file it put
-// there would be one it had just made.
+// The claim rename within the folder `dir`: `to` is made, empty and exclusively (no other entry of
+// that name, in any spelling the file system folds together, can exist then; a link there is not
+// followed), and checked to be that very empty file just before `from` is renamed over it. The
+// claim is made with mknodat, which opens nothing: a file opened for it would be closed by the
+// kernel after the rename is made, and fusefat then stamps the renamed file with the time of
+// the close. The window left: another process that removes the claim and puts a file of its own
+// in its place between the check and the rename loses that file; only a process bent on it could,
+// within microseconds, and the file it put there would be one it had just made.
 ErrorCode ClaimAndRenameIn(int dir, const char* from, const char* to, const std::string& folder) {
-  const FileDescriptor claim(
-      openat(dir, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (claim.get() < 0) {
+  struct stat claim;
+  if (mknodat(dir, to, S_IFREG | 0600, 0) != 0) {
     switch (errno) {
       case EPERM:   // fusefat: a name outside ASCII
       case EINVAL:  // a character the file system's names cannot hold
@@ -309,10 +308,11 @@ ErrorCode ClaimAndRenameIn(int dir, const char* from, const char* to, const std:
         return LastError(folder);
     }
   }
-  if (!StillClaimed(dir, to, claim.get())) return kFileAlreadyExists;
+  if (fstatat(dir, to, &claim, AT_SYMLINK_NOFOLLOW) != 0) return LastError(folder);
+  if (!StillClaimed(dir, to, claim)) return kFileAlreadyExists;
   if (renameat(dir, from, dir, to) == 0) return kSuccess;
   const ErrorCode error = LastError(folder);
-  if (StillClaimed(dir, to, claim.get())) unlinkat(dir, to, 0);
+  if (StillClaimed(dir, to, claim)) unlinkat(dir, to, 0);
   return error;
 }
 
@@ -700,15 +700,19 @@ class PosixFileSystem final : public FileSystem {
     const bool watch = traits.keepsTimes != true &&
                        fstatat(source.dir, source.name, &before, AT_SYMLINK_NOFOLLOW) == 0;
     const ErrorCode error = rename();
-    struct stat after;
-    if (!error.ok() || !watch || fstatat(source.dir, to, &after, AT_SYMLINK_NOFOLLOW) != 0) {
+    // Asked of the file system itself: FUSE would answer from the times it cached before.
+    struct statx after {};
+    if (!error.ok() || !watch ||
+        statx(source.dir, to, AT_SYMLINK_NOFOLLOW | AT_STATX_FORCE_SYNC, STATX_MTIME, &after) != 0) {
       return error;
     }
-    const bool kept = after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
-                      after.st_mtim.tv_nsec == before.st_mtim.tv_nsec;
+    const bool kept = after.stx_mtime.tv_sec == before.st_mtim.tv_sec &&
+                      after.stx_mtime.tv_nsec == static_cast<std::uint32_t>(before.st_mtim.tv_nsec);
     if (!traits.keepsTimes) traits.keepsTimes = kept;
     if (!kept) {
-      const struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
+      // Both times given: fusefat leaves the last-write time as it is when the access time is
+      // left out.
+      const struct timespec times[2] = {before.st_atim, before.st_mtim};
       utimensat(source.dir, to, times, AT_SYMLINK_NOFOLLOW);
     }
     return error;

@@ -117,14 +117,39 @@ TEST_F(FaultTest, FileSystemWithoutTheNoReplaceFlagUsesLinks) {
   EXPECT_TRUE(problems.empty()) << Describe(problems);
 }
 
-TEST_F(FaultTest, NoFlagAndNoLinksFailsClearly) {
-  for (const char* linkError : {"EPERM", "EOPNOTSUPP", "EMLINK"}) {
+// Without the flag and without links (FUSE exFAT and FAT) a run renames by claim; a file that has
+// all the links it may have still stops the run, clearly.
+TEST_F(FaultTest, NoFlagAndNoLinksRenamesByClaim) {
+  for (const char* linkError : {"EPERM", "EOPNOTSUPP"}) {
     SCOPED_TRACE(linkError);
+    Case c(1500, 7);
+    const auto noWay = Both(FailFrom("renameat2", "EINVAL"), FailFrom("linkat", linkError));
+    const Outcome outcome = RunOn(c, noWay);
+    ASSERT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.output;
+    ExpectMatchesLog(c);
+    EXPECT_EQ(TakeManifest(c.tree).files.size(), c.before.files.size());  // no claim left
+    EXPECT_GT(RenamedCount(c), 1000u);
+    const Outcome reset = ResetOn(c, noWay);
+    EXPECT_TRUE(reset.exited && reset.exitCode == 0) << reset.output;
+    const Problems problems = CheckSame(c.before, TakeManifest(c.tree));
+    EXPECT_TRUE(problems.empty()) << Describe(problems);
+  }
+  // A name the file system will not hold (fusefat: outside ASCII) is said to be one.
+  const struct {
+    std::vector<std::string> strace;
+    const char* says;
+  } refusals[] = {
+      {Both(FailFrom("renameat2", "EINVAL"), FailFrom("linkat", "EMLINK")), ""},
+      {Both(Both(FailFrom("renameat2", "EINVAL"), FailFrom("linkat", "EPERM")),
+            FailFrom("mknodat", "EPERM")),
+       "does not accept the new name"},
+  };
+  for (const auto& refusal : refusals) {
     Case c(200);
-    const Outcome outcome =
-        RunOn(c, Both(FailFrom("renameat2", "EINVAL"), FailFrom("linkat", linkError)));
+    const Outcome outcome = RunOn(c, refusal.strace);
     EXPECT_TRUE(Failed(outcome)) << outcome.output;
     EXPECT_NE(outcome.output.find(kPathAccessText), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find(refusal.says), std::string::npos) << outcome.output;
     const Problems problems = CheckSame(c.before, TakeManifest(c.tree));
     EXPECT_TRUE(problems.empty()) << Describe(problems);
     ExpectResetRestores(c);
