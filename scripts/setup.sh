@@ -15,8 +15,8 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick openbox  # scripts/screenshots.sh
   strace e2fsprogs xfsprogs util-linux  # the reliability suite: faults, crashes, power cuts
   fuse3 libfuse3-dev       # the reliability suite: a case-insensitive file system (casefold_fs)
-  exfat-fuse exfatprogs fusefat dosfstools ntfs-3g  # the reliability suite: cards and disks
-                                                    # through Debian's FUSE drivers
+  exfat-fuse exfatprogs fusefat dosfstools ntfs-3g  # the reliability suite: cards, disks and
+  sshfs openssh-server openssh-client                # a share through Debian's FUSE drivers
   clang libclang-rt-dev    # the sanitizer build and the fuzz targets (scripts/sanitize.sh)
   libexiv2-dev             # media/: EXIF of JPEG, TIFF, RAW and CR3 (tokiren-media-helper)
   libheif-dev              # media/: the Exif block of HEIF/AVIF files

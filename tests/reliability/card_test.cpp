@@ -1,10 +1,11 @@
-// tokiren-cli on the file systems of cards and disks that Linux mounts through FUSE, with Debian's
-// own drivers: exFAT (exfat-fuse), FAT32 (fusefat) and NTFS (ntfs-3g). None of them takes
-// RENAME_NOREPLACE; exFAT and FAT take no hard links either, ignore case and give each spelling of
-// a name an inode number of its own, and fusefat stamps a renamed file with the time of the
-// rename. Each case makes a small image, formats it and mounts it; it skips where that cannot be
-// done here.
+// tokiren-cli on the file systems of cards, disks and shares that Linux mounts through FUSE, with
+// Debian's own drivers: exFAT (exfat-fuse), FAT32 (fusefat), NTFS (ntfs-3g) and sshfs. None of them
+// takes RENAME_NOREPLACE; exFAT and FAT take no hard links either, ignore case and give each
+// spelling of a name an inode number of its own, and fusefat stamps a renamed file with the time
+// of the rename. Each case makes a small image, formats it and mounts it, or, for sshfs, starts an
+// sshd of its own on 127.0.0.1 with keys made for it; it skips where that cannot be done here.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,7 +27,7 @@ namespace {
 constexpr char kImageSize[] = "64M";
 
 struct Card {
-  const char* name;
+  const char* name;  // "sshfs": a share from an sshd of the case's own, not an image
   std::vector<std::string> format;  // the command that formats the image, which is appended
   bool loop;                        // the driver wants a block device: the image through losetup
   std::vector<std::string> mount;   // the driver, before the device or image and the mount point
@@ -38,6 +39,7 @@ const Card kCards[] = {
     {"exFAT", {"mkfs.exfat"}, true, {"mount.exfat-fuse", "-o", "allow_other"}, true, true},
     {"FAT32", {"mkfs.vfat", "-F", "32"}, false, {"fusefat", "-o", "rw+,allow_other"}, true, true},
     {"NTFS", {"mkntfs", "-F", "-Q"}, false, {"ntfs-3g", "-o", "allow_other"}, false, false},
+    {"sshfs", {}, false, {}, false, false},
 };
 
 int Quietly(std::vector<std::string> argv, std::string* output = nullptr) {
@@ -86,22 +88,27 @@ class CardTest : public ::testing::TestWithParam<Card> {
     if (access("/dev/fuse", R_OK | W_OK) != 0) GTEST_SKIP() << "no FUSE here";
     const Card& card = GetParam();
     std::string output;
-    if (Quietly({"truncate", "-s", kImageSize, image_}) != 0) GTEST_SKIP() << "no room for an image";
-    std::vector<std::string> format = card.format;
-    format.push_back(image_);
-    if (Quietly(format, &output) != 0) GTEST_SKIP() << card.format[0] << ": " << output;
-    std::string device = image_;
-    if (card.loop) {
-      if (Quietly({"losetup", "-f", "--show", image_}, &output) != 0) {
-        GTEST_SKIP() << "no loop device: " << output;
-      }
-      device = loop_ = output.substr(0, output.find('\n'));
-    }
     mkdir(point_.c_str(), 0755);
-    std::vector<std::string> mount = card.mount;
-    mount.push_back(device);
-    mount.push_back(point_);
-    if (Quietly(mount, &output) != 0) GTEST_SKIP() << card.mount[0] << ": " << output;
+    if (card.format.empty()) {
+      ShareOverSsh();
+      if (IsSkipped() || HasFatalFailure()) return;
+    } else {
+      if (Quietly({"truncate", "-s", kImageSize, image_}) != 0) GTEST_SKIP() << "no room";
+      std::vector<std::string> format = card.format;
+      format.push_back(image_);
+      if (Quietly(format, &output) != 0) GTEST_SKIP() << card.format[0] << ": " << output;
+      std::string device = image_;
+      if (card.loop) {
+        if (Quietly({"losetup", "-f", "--show", image_}, &output) != 0) {
+          GTEST_SKIP() << "no loop device: " << output;
+        }
+        device = loop_ = output.substr(0, output.find('\n'));
+      }
+      std::vector<std::string> mount = card.mount;
+      mount.push_back(device);
+      mount.push_back(point_);
+      if (Quietly(mount, &output) != 0) GTEST_SKIP() << card.mount[0] << ": " << output;
+    }
     mounted_ = true;
     mkdir(tree_.c_str(), 0777);
     chmod(tree_.c_str(), 0777);
@@ -111,11 +118,51 @@ class CardTest : public ::testing::TestWithParam<Card> {
 
   void TearDown() override {
     if (mounted_) {
-      for (int i = 0; i < 50 && Quietly({"umount", point_}) != 0; ++i) {
+      for (int i = 0; i < 50 && Quietly({"umount", "-l", point_}) != 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
       }
     }
     if (!loop_.empty()) Quietly({"losetup", "-d", loop_});
+    const std::string pid = ReadFileText(scratch_ / "sshd.pid");
+    if (!pid.empty()) kill(static_cast<pid_t>(std::stol(pid)), SIGTERM);
+  }
+
+  // A folder of this machine shared over ssh: an sshd of the case's own, listening on 127.0.0.1
+  // only, on a port of its own, taking only a key made for it, and sshfs on the mount point.
+  void ShareOverSsh() {
+    std::string output;
+    const std::string keys = scratch_ / "keys";
+    const std::string remote = scratch_ / "remote";
+    mkdir(keys.c_str(), 0700);
+    mkdir(remote.c_str(), 0755);
+    mkdir("/run/sshd", 0755);  // where sshd separates its privileges
+    for (const char* key : {"host", "user"}) {
+      if (Quietly({"ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", keys + "/" + key},
+                  &output) != 0) {
+        GTEST_SKIP() << "ssh-keygen: " << output;
+      }
+    }
+    const std::string port = std::to_string(20000 + getpid() % 20000);
+    WriteFileText(scratch_ / "sshd_config",
+                  "Port " + port + "\nListenAddress 127.0.0.1\nHostKey " + keys +
+                      "/host\nAuthorizedKeysFile " + keys + "/user.pub\nPidFile " +
+                      (scratch_ / "sshd.pid") +
+                      "\nPermitRootLogin prohibit-password\nPasswordAuthentication no\n"
+                      "StrictModes no\nUsePAM no\nSubsystem sftp internal-sftp\n");
+    if (Quietly({"/usr/sbin/sshd", "-f", scratch_ / "sshd_config"}, &output) != 0) {
+      GTEST_SKIP() << "sshd: " << output;
+    }
+    for (int i = 0; i < 50; ++i) {
+      if (Quietly({"sshfs", "root@127.0.0.1:" + remote, point_, "-o",
+                   "port=" + port + ",IdentityFile=" + keys +
+                       "/user,StrictHostKeyChecking=no,UserKnownHostsFile=/dev/null,"
+                       "BatchMode=yes,allow_other"},
+                  &output) == 0) {
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));  // sshd still starting
+    }
+    GTEST_SKIP() << "sshfs: " << output;
   }
 
   Outcome Run(std::vector<std::string> strace = {}) {
