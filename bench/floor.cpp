@@ -3,11 +3,13 @@
 // time, formats the local stamp, tests the new name, writes the log line and renames without
 // replacing; folders are reached through open folder handles, so no full path is looked up twice.
 //
-//   tokiren-floor run ROOT LOG [--no-sync]   rename every *.jpg below ROOT, logging to LOG
+//   tokiren-floor run ROOT LOG [--no-sync] [--claim]
+//                                            rename every *.jpg below ROOT, logging to LOG
 //   tokiren-floor undo LOG                   rename back from LOG, last line first
 //
 // With sync, the log is written and synced before each group of renames, as the program does;
-// --no-sync leaves the log to the page cache.
+// --no-sync leaves the log to the page cache. --claim renames as on a file system with neither
+// the no-replace flag nor links: the new name made empty (mknodat), then renamed over.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,7 +34,7 @@ struct Rename {
 
 class Floor {
  public:
-  Floor(int log, bool sync) : log_(log), sync_(sync) {}
+  Floor(int log, bool sync, bool claim) : log_(log), sync_(sync), claim_(claim) {}
 
   void Walk(int dir, const std::string& path) {
     std::vector<std::string> files, subfolders;
@@ -107,9 +109,11 @@ class Floor {
     if (sync_ && fdatasync(log_) != 0) Die("sync");
     for (const Rename& r : pending_) {
       const int dir = folders_[static_cast<size_t>(r.folder)];
-      if (renameat2(dir, r.oldName.c_str(), dir, r.newName.c_str(), RENAME_NOREPLACE) != 0) {
-        Die(r.oldName.c_str());
-      }
+      const bool renamed =
+          claim_ ? mknodat(dir, r.newName.c_str(), S_IFREG | 0600, 0) == 0 &&
+                       renameat(dir, r.oldName.c_str(), dir, r.newName.c_str()) == 0
+                 : renameat2(dir, r.oldName.c_str(), dir, r.newName.c_str(), RENAME_NOREPLACE) == 0;
+      if (!renamed) Die(r.oldName.c_str());
       waiting_[static_cast<size_t>(r.folder)] = 0;
     }
     for (const int folder : finished_) close(folders_[static_cast<size_t>(folder)]);
@@ -126,6 +130,7 @@ class Floor {
  private:
   int log_;
   bool sync_;
+  bool claim_;
   std::vector<int> folders_;     // handles by folder number
   std::vector<char> waiting_;    // folders with renames waiting for the next flush
   std::vector<int> finished_;    // walked folders whose handles wait for that flush
@@ -167,13 +172,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: tokiren-floor run ROOT LOG [--no-sync] | undo LOG\n");
     return 2;
   }
-  const bool sync = !(argc > 4 && std::strcmp(argv[4], "--no-sync") == 0);
+  bool sync = true, claim = false;
+  for (int i = 4; i < argc; ++i) {
+    sync = sync && std::strcmp(argv[i], "--no-sync") != 0;
+    claim = claim || std::strcmp(argv[i], "--claim") == 0;
+  }
   const int log = open(argv[3], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   const int root = open(argv[2], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (log < 0 || root < 0) Floor::Die("open");
   std::string path = argv[2];
   while (path.size() > 1 && path.back() == '/') path.pop_back();
-  Floor floor(log, sync);
+  Floor floor(log, sync, claim);
   floor.Walk(root, path);
   floor.Flush();
   return 0;
