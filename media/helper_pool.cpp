@@ -21,9 +21,9 @@ namespace tokiren::media {
 namespace {
 
 constexpr char kHelperName[] = "tokiren-media-helper";
-// Files handed to one helper and not yet answered: enough to keep it busy while the answers
-// travel, few enough that a lost helper costs little to send again.
-constexpr std::size_t kMaxInFlight = 8;
+// Files handed to one helper and not yet answered: enough to keep it busy through a batch of the
+// engine's renames, when nobody collects answers or hands over files.
+constexpr std::size_t kMaxInFlight = 256;
 constexpr std::size_t kReceiveChunk = 4096;
 // Helpers lost in a row before they were ready, after which none is started again: one that
 // cannot load or seal itself would otherwise be started anew for every file.
@@ -168,28 +168,38 @@ ErrorCode HelperPool::Take(std::uint64_t ticket, std::optional<CapturedMoment>* 
 }
 
 void HelperPool::Dispatch() {
-  for (Helper& helper : helpers_) {
-    while (!waiting_.empty() && helper.inFlight.size() < kMaxInFlight) {
-      if (helper.pid < 0) {
-        std::string detail;
-        // One that cannot start while another runs is tried again at the next dispatch.
-        if (!Launch(helper, &detail)) break;
+  // Each file goes to the helper with the fewest in flight, so that all of them read. One that
+  // cannot be started while another runs is passed over, and tried again at the next dispatch.
+  std::vector<bool> wontStart(helpers_.size(), false);
+  while (!waiting_.empty()) {
+    std::size_t least = helpers_.size();
+    for (std::size_t i = 0; i < helpers_.size(); ++i) {
+      if (!wontStart[i] && (least == helpers_.size() ||
+                            helpers_[i].inFlight.size() < helpers_[least].inFlight.size())) {
+        least = i;
       }
-      const std::uint64_t ticket = waiting_.front();
-      File* file = Find(ticket);
-      if (!file || !file->file) {
-        waiting_.pop_front();
-        continue;
-      }
-      if (!SendFile(helper.socket, static_cast<int>(file->file->NativeHandle()))) {
-        Lose(helper);  // died before this file was sent: it stays waiting for another helper
-        break;
-      }
-      waiting_.pop_front();
-      if (helper.inFlight.empty() && helper.ready) helper.since = Clock::now();
-      helper.inFlight.push_back(ticket);
-      file->state = State::kSent;
     }
+    if (least == helpers_.size() || helpers_[least].inFlight.size() >= kMaxInFlight) return;
+    Helper& helper = helpers_[least];
+    std::string detail;
+    if (helper.pid < 0 && !Launch(helper, &detail)) {
+      wontStart[least] = true;
+      continue;
+    }
+    const std::uint64_t ticket = waiting_.front();
+    File* file = Find(ticket);
+    if (!file || !file->file) {
+      waiting_.pop_front();
+      continue;
+    }
+    if (!SendFile(helper.socket, static_cast<int>(file->file->NativeHandle()))) {
+      Lose(helper);  // died before this file was sent: it stays waiting for another helper
+      continue;
+    }
+    waiting_.pop_front();
+    if (helper.inFlight.empty() && helper.ready) helper.since = Clock::now();
+    helper.inFlight.push_back(ticket);
+    file->state = State::kSent;
   }
 }
 

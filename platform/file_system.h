@@ -117,9 +117,9 @@ class FileLock {
 // - Every operation on a file (its times, the existence test, the rename, the link and removal of
 //   the fallback and their repair) is made relative to its folder's handle, by the file's bare
 //   name; nothing is done by a full path, and a rename never leaves its folder.
-// The folder of the last file operation is kept open, so each further file of it is found by its
-// name alone. ListFolder and TryLock drop that handle, so a folder replaced between two jobs is
-// always found anew.
+// The folders of the last file operations (POSIX: the last two) are kept open, so each further
+// file of them is found by its name alone. ListFolder and TryLock drop those handles, so a folder
+// replaced between two jobs is always found anew.
 // Windows: a folder is reached without a reparse point when the path the system resolved
 // (GetFinalPathNameByHandleW) is the one asked for, or, where the system cannot tell (Wine, deeper
 // than MAX_PATH), when no folder on the way has the reparse-point attribute; "device and inode" are

@@ -334,9 +334,10 @@ struct FileSystemTraits {
 // A folder's identity: the same device and inode are the same folder.
 using FolderIdentity = std::pair<dev_t, ino_t>;
 
-// The folder whose files were handled last, kept open, so that the kernel does not walk the
+// The folders whose files were handled last, kept open, so that the kernel does not walk a
 // folder's whole path again for every file in it: a run handles a folder's files one after the
-// other. A file's path is then looked up as the handle and the file's bare name.
+// other, while it opens the files ahead of it (capture times), in the next folder at times. A
+// file's path is then looked up as the handle and the file's bare name.
 class LastFolder {
  public:
   ~LastFolder() { Forget(); }
@@ -352,33 +353,53 @@ class LastFolder {
   Place Of(const std::string& path, const std::map<std::string, FolderIdentity>& listed) {
     const std::string_view folder = FolderOf(path);
     if (folder.empty()) return {AT_FDCWD, path.c_str(), 0};
-    if (fd_ < 0 || folder != path_) {
-      Forget();
-      path_ = folder;
-      fd_ = OpenFolderNoLinks(path_, O_PATH);
-      if (fd_ < 0) return {-1, nullptr, 0};
-      const auto known = listed.find(path_);
+    Held* slot = nullptr;
+    for (Held& held : held_) {
+      if (held.fd >= 0 && held.path == folder) slot = &held;
+    }
+    if (!slot) {
+      slot = &held_[0];  // the one used longest ago
+      for (Held& held : held_) {
+        if (held.fd < 0 || held.used < slot->used) slot = &held;
+      }
+      Close(*slot);
+      slot->path = folder;
+      slot->fd = OpenFolderNoLinks(slot->path, O_PATH);
+      if (slot->fd < 0) return {-1, nullptr, 0};
+      const auto known = listed.find(slot->path);
       struct stat st;
-      if (fstat(fd_, &st) != 0 ||
+      if (fstat(slot->fd, &st) != 0 ||
           (known != listed.end() && FolderIdentity(st.st_dev, st.st_ino) != known->second)) {
-        Forget();
+        Close(*slot);
         errno = ESTALE;
         return {-1, nullptr, 0};
       }
-      device_ = st.st_dev;
+      slot->device = st.st_dev;
     }
-    return {fd_, path.c_str() + folder.size(), device_};
+    slot->used = ++clock_;
+    return {slot->fd, path.c_str() + folder.size(), slot->device};
   }
 
   void Forget() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
+    for (Held& held : held_) Close(held);
   }
 
  private:
-  std::string path_;
-  int fd_ = -1;
-  dev_t device_ = 0;
+  // Two: the folder being renamed in, and the next one, whose files are opened ahead.
+  static constexpr std::size_t kHeld = 2;
+  struct Held {
+    std::string path;
+    int fd = -1;
+    dev_t device = 0;
+    std::uint64_t used = 0;
+  };
+  static void Close(Held& held) {
+    if (held.fd >= 0) close(held.fd);
+    held.fd = -1;
+  }
+
+  Held held_[kHeld];
+  std::uint64_t clock_ = 0;
 };
 
 class PosixFileSystem final : public FileSystem {
