@@ -62,6 +62,7 @@ RunOptions RunOptionsFrom(const OptionControls& controls,
 
 std::string FinishedMessage(const RunSummary& summary) {
   std::string finished = kFinished;
+  if (!summary.error.ok()) finished += kLineEnd + WithNumber(kStoppedAfter, summary.renamed);
   if (summary.notTaken > 0) finished += kLineEnd + WithNumber(kNotTaken, summary.notTaken);
   if (summary.unreadable > 0) {
     finished += kLineEnd + WithNumber(kUnreadableTimes, summary.unreadable);
