@@ -8,7 +8,6 @@
 
 #include "cli/command_line.h"
 #include "cli/console.h"
-#include "cli/terminal_text.h"
 #include "engine/engine.h"
 #include "media/capture_times.h"
 #include "platform/terminal.h"
@@ -42,7 +41,7 @@ class Output {
   explicit Output(std::FILE* stream) : stream_(stream), terminal_(IsTerminal(stream)) {}
   bool terminal() const { return terminal_; }
   void Write(std::string_view text) const {
-    const std::string escaped = terminal_ ? EscapeForTerminal(text) : std::string();
+    const std::string escaped = terminal_ ? ShownOnTerminal(text) : std::string();
     const std::string_view shown = terminal_ ? std::string_view(escaped) : text;
     WriteText(stream_, shown);
   }
