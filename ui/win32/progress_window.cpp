@@ -92,6 +92,8 @@ void ProgressWindow::Show(HWND owner, HFONT font, int dpi, std::uint64_t done,
   if (!busy) {
     SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(std::min(done, total) * kSteps / total), 0);
   }
+  // Painted now, whatever else waits: the run holds the thread until the next update.
+  RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   HandleWaitingMessages();
 }
 
