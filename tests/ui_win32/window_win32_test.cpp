@@ -593,6 +593,30 @@ TEST_F(Win32WindowTest, AWindowClosedDuringAResetClosesWhenItEnds) {
   EXPECT_EQ(window_->hwnd(), nullptr);
 }
 
+// Alt+F4 on the progress window during a run: the window closes once the run has ended.
+TEST_F(Win32WindowTest, AltF4OnTheProgressWindowClosesTheWindowWhenTheRunEnds) {
+  const std::string photos = tree_.MakeFolder("photos");
+  ChooseByDrop(photos);
+  ASSERT_TRUE(RemoveDirectoryW(Widen(photos).c_str()));  // the run stops on it, saying so
+  bool pressed = false;
+  dialogs_.whileOpen = [&](HWND) {
+    if (pressed) return;
+    pressed = true;
+    window_->ShowProgress(0, 0);  // as a long run shows it
+    HWND progress = FindWindowW(L"TokirenProgress", nullptr);
+    ASSERT_NE(progress, nullptr);
+    SendMessageW(progress, WM_SYSKEYDOWN, VK_F4, 1 << 29);  // with Alt held
+    HandleWaitingMessages();
+    window_->HideProgress();
+  };
+  Click(C(Id::Command1));
+  EXPECT_TRUE(pressed);
+  ASSERT_EQ(dialogs_.messages.size(), 2u);  // the error, then the finished message
+  ASSERT_NE(window_->hwnd(), nullptr);      // not while the run worked
+  HandleWaitingMessages();
+  EXPECT_EQ(window_->hwnd(), nullptr);
+}
+
 }  // namespace
 }  // namespace tokiren::ui::win32
 

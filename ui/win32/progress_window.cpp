@@ -26,7 +26,11 @@ constexpr int kBarHeight = 18;
 constexpr int kMarqueeMilliseconds = 40;
 
 LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CLOSE) return 0;  // it closes when the work ends
+  if (message == WM_CLOSE) {
+    // Alt+F4 here is the user closing the program: its window closes when the work has ended.
+    if (HWND owner = GetWindow(window, GW_OWNER)) SendMessageW(owner, WM_CLOSE, 0, 0);
+    return 0;  // it closes when the work ends
+  }
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
