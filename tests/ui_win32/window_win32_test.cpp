@@ -504,6 +504,8 @@ TEST_F(Win32WindowTest, TheProgressWindowHoldsTheWindowAndShowsItsTitleWhole) {
   EXPECT_EQ(TextOf(progress), "Change Tokiren Ver 3.0");
   EXPECT_FALSE(IsWindowEnabled(window_->hwnd()));
   EXPECT_FALSE(GetWindowLongPtrW(progress, GWL_STYLE) & WS_SYSMENU);  // no close button
+  EXPECT_NE(GetClassLongPtrW(progress, GCLP_HICON), 0);
+  EXPECT_NE(GetClassLongPtrW(progress, GCLP_HICONSM), 0);
 
   // Wide enough for the title in the caption font.
   NONCLIENTMETRICSW metrics{};

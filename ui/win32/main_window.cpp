@@ -20,7 +20,6 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"TokirenWindow";
 constexpr wchar_t kPanelClass[] = L"TokirenPanel";
 constexpr COLORREF kLightGrey = RGB(224, 224, 224);
-constexpr int kIconResource = 1;
 // Tool tips wrap at this width (pixels at 96 dots per inch); the longest is two lines then.
 constexpr int kTipWidth = 360;
 // The folder button's second tool, on its panel: a disabled button sees no mouse.
@@ -49,14 +48,8 @@ LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lPara
 
 void RegisterClasses(WNDPROC windowProc) {
   static const bool registered = [windowProc] {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW window = WindowClass(kWindowClass, windowProc);
-    window.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource),
-                                                 IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                                 GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-    window.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource),
-                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    SetProgramIcon(window);
     const WNDCLASSEXW panel = WindowClass(kPanelClass, PanelProc);
     return RegisterClassExW(&window) != 0 && RegisterClassExW(&panel) != 0;
   }();

@@ -36,7 +36,8 @@ LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 void RegisterClassOnce() {
   static const bool registered = [] {
-    const WNDCLASSEXW windowClass = WindowClass(kClassName, ProgressProc, IDC_WAIT);
+    WNDCLASSEXW windowClass = WindowClass(kClassName, ProgressProc, IDC_WAIT);
+    SetProgramIcon(windowClass);
     return RegisterClassExW(&windowClass) != 0;
   }();
   (void)registered;
