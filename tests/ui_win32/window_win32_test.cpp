@@ -221,11 +221,19 @@ TEST_F(Win32WindowTest, PlacesTheControlsFromTwipsAtTheWindowsDpi) {
     // The box or circle, the gap after it (a few pixels) and the caption.
     EXPECT_GE(place.right - place.left,
               text.cx + GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi) + MulDiv(6, dpi, 96));
+    SIZE ideal{};  // as the control draws them: its box may be wider than the check mark
+    Button_GetIdealSize(control, &ideal);
+    EXPECT_GE(place.right - place.left, ideal.cx);
     RECT container{};
     GetClientRect(GetParent(control), &container);
     EXPECT_LE(place.right, container.right);
   }
   EXPECT_LE(placeIn(C(Id::Option1)).right, placeIn(C(Id::Option2)).left);
+  // LastWrite's caption, drawn as its button needs, stops short of Creation's circle.
+  SIZE lastWrite{};
+  Button_GetIdealSize(C(Id::Option1), &lastWrite);
+  EXPECT_GE(placeIn(C(Id::Option2)).left - (placeIn(C(Id::Option1)).left + lastWrite.cx),
+            MulDiv(3, dpi, 96));
   EXPECT_LE(placeIn(C(Id::Check1)).right, placeIn(C(Id::Command6)).left);
   EXPECT_LE(placeIn(C(Id::Frame1)).right, placeIn(C(Id::Check1)).left);
   EXPECT_LE(placeIn(C(Id::CheckSep)).right, placeIn(C(Id::Command6)).left);
