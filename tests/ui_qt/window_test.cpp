@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QProgressDialog>
 #include <QWindow>
 #include <QTest>
@@ -198,6 +199,16 @@ TEST_F(WindowTest, TheWindowAndItsProgressDisplayCarryTheIconInEverySize) {
   ASSERT_NE(progress->windowHandle(), nullptr);
   EXPECT_EQ(progress->windowHandle()->icon().availableSizes(), sizes);
   display.Hide();
+}
+
+// The design's list box: three rows, no horizontal scroll bar, whatever the entries' width.
+TEST_F(WindowTest, TheExtensionListShowsThreeRowsAndNoHorizontalScrollBar) {
+  tree_.Write("app/tokiren", ".TXT\r\n.AVI\r\n.A_RATHER_LONG_EXTENSION\r\n");
+  const auto window = Open();
+  QListWidget* list = window->controls().List1;
+  QApplication::processEvents();
+  EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+  EXPECT_LE(list->visualItemRect(list->item(2)).bottom(), list->viewport()->height());
 }
 
 TEST_F(WindowTest, CarriesTheDesignToolTips) {
