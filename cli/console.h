@@ -19,4 +19,9 @@ std::vector<std::string> StartConsole(int argc, char** argv);
 // or a pipe, the UTF-8 bytes as they are.
 void WriteText(std::FILE* stream, std::string_view text);
 
+// `text` as it is shown on this system's terminal, nothing in it acting on the terminal (see
+// cli/terminal_text.h): POSIX, EscapeForTerminal; Windows, EscapeForWindowsConsole, which leaves
+// the path separator as it is.
+std::string ShownOnTerminal(std::string_view text);
+
 }  // namespace tokiren

@@ -1,4 +1,5 @@
 // tokiren-cli: the rename run and Reset without the window, for scripts and tests.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -7,7 +8,6 @@
 
 #include "cli/command_line.h"
 #include "cli/console.h"
-#include "cli/terminal_text.h"
 #include "engine/engine.h"
 #include "media/capture_times.h"
 #include "platform/terminal.h"
@@ -41,7 +41,7 @@ class Output {
   explicit Output(std::FILE* stream) : stream_(stream), terminal_(IsTerminal(stream)) {}
   bool terminal() const { return terminal_; }
   void Write(std::string_view text) const {
-    const std::string escaped = terminal_ ? EscapeForTerminal(text) : std::string();
+    const std::string escaped = terminal_ ? ShownOnTerminal(text) : std::string();
     const std::string_view shown = terminal_ ? std::string_view(escaped) : text;
     WriteText(stream_, shown);
   }
@@ -55,12 +55,16 @@ class Output {
   bool terminal_;
 };
 
+// The progress goes to stderr on a terminal as one line, rewritten in place, and never shares a
+// line with anything else: it is erased before any other text is written to the terminal (and
+// shown again at the next step), and when the work ends.
 class ConsoleSink final : public EngineSink {
  public:
-  ConsoleSink() : out_(stdout), err_(stderr), showProgress_(err_.terminal()) {}
+  explicit ConsoleSink(bool dryRun)
+      : out_(stdout), err_(stderr), showProgress_(err_.terminal()), dryRun_(dryRun) {}
 
   void ShowError(const ErrorReport& report) override {
-    EndProgressLine();
+    EraseProgress();
     err_.Line(report.title);
     // The table's message, then what was being handled, a path on each line.
     std::string text = AsLines(report.text);
@@ -77,29 +81,31 @@ class ConsoleSink final : public EngineSink {
   }
 
   void TimeUnreadable(std::string_view path, std::string_view reason) override {
-    EndProgressLine();
+    EraseProgress();
     std::fputs("tokiren-cli: left alone, its time cannot be read: ", stderr);
     err_.Write(path);
     std::fprintf(stderr, ": %.*s\n", static_cast<int>(reason.size()), reason.data());
   }
 
+  // The files of a run are those collected, not only those the run acts on: the engine tells how
+  // many it has gone through of them all.
   void Progress(Phase phase, std::uint64_t done, std::uint64_t total) override {
     if (!showProgress_) return;
+    const auto n = [](std::uint64_t number) { return std::to_string(number); };
     if (phase == Phase::kCollecting) {
-      std::fprintf(stderr, "\rcollecting: %llu files", static_cast<unsigned long long>(done));
+      ShowProgress("collecting: " + n(done) + " files");
     } else if (phase == Phase::kResetting) {  // bytes of the log: only the share tells anything
-      std::fprintf(stderr, "\rresetting: %llu %% of the log",
-                   static_cast<unsigned long long>(total == 0 ? 100 : done * 100 / total));
+      ShowProgress("resetting: " + n(total == 0 ? 100 : done * 100 / total) + " % of the log");
     } else {
-      std::fprintf(stderr, "\rrenaming: %llu of %llu files  ",
-                   static_cast<unsigned long long>(done), static_cast<unsigned long long>(total));
+      ShowProgress((dryRun_ ? "planning: " : "renaming: ") + n(done) + " of " + n(total) +
+                   " files");
     }
-    progressShown_ = true;
   }
 
   // To a file or a pipe, the exact bytes the log would hold; to a terminal, escaped.
   void PlannedLine(std::string_view line) override {
     if (out_.terminal()) {
+      EraseProgress();
       out_.Line(line);
       return;
     }
@@ -107,16 +113,26 @@ class ConsoleSink final : public EngineSink {
     out_.Write(kLogLineEnd);
   }
 
-  void EndProgressLine() {
-    if (progressShown_) std::fputc('\n', stderr);
-    progressShown_ = false;
+  // Blanks the progress line and leaves the cursor at its start.
+  void EraseProgress() {
+    if (progressWidth_ == 0) return;
+    std::fprintf(stderr, "\r%*s\r", static_cast<int>(progressWidth_), "");
+    progressWidth_ = 0;
   }
 
  private:
+  // `text` is ASCII: one column a character.
+  void ShowProgress(const std::string& text) {
+    const size_t blanks = progressWidth_ > text.size() ? progressWidth_ - text.size() : 0;
+    std::fprintf(stderr, "\r%s%*s", text.c_str(), static_cast<int>(blanks), "");
+    progressWidth_ = std::max(progressWidth_, text.size());
+  }
+
   const Output out_;
   const Output err_;
   const bool showProgress_;
-  bool progressShown_ = false;
+  const bool dryRun_;
+  size_t progressWidth_ = 0;  // the columns the progress line takes; 0 when none is shown
 };
 
 // Whether anything at all stands at `path` (UTF-8), to tell a missing folder from a file.
@@ -162,7 +178,7 @@ int Main(const std::vector<std::string>& args) {
     return kExitOk;
   }
 
-  ConsoleSink sink;
+  ConsoleSink sink(line.command == CommandLine::Command::kRun && line.dryRun);
   RenameJob job(SystemFileSystem(), sink);
   if (!LogFolder(line, &job.AppPath)) return Usage("the log folder cannot be found");
   job.ProtectedFiles = ProgramOwnFiles(line.logDir.empty() ? job.AppPath : ChooseProgramFolder());
@@ -179,12 +195,12 @@ int Main(const std::vector<std::string>& args) {
       job.captureTimes = captureTimes.get();
     }
     const RunSummary summary = job.Run(line.dryRun ? RunMode::kDryRun : RunMode::kRename);
-    sink.EndProgressLine();
+    sink.EraseProgress();
     std::fputs(RunCountLines(summary, line.dryRun).c_str(), stderr);
     return summary.error.ok() && summary.unreadable == 0 ? kExitOk : kExitFailed;
   }
   const ResetSummary summary = job.Reset();
-  sink.EndProgressLine();
+  sink.EraseProgress();
   std::fputs(ResetCountLine(summary).c_str(), stderr);
   return summary.error.ok() && summary.notFound == 0 ? kExitOk : kExitFailed;
 }

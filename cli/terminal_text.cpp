@@ -36,15 +36,16 @@ std::size_t ValidSequenceLength(std::string_view text) {
   return length;
 }
 
-// Whether the byte or sequence at the start of `text`, `length` bytes long, is shown as it is.
-bool IsShownAsIs(std::string_view text, std::size_t length) {
+// Whether the byte or sequence at the start of `text`, `length` bytes long, can be shown as it is
+// in either form: printable, and not a control.
+bool IsPrintable(std::string_view text, std::size_t length) {
   const unsigned char lead = static_cast<unsigned char>(text[0]);
-  if (length == 1) return lead >= 0x20 && lead != 0x7F && lead != '\\';
+  if (length == 1) return lead >= 0x20 && lead != 0x7F;
   // C1 controls, U+0080..U+009F, are C2 80..C2 9F.
   return !(lead == 0xC2 && static_cast<unsigned char>(text[1]) <= 0x9F);
 }
 
-void AppendEscaped(unsigned char byte, std::string* out) {
+void AppendLsEscape(unsigned char byte, std::string* out) {
   static constexpr char kNamed[][2] = {{'\a', 'a'}, {'\b', 'b'}, {'\t', 't'}, {'\n', 'n'},
                                        {'\v', 'v'}, {'\f', 'f'}, {'\r', 'r'}, {'\\', '\\'}};
   out->push_back('\\');
@@ -59,14 +60,23 @@ void AppendEscaped(unsigned char byte, std::string* out) {
   out->push_back(static_cast<char>('0' + (byte & 7)));
 }
 
-}  // namespace
+void AppendHexEscape(unsigned char byte, std::string* out) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out->push_back('<');
+  out->push_back(kHex[byte >> 4]);
+  out->push_back(kHex[byte & 15]);
+  out->push_back('>');
+}
 
-std::string EscapeForTerminal(std::string_view text) {
+// `text` with every printable character but `escapeChar` as it is, and everything else passed
+// byte by byte to `appendEscape`.
+std::string Escape(std::string_view text, char escapeChar,
+                   void (*appendEscape)(unsigned char, std::string*)) {
   std::string out;
   out.reserve(text.size());
   while (!text.empty()) {
     const std::size_t length = ValidSequenceLength(text);
-    if (length != 0 && IsShownAsIs(text, length)) {
+    if (length != 0 && IsPrintable(text, length) && text[0] != escapeChar) {
       out.append(text.substr(0, length));
       text.remove_prefix(length);
       continue;
@@ -75,11 +85,21 @@ std::string EscapeForTerminal(std::string_view text) {
     // again, each on its own, and a stray continuation byte is never valid.
     const std::size_t escaped = length == 0 ? 1 : length;
     for (std::size_t i = 0; i < escaped; ++i) {
-      AppendEscaped(static_cast<unsigned char>(text[i]), &out);
+      appendEscape(static_cast<unsigned char>(text[i]), &out);
     }
     text.remove_prefix(escaped);
   }
   return out;
+}
+
+}  // namespace
+
+std::string EscapeForTerminal(std::string_view text) {
+  return Escape(text, '\\', AppendLsEscape);
+}
+
+std::string EscapeForWindowsConsole(std::string_view text) {
+  return Escape(text, '<', AppendHexEscape);
 }
 
 }  // namespace tokiren

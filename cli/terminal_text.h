@@ -23,4 +23,12 @@ namespace tokiren {
 // cannot act on a terminal.
 std::string EscapeForTerminal(std::string_view text);
 
+// `text` as a Windows console shows it, written the way Windows users write paths: a backslash,
+// their path separator, stays as it is. What the console would act on or cannot show is written
+// byte by byte as "<" two upper-case hex digits ">": the C0 controls, DEL, the C1 controls and
+// every byte of a sequence that is not valid UTF-8, as above (ESC is <1B>, U+009B is <C2><9B>);
+// and "<" itself, as <3C>, so that an escape always stands for one byte of the text. No Windows
+// name holds "<" or a control, so a path is shown exactly as typed.
+std::string EscapeForWindowsConsole(std::string_view text);
+
 }  // namespace tokiren

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "cli/console.h"
+#include "cli/terminal_text.h"
 
 namespace tokiren {
 namespace {
@@ -59,5 +60,7 @@ void WriteText(std::FILE* stream, std::string_view text) {
   DWORD written = 0;
   WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
 }
+
+std::string ShownOnTerminal(std::string_view text) { return EscapeForWindowsConsole(text); }
 
 }  // namespace tokiren

@@ -20,6 +20,8 @@ Target amd64-unicode
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tokiren"
 !define UNINSTALLER "Uninstall.exe"
 !define SHORTCUT "$SMPROGRAMS\Tokiren.lnk"
+; Where a silent install that could not replace the programs says why.
+!define SETUP_LOG "$TEMP\tokiren-setup.log"
 
 Name "Tokiren ${VERSION}"
 OutFile "${OUTFILE}"
@@ -32,11 +34,14 @@ InstallDir "$LOCALAPPDATA\Programs\Tokiren"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 
 !include MUI2.nsh
+!include LogicLib.nsh
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 
+; Nothing is copied while a program of the folder chosen is running.
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\tokiren.exe"
@@ -57,7 +62,79 @@ LangString UninstalledTitle ${LANG_ENGLISH} "Tokiren has been uninstalled"
 LangString UninstalledText ${LANG_JAPANESE} "プログラムを削除しました。$\r$\n$\r$\nログ (tokiren_log.txt) と設定ファイル (tokiren、tokirenfolder) があれば、$INSTDIR に残してあります。もう一度インストールすれば、最後の実行を Reset で元に戻せます。要らなくなったら、このフォルダーごと削除してください。"
 LangString UninstalledText ${LANG_ENGLISH} "The programs have been removed.$\r$\n$\r$\nAny log (tokiren_log.txt) and settings files (tokiren, tokirenfolder) are kept in $INSTDIR: installed again, Tokiren can still undo the last run with Reset. Delete that folder when you no longer need them."
 
+LangString ProgramInUse ${LANG_JAPANESE} "Tokiren が実行中のため、インストールできません ($R1 を使用中です)。$\r$\n$\r$\nTokiren をすべて閉じてから [再試行] を押してください。"
+LangString ProgramInUse ${LANG_ENGLISH} "Tokiren cannot be installed while it is running ($R1 is in use).$\r$\n$\r$\nClose every Tokiren window and command, then choose Retry."
+LangString ProgramInUseLog ${LANG_JAPANESE} "Tokiren をインストールできませんでした。$R1 を使用中です。Tokiren を閉じてから、もう一度インストールしてください。"
+LangString ProgramInUseLog ${LANG_ENGLISH} "Tokiren was not installed: $R1 is in use. Close Tokiren, then install again."
+
+; A copy over a program that is running (or held open) fails, so nothing is left half replaced
+; behind a report of success: no "Ignore" when a file cannot be written.
+AllowSkipFiles off
+
+; $R1: the first installed program in $INSTDIR that cannot be replaced now, because it runs or
+; another program holds it open; "" when every one can.
+!macro FindInUse name
+  ${If} $R1 == ""
+  ${AndIf} ${FileExists} "$INSTDIR\${name}"
+    ClearErrors
+    FileOpen $R2 "$INSTDIR\${name}" a  ; for writing, as the copy opens it; nothing is written
+    ${If} ${Errors}
+      StrCpy $R1 "$INSTDIR\${name}"
+    ${Else}
+      FileClose $R2
+    ${EndIf}
+  ${EndIf}
+!macroend
+Function FindProgramInUse
+  StrCpy $R1 ""
+  !insertmacro FindInUse "tokiren.exe"
+  !insertmacro FindInUse "tokiren-cli.exe"
+FunctionEnd
+
+; Waits, asking the user, until no installed program is in use; sets $R1 to the one in use when
+; the user gives up ("" otherwise). A silent install asks no one: it gives up at once, and says
+; why on a line of ${SETUP_LOG}.
+Function WaitForProgramsClosed
+  ${Do}
+    Call FindProgramInUse
+    ${If} $R1 == ""
+      Return
+    ${EndIf}
+    ${If} ${Silent}
+      ClearErrors
+      FileOpen $R2 "${SETUP_LOG}" a
+      ${IfNot} ${Errors}
+        FileSeek $R2 0 END $R3
+        ${If} $R3 == 0
+          FileWriteUTF16LE /BOM $R2 ""
+        ${EndIf}
+        FileWriteUTF16LE $R2 "$(ProgramInUseLog)$\r$\n"
+        FileClose $R2
+      ${EndIf}
+      Return
+    ${EndIf}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(ProgramInUse)" IDRETRY again
+    Return
+    again:
+  ${Loop}
+FunctionEnd
+
+; Before the copy starts: the user stays on this page until Tokiren is closed.
+Function DirectoryLeave
+  Call WaitForProgramsClosed
+  ${If} $R1 != ""
+    Abort
+  ${EndIf}
+FunctionEnd
+
 Section
+  ; Again here, for a silent install, which shows no page, and for a program started meanwhile.
+  Call WaitForProgramsClosed
+  ${If} $R1 != ""
+    DetailPrint "$(ProgramInUseLog)"
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "/oname=tokiren.exe" "${TOKIREN_EXE}"
   File "/oname=tokiren-cli.exe" "${TOKIREN_CLI_EXE}"

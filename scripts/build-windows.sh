@@ -4,7 +4,8 @@
 # Windows tests under Wine through CTest, in a virtual display with Japanese fonts; then makes the package for Windows users,
 # build-win/tokiren-<version>-win64.zip, and checks what it holds, and the installer,
 # build-win/tokiren-<version>-win64-setup.exe, and checks it under Wine: install, install over it,
-# uninstall. Installs what is missing first (as root, or with sudo). Safe to run again.
+# install while a program is in use (which must fail), uninstall. Installs what is missing first
+# (as root, or with sudo). Safe to run again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -185,6 +186,29 @@ setup="$build/$top-setup.exe"
   run "$setup" /S || fail "the install over an older one failed (exit status $?)"
   check_installed "after the install over an older one"
   keeps_way_back "the install over an older one"
+
+  # An install while a program is in use (held open, as a running program holds its executable)
+  # copies nothing and fails, saying why in %TEMP%\tokiren-setup.log; once it is closed, the
+  # install goes through.
+  temp=$(winepath -u "$(windows_env TEMP)") || fail "winepath knows no %TEMP%"
+  setup_log="${temp%/}/tokiren-setup.log"
+  rm -f "$setup_log"
+  printf 'an older version\r\n' > "$dir/tokiren.exe"
+  held="$build/installer-held"
+  wine "$build/bin/tokiren-hold-file.exe" "$win_dir\\tokiren-cli.exe" 120 > "$held" &
+  holder=$!
+  for _ in $(seq 60); do grep -q held "$held" && break; sleep 0.5; done
+  grep -q held "$held" || fail "tokiren-hold-file could not hold $win_dir\\tokiren-cli.exe"
+  status=0
+  run "$setup" /S || status=$?
+  kill "$holder" && wait "$holder" 2> /dev/null || true
+  [ "$status" -ne 0 ] || fail "the install while tokiren-cli.exe was in use reported success"
+  grep -q "^an older version" "$dir/tokiren.exe" ||
+    fail "the install while tokiren-cli.exe was in use copied tokiren.exe all the same"
+  iconv -f UTF-16 -t UTF-8 "$setup_log" 2> /dev/null | grep -q 'tokiren-cli\.exe' ||
+    fail "the install while tokiren-cli.exe was in use left no line in %TEMP%\\tokiren-setup.log"
+  run "$setup" /S || fail "the install once tokiren-cli.exe was closed failed (exit status $?)"
+  check_installed "after the install once tokiren-cli.exe was closed"
 
   # _?= runs the uninstaller where it lies, to its end, instead of from a copy that returns at once;
   # it cannot remove itself then.

@@ -108,20 +108,65 @@ TEST(EscapeForTerminalTest, EscapesTheBackslashSoEscapesCannotBeForged) {
   EXPECT_NE(EscapeForTerminal(R"(\n)"), EscapeForTerminal("\n"));
 }
 
+TEST(EscapeForWindowsConsoleTest, ShowsPathsAsWindowsUsersWriteThem) {
+  const Case cases[] = {
+      {"", ""},
+      {R"(C:\Users\花子\写真\IMG_0001.jpg)", R"(C:\Users\花子\写真\IMG_0001.jpg)"},
+      {R"(\\server\share\a.jpg as \\server\share\20160830124842.JPG)",
+       R"(\\server\share\a.jpg as \\server\share\20160830124842.JPG)"},
+      {R"(C:\033\n.jpg)", R"(C:\033\n.jpg)"},  // folders named 033 and n, not escapes
+      {"~!@#$%^&*()_+{}|:\">?`-=[];',./ ", "~!@#$%^&*()_+{}|:\">?`-=[];',./ "},
+      {"\xf0\x9f\x93\xb7\xc2\xa0", "\xf0\x9f\x93\xb7\xc2\xa0"},
+      {"C:\\p\\\x1b[2J.jpg", R"(C:\p\<1B>[2J.jpg)"},
+      {"\x1b]0;title\a", "<1B>]0;title<07>"},
+      {std::string("\0\t\n\r\x1f", 5), "<00><09><0A><0D><1F>"},
+      {"\x7f\xc2\x80\xc2\x9b\xc2\x9f", "<7F><C2><80><C2><9B><C2><9F>"},  // DEL, C1
+      {"\xed\xa0\x80", "<ED><A0><80>"},                                  // a surrogate
+      {"\xc0\xaf", "<C0><AF>"},                                          // an overlong "/"
+      {"\xe3\x81" "a", "<E3><81>a"},                                     // truncated
+      {"a<b", "a<3C>b"},
+      {"<1B>", "<3C>1B>"},  // cannot pass itself off as ESC
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(EscapeForWindowsConsole(c.text), c.shown)
+        << "bytes: " << ::testing::PrintToString(c.text);
+  }
+}
+
+// Reads text escaped for a Windows console back into bytes.
+std::string UnescapeHex(std::string_view shown) {
+  std::string text;
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    if (shown[i] != '<') {
+      text += shown[i];
+      continue;
+    }
+    text += static_cast<char>(std::stoi(std::string(shown.substr(i + 1, 2)), nullptr, 16));
+    i += 3;
+  }
+  return text;
+}
+
 TEST(EscapeForTerminalTest, ShowsNothingATerminalActsOnAndLosesNothing) {
-  // Every pair of bytes: no control comes through, and the bytes can be read back.
-  for (int first = 0; first < 256; ++first) {
-    for (int second = 0; second < 256; ++second) {
-      const std::string text{static_cast<char>(first), static_cast<char>(second)};
-      const std::string shown = EscapeForTerminal(text);
-      for (std::size_t i = 0; i < shown.size(); ++i) {
-        const unsigned char byte = static_cast<unsigned char>(shown[i]);
-        ASSERT_TRUE(byte >= 0x20 && byte != 0x7f) << "from " << first << ", " << second;
-        const bool c1 = byte == 0xc2 && i + 1 < shown.size() &&
-                        static_cast<unsigned char>(shown[i + 1]) < 0xa0;
-        ASSERT_FALSE(c1) << "from " << first << ", " << second;
+  const struct {
+    std::string (*escape)(std::string_view);
+    std::string (*unescape)(std::string_view);
+  } forms[] = {{EscapeForTerminal, Unescape}, {EscapeForWindowsConsole, UnescapeHex}};
+  // Every pair of bytes, in either form: no control comes through, and the bytes can be read back.
+  for (const auto& form : forms) {
+    for (int first = 0; first < 256; ++first) {
+      for (int second = 0; second < 256; ++second) {
+        const std::string text{static_cast<char>(first), static_cast<char>(second)};
+        const std::string shown = form.escape(text);
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+          const unsigned char byte = static_cast<unsigned char>(shown[i]);
+          ASSERT_TRUE(byte >= 0x20 && byte != 0x7f) << "from " << first << ", " << second;
+          const bool c1 = byte == 0xc2 && i + 1 < shown.size() &&
+                          static_cast<unsigned char>(shown[i + 1]) < 0xa0;
+          ASSERT_FALSE(c1) << "from " << first << ", " << second;
+        }
+        ASSERT_EQ(form.unescape(shown), text) << shown;
       }
-      ASSERT_EQ(Unescape(shown), text) << shown;
     }
   }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "tests/ui_behaviour/fake_view.h"
 
 namespace tokiren::behaviour {
@@ -25,15 +27,45 @@ TEST(RunReportsTest, ShowsNoProgressBeforeTheDelay) {
   EXPECT_TRUE(view.progress.empty());
 }
 
-TEST(RunReportsTest, ShowsProgressAfterTheDelayBusyWhileCollecting) {
-  FakeView view;
-  RunReports reports(view, RunReports::Errors::kShowEach, std::chrono::milliseconds(0));
-  reports.Progress(Phase::kCollecting, 30, 0);
-  reports.Progress(Phase::kRenaming, 10, 40);
-  reports.Progress(Phase::kRenaming, 5, 0);
-  reports.Progress(Phase::kResetting, 4096, 65536);  // bytes of the log
+// The display opens after the delay, busy while files are collected, shows a new phase at once
+// and otherwise the latest report at most every 200 ms, between the engine's reports too.
+TEST(RunReportsTest, ShowsProgressByTimeAfterTheDelayBusyWhileCollecting) {
+  using namespace std::chrono_literals;
   using Shown = std::pair<std::uint64_t, std::uint64_t>;
-  EXPECT_EQ(view.progress, (std::vector<Shown>{{0, 0}, {10, 40}, {0, 0}, {4096, 65536}}));
+  constexpr std::optional<Phase> kTick;
+  const struct {
+    std::chrono::milliseconds later;
+    std::optional<Phase> phase;  // none: a tick
+    std::uint64_t done, total;
+    std::optional<Shown> shown;
+  } steps[] = {
+      {0ms, kTick, 0, 0, {}},
+      {100ms, Phase::kCollecting, 4096, 0, {}},  // before the delay
+      {300ms, kTick, 0, 0, Shown{0, 0}},         // the delay has passed: busy
+      {50ms, kTick, 0, 0, {}},
+      {200ms, kTick, 0, 0, Shown{0, 0}},  // shown again, so it moves and repaints
+      {10ms, Phase::kRenaming, 4096, 30000, Shown{4096, 30000}},  // a new phase: at once
+      {10ms, Phase::kRenaming, 8192, 30000, {}},
+      {100ms, kTick, 0, 0, {}},
+      {100ms, kTick, 0, 0, Shown{8192, 30000}},  // the latest report
+      {300ms, Phase::kRenaming, 5, 0, Shown{0, 0}},
+      {0ms, Phase::kResetting, 4096, 65536, Shown{4096, 65536}},  // bytes of the log
+  };
+  std::chrono::steady_clock::time_point now;
+  FakeView view;
+  RunReports reports(view, RunReports::Errors::kShowEach, kProgressDelay, [&now] { return now; });
+  std::vector<Shown> expected;
+  int step = 0;
+  for (const auto& s : steps) {
+    now += s.later;
+    if (s.phase) {
+      reports.Progress(*s.phase, s.done, s.total);
+    } else {
+      reports.Tick();
+    }
+    if (s.shown) expected.push_back(*s.shown);
+    EXPECT_EQ(view.progress, expected) << "step " << step++;
+  }
   EXPECT_TRUE(view.progressOpen);
   reports.Finish();
   EXPECT_FALSE(view.progressOpen);

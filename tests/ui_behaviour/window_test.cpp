@@ -265,19 +265,33 @@ TEST(RunOptionsFromTest, TakesTheRunsOptionsFromTheOptionControls) {
   EXPECT_EQ(RunOptionsFrom({.Option3 = true}, {}).timeSource, TimeSource::kTaken);
 }
 
-TEST(FinishedMessageTest, AddsALineForEachKindOfFileLeftOtherwise) {
-  RunSummary summary;
-  EXPECT_EQ(FinishedMessage(summary), "処理を終了しました。");
-  summary.notTaken = 2;
-  EXPECT_EQ(FinishedMessage(summary),
-            "処理を終了しました。\r\n撮影日時のなかった 2 個のファイルは、更新日時で名前を付けました。");
-  summary.unreadable = 3;
-  EXPECT_EQ(FinishedMessage(summary),
-            "処理を終了しました。\r\n撮影日時のなかった 2 個のファイルは、更新日時で名前を付けました。"
-            "\r\n時刻を読めなかった 3 個のファイルはそのままにしました。");
-  summary.notTaken = 0;
-  EXPECT_EQ(FinishedMessage(summary),
-            "処理を終了しました。\r\n時刻を読めなかった 3 個のファイルはそのままにしました。");
+TEST(FinishedMessageTest, AddsALineForAStopAndForEachKindOfFileLeftOtherwise) {
+  const std::string stopped =
+      "\r\nエラーのため途中で止めました。それまでに 4 個のファイルの名前を変更しました。";
+  const std::string notTaken = "\r\n撮影日時のなかった 2 個のファイルは、更新日時で名前を付けました。";
+  const std::string unreadable = "\r\n時刻を読めなかった 3 個のファイルはそのままにしました。";
+  const struct {
+    std::uint64_t notTaken, unreadable;
+    ErrorCode error;
+    std::string expected;
+  } cases[] = {
+      {0, 0, kSuccess, ""},
+      {2, 0, kSuccess, notTaken},
+      {2, 3, kSuccess, notTaken + unreadable},
+      {0, 3, kSuccess, unreadable},
+      {0, 0, kFileAlreadyExists, stopped},
+      {2, 3, kDiskFull, stopped + notTaken + unreadable},
+      {0, 0, ErrorCode::Unlisted(70), stopped},
+  };
+  for (const auto& c : cases) {
+    RunSummary summary;
+    summary.renamed = 4;
+    summary.notTaken = c.notTaken;
+    summary.unreadable = c.unreadable;
+    summary.error = c.error;
+    EXPECT_EQ(FinishedMessage(summary), "処理を終了しました。" + c.expected)
+        << c.notTaken << " " << c.unreadable << " " << c.error.number;
+  }
 }
 
 TEST_F(WindowBehaviourTest, RunRenamesThenSaysItFinishedAndShowsTheStartPanel) {
@@ -309,7 +323,9 @@ TEST_F(WindowBehaviourTest, RunShowsItsErrorThenTheFinishedMessage) {
   EXPECT_EQ(view_.messages[0].icon, MessageIcon::kWarning);
   EXPECT_NE(view_.messages[0].text.find(tree_ / "gone/"), std::string::npos)
       << view_.messages[0].text;
-  EXPECT_EQ(view_.messages[1].text, "処理を終了しました。");
+  EXPECT_EQ(view_.messages[1].text,
+            "処理を終了しました。\r\n"
+            "エラーのため途中で止めました。それまでに 0 個のファイルの名前を変更しました。");
   EXPECT_EQ(view_.panel, Panel::kStart);
 }
 

@@ -2,12 +2,16 @@
 
 #include <QApplication>
 #include <QMimeData>
+#include <QScrollBar>
+#include <QProgressDialog>
+#include <QWindow>
 #include <QTest>
 #include <QUrl>
 
 #include "tests/media/media_files.h"
 #include "tests/support/temp_tree.h"
 #include "ui/behaviour/captions.h"
+#include "ui/qt/run_progress.h"
 #include "ui/qt/tokiren_window.h"
 
 namespace tokiren::ui {
@@ -180,6 +184,31 @@ TEST_F(WindowTest, TakenNamesAPhotoAfterItsCaptureTimeAndSaysWhatHadNone) {
                            "個のファイルは、更新日時で名前を付けました。"));
   EXPECT_EQ(tree_.Names("photos"),
             (std::vector<std::string>{"20010203040506.JPG", "20160830124842.JPG"}));
+}
+
+TEST_F(WindowTest, TheWindowAndItsProgressDisplayCarryTheIconInEverySize) {
+  const auto window = Open();
+  const QList<QSize> sizes = window->windowIcon().availableSizes();
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+  }
+  RunProgress display(window.get());  // as a long run shows it
+  display.Show(0, 0);
+  const auto* progress = window->findChild<QProgressDialog*>();
+  ASSERT_NE(progress, nullptr);
+  ASSERT_NE(progress->windowHandle(), nullptr);
+  EXPECT_EQ(progress->windowHandle()->icon().availableSizes(), sizes);
+  display.Hide();
+}
+
+// The design's list box: three rows, no horizontal scroll bar, whatever the entries' width.
+TEST_F(WindowTest, TheExtensionListShowsThreeRowsAndNoHorizontalScrollBar) {
+  tree_.Write("app/tokiren", ".TXT\r\n.AVI\r\n.A_RATHER_LONG_EXTENSION\r\n");
+  const auto window = Open();
+  QListWidget* list = window->controls().List1;
+  QApplication::processEvents();
+  EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+  EXPECT_LE(list->visualItemRect(list->item(2)).bottom(), list->viewport()->height());
 }
 
 TEST_F(WindowTest, CarriesTheDesignToolTips) {

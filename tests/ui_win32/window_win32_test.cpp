@@ -221,11 +221,19 @@ TEST_F(Win32WindowTest, PlacesTheControlsFromTwipsAtTheWindowsDpi) {
     // The box or circle, the gap after it (a few pixels) and the caption.
     EXPECT_GE(place.right - place.left,
               text.cx + GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi) + MulDiv(6, dpi, 96));
+    SIZE ideal{};  // as the control draws them: its box may be wider than the check mark
+    Button_GetIdealSize(control, &ideal);
+    EXPECT_GE(place.right - place.left, ideal.cx);
     RECT container{};
     GetClientRect(GetParent(control), &container);
     EXPECT_LE(place.right, container.right);
   }
   EXPECT_LE(placeIn(C(Id::Option1)).right, placeIn(C(Id::Option2)).left);
+  // LastWrite's caption, drawn as its button needs, stops short of Creation's circle.
+  SIZE lastWrite{};
+  Button_GetIdealSize(C(Id::Option1), &lastWrite);
+  EXPECT_GE(placeIn(C(Id::Option2)).left - (placeIn(C(Id::Option1)).left + lastWrite.cx),
+            MulDiv(3, dpi, 96));
   EXPECT_LE(placeIn(C(Id::Check1)).right, placeIn(C(Id::Command6)).left);
   EXPECT_LE(placeIn(C(Id::Frame1)).right, placeIn(C(Id::Check1)).left);
   EXPECT_LE(placeIn(C(Id::CheckSep)).right, placeIn(C(Id::Command6)).left);
@@ -504,6 +512,8 @@ TEST_F(Win32WindowTest, TheProgressWindowHoldsTheWindowAndShowsItsTitleWhole) {
   EXPECT_EQ(TextOf(progress), "Change Tokiren Ver 3.0");
   EXPECT_FALSE(IsWindowEnabled(window_->hwnd()));
   EXPECT_FALSE(GetWindowLongPtrW(progress, GWL_STYLE) & WS_SYSMENU);  // no close button
+  EXPECT_NE(GetClassLongPtrW(progress, GCLP_HICON), 0);
+  EXPECT_NE(GetClassLongPtrW(progress, GCLP_HICONSM), 0);
 
   // Wide enough for the title in the caption font.
   NONCLIENTMETRICSW metrics{};
@@ -589,6 +599,30 @@ TEST_F(Win32WindowTest, AWindowClosedDuringAResetClosesWhenItEnds) {
   ASSERT_EQ(dialogs_.messages.size(), 2u);
   EXPECT_EQ(dialogs_.messages[1].icon, behaviour::MessageIcon::kWarning);
   ASSERT_NE(window_->hwnd(), nullptr);  // not while the Reset worked
+  HandleWaitingMessages();
+  EXPECT_EQ(window_->hwnd(), nullptr);
+}
+
+// Alt+F4 on the progress window during a run: the window closes once the run has ended.
+TEST_F(Win32WindowTest, AltF4OnTheProgressWindowClosesTheWindowWhenTheRunEnds) {
+  const std::string photos = tree_.MakeFolder("photos");
+  ChooseByDrop(photos);
+  ASSERT_TRUE(RemoveDirectoryW(Widen(photos).c_str()));  // the run stops on it, saying so
+  bool pressed = false;
+  dialogs_.whileOpen = [&](HWND) {
+    if (pressed) return;
+    pressed = true;
+    window_->ShowProgress(0, 0);  // as a long run shows it
+    HWND progress = FindWindowW(L"TokirenProgress", nullptr);
+    ASSERT_NE(progress, nullptr);
+    SendMessageW(progress, WM_SYSKEYDOWN, VK_F4, 1 << 29);  // with Alt held
+    HandleWaitingMessages();
+    window_->HideProgress();
+  };
+  Click(C(Id::Command1));
+  EXPECT_TRUE(pressed);
+  ASSERT_EQ(dialogs_.messages.size(), 2u);  // the error, then the finished message
+  ASSERT_NE(window_->hwnd(), nullptr);      // not while the run worked
   HandleWaitingMessages();
   EXPECT_EQ(window_->hwnd(), nullptr);
 }

@@ -15,10 +15,12 @@ std::string BoxText(const ErrorReport& report) {
 
 }  // namespace
 
-RunReports::RunReports(View& view, Errors errors, std::chrono::milliseconds progressDelay)
+RunReports::RunReports(View& view, Errors errors, std::chrono::milliseconds progressDelay,
+                       Clock clock)
     : view_(view),
       errors_(errors),
-      start_(std::chrono::steady_clock::now()),
+      clock_(std::move(clock)),
+      start_(clock_()),
       progressDelay_(progressDelay) {}
 
 RunReports::~RunReports() { HideProgress(); }
@@ -35,12 +37,27 @@ void RunReports::ShowError(const ErrorReport& report) {
 }
 
 void RunReports::Progress(Phase phase, std::uint64_t done, std::uint64_t total) {
-  if (!showingProgress_) {
-    if (std::chrono::steady_clock::now() - start_ < progressDelay_) return;
-    showingProgress_ = true;
-  }
+  const bool newPhase = !reported_ || phase != phase_;
+  reported_ = true;
+  phase_ = phase;
   if (phase == Phase::kCollecting) total = 0;  // the count is not known yet
-  view_.ShowProgress(total == 0 ? 0 : done, total);
+  done_ = total == 0 ? 0 : done;
+  total_ = total;
+  Update(newPhase);
+}
+
+void RunReports::Tick() { Update(false); }
+
+void RunReports::Update(bool now) {
+  const std::chrono::steady_clock::time_point time = clock_();
+  if (!showingProgress_) {
+    if (time - start_ < progressDelay_) return;
+    showingProgress_ = true;
+  } else if (!now && time - lastUpdate_ < kProgressInterval) {
+    return;
+  }
+  lastUpdate_ = time;
+  view_.ShowProgress(done_, total_);
 }
 
 void RunReports::HideProgress() {

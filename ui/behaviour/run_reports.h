@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/engine.h"
@@ -13,6 +14,8 @@ namespace tokiren::behaviour {
 
 // A run or Reset shorter than this shows no progress display.
 inline constexpr std::chrono::milliseconds kProgressDelay{400};
+// The progress display is updated at most this often: a few times a second.
+inline constexpr std::chrono::milliseconds kProgressInterval{200};
 
 class RunReports final : public EngineSink {
  public:
@@ -21,16 +24,25 @@ class RunReports final : public EngineSink {
     kShowFirstOnly  // a Reset: one box for the first failure, with how many more there were
   };
 
-  RunReports(View& view, Errors errors, std::chrono::milliseconds progressDelay = kProgressDelay);
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+  RunReports(View& view, Errors errors, std::chrono::milliseconds progressDelay = kProgressDelay,
+             Clock clock = std::chrono::steady_clock::now);
   ~RunReports() override;
   RunReports(const RunReports&) = delete;
   RunReports& operator=(const RunReports&) = delete;
 
   // The box shows the report's text and, on a line below, its detail when it has one.
   void ShowError(const ErrorReport& report) override;
-  // Opens the progress display once the delay has passed since the start, and updates it; while
-  // files are still being collected the display is a busy one.
+  // Opens the progress display once the delay has passed since the start, and updates it, at once
+  // when the phase changes, otherwise at most every kProgressInterval; while files are still being
+  // collected the display is a busy one.
   void Progress(Phase phase, std::uint64_t done, std::uint64_t total) override;
+  // Called as often as the work allows between the engine's reports (see TickingFileSystem): opens
+  // the progress display once the delay has passed, busy until the engine has reported, and shows
+  // the latest report again every kProgressInterval, so that the display moves and is repainted
+  // while the engine works on towards its next report.
+  void Tick();
 
   // Closes the progress display and shows what was held back, with `note` as its last line; a
   // note alone is shown in a box of its own, with the information icon.
@@ -38,12 +50,21 @@ class RunReports final : public EngineSink {
 
  private:
   void HideProgress();
+  // Shows the latest report when the delay has passed and, unless `now` is asked for, the interval
+  // since the last update.
+  void Update(bool now);
 
   View& view_;
   const Errors errors_;
+  const Clock clock_;
   const std::chrono::steady_clock::time_point start_;
   const std::chrono::milliseconds progressDelay_;
+  std::chrono::steady_clock::time_point lastUpdate_;
   bool showingProgress_ = false;
+  std::uint64_t done_ = 0;   // the latest report, as shown: 0 of 0 is the busy display
+  std::uint64_t total_ = 0;
+  bool reported_ = false;
+  Phase phase_ = Phase::kCollecting;
   bool haveFirst_ = false;
   ErrorReport first_;
   std::uint64_t more_ = 0;

@@ -8,6 +8,10 @@
 namespace tokiren::behaviour {
 
 inline constexpr char kFinished[] = "処理を終了しました。";
+// Added to the finished message of a run an error stopped (its own box came first): the run did not
+// go on, and how many files it had renamed by then.
+inline constexpr char kStoppedAfter[] =
+    "エラーのため途中で止めました。それまでに %1 個のファイルの名前を変更しました。";
 // After the first failure of a Reset: how many more lines could not be restored.
 inline constexpr char kMoreResetFailures[] = "ほかに %1 行を元に戻せませんでした。";
 // Added to the finished message: files left alone because their time could not be read.

@@ -5,6 +5,7 @@
 #include "ui/behaviour/extension_list.h"
 #include "ui/behaviour/run_reports.h"
 #include "ui/behaviour/strings.h"
+#include "ui/behaviour/ticking_file_system.h"
 
 namespace tokiren::behaviour {
 namespace {
@@ -62,6 +63,7 @@ RunOptions RunOptionsFrom(const OptionControls& controls,
 
 std::string FinishedMessage(const RunSummary& summary) {
   std::string finished = kFinished;
+  if (!summary.error.ok()) finished += kLineEnd + WithNumber(kStoppedAfter, summary.renamed);
   if (summary.notTaken > 0) finished += kLineEnd + WithNumber(kNotTaken, summary.notTaken);
   if (summary.unreadable > 0) {
     finished += kLineEnd + WithNumber(kUnreadableTimes, summary.unreadable);
@@ -178,7 +180,8 @@ void Window::RunClicked(const OptionControls& options) {
   RunSummary summary;
   {
     RunReports reports(view_, RunReports::Errors::kShowEach);
-    RenameJob job(SystemFileSystem(), reports);
+    TickingFileSystem fileSystem(SystemFileSystem(), [&reports] { reports.Tick(); });
+    RenameJob job(fileSystem, reports);
     job.SelectedPath = SelectedPath;
     job.AppPath = AppPath;
     job.ProtectedFiles = ProgramOwnFiles(AppPath);
@@ -201,7 +204,8 @@ void Window::ResetClicked() {
   busy_ = true;
   {
     RunReports reports(view_, RunReports::Errors::kShowFirstOnly);
-    RenameJob job(SystemFileSystem(), reports);
+    TickingFileSystem fileSystem(SystemFileSystem(), [&reports] { reports.Tick(); });
+    RenameJob job(fileSystem, reports);
     job.AppPath = AppPath;
     const ResetSummary summary = job.Reset();
     reports.Finish(summary.notFound == 0 ? std::string()

@@ -179,6 +179,9 @@ Controls BuildControls(QWidget* window, bool taken) {
                      kTipOptions);
   c.List1 = Place(new QListWidget(c.FrameStart), 108, 36, 1272, 690, kTipList);
   c.List1->setFont(small);
+  // The design's list box scrolls only up and down: a scroll bar across would take a row of its
+  // three for an entry wider than the list, whose end is cut instead.
+  c.List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   LightGrey(c.List1);
   c.RemoveEntry = new QAction(Text(kRemoveCaption), c.List1);
   c.RemoveEntry->setShortcut(QKeySequence::Delete);

@@ -9,10 +9,17 @@
 #include "ui/qt/compact_path.h"
 #include "ui/behaviour/captions.h"
 
+// The icon's pictures (ui/resources/tokiren.qrc) live in this static library, which the linker
+// would otherwise leave out: Q_INIT_RESOURCE, outside any namespace, brings them in.
+static void InitResources() { Q_INIT_RESOURCE(tokiren); }
+
 namespace tokiren::ui {
 
 using namespace tokiren::behaviour;  // the captions and tool tips (the k... texts)
 namespace {
+
+// The sizes of the program's icon (ui/resources/make_icons.py), a picture each.
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -31,9 +38,11 @@ Tokiren::Tokiren(std::string appPath, Dialogs* dialogs)
   setFont(WindowFont());  // before the controls, which inherit it
   c_ = BuildControls(this, CanReadCaptureTimes());
   setWindowTitle(QString::fromUtf8(kWindowCaption));
+  InitResources();
   QIcon icon;
-  icon.addFile(QStringLiteral(":/tokiren/tokiren-32.png"));
-  icon.addFile(QStringLiteral(":/tokiren/tokiren-16.png"));
+  for (const int size : kIconSizes) {
+    icon.addFile(QStringLiteral(":/tokiren/tokiren-%1.png").arg(size), QSize(size, size));
+  }
   setWindowIcon(icon);
 
   setFixedSize(Pixels(kClientWidthTwips), Pixels(kClientHeightTwips));

@@ -20,7 +20,6 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"TokirenWindow";
 constexpr wchar_t kPanelClass[] = L"TokirenPanel";
 constexpr COLORREF kLightGrey = RGB(224, 224, 224);
-constexpr int kIconResource = 1;
 // Tool tips wrap at this width (pixels at 96 dots per inch); the longest is two lines then.
 constexpr int kTipWidth = 360;
 // The folder button's second tool, on its panel: a disabled button sees no mouse.
@@ -49,14 +48,8 @@ LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lPara
 
 void RegisterClasses(WNDPROC windowProc) {
   static const bool registered = [windowProc] {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW window = WindowClass(kWindowClass, windowProc);
-    window.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource),
-                                                 IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                                 GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-    window.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource),
-                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    SetProgramIcon(window);
     const WNDCLASSEXW panel = WindowClass(kPanelClass, PanelProc);
     return RegisterClassExW(&window) != 0 && RegisterClassExW(&panel) != 0;
   }();
@@ -256,7 +249,8 @@ void MainWindow::OrderTabs() {
 
 // The design's sizes suit the design's font; where a caption needs more room in the font actually
 // found, its check box or option button grows into the free space beside it (Creation first
-// moves left into what LastWrite leaves free), so that no caption is cut.
+// moves left into what LastWrite leaves free, or right to keep clear of LastWrite's caption), so
+// that no caption is cut or touches the next control.
 void MainWindow::GrowToFitCaptions() {
   const auto placeOf = [](HWND control) {
     RECT place{};
@@ -264,9 +258,15 @@ void MainWindow::GrowToFitCaptions() {
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&place), 2);
     return place;
   };
+  // What the control says it needs to draw its box and caption in its font, where it can tell
+  // (its check box may be wider than the system's check mark, as under Wine), and at least the
+  // caption measured in that font beside a check mark.
   const auto wantedWidth = [this](Id id) -> int {
-    return TextWidth(fonts_[DesignOf(id).font], WindowText(Control(id))) +
-           GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi_) + Scaled(8, dpi_);
+    SIZE ideal{};
+    Button_GetIdealSize(Control(id), &ideal);
+    return std::max(static_cast<int>(ideal.cx),
+                    TextWidth(fonts_[DesignOf(id).font], WindowText(Control(id))) +
+                        GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi_) + Scaled(8, dpi_));
   };
   // Grows the control to its caption's width, and keeps it short of `limit` (the design lets
   // LastWrite reach a pixel into Creation).
@@ -289,12 +289,14 @@ void MainWindow::GrowToFitCaptions() {
   const int groupEnd = group.right - Scaled(6, dpi_);
   HWND creation = Control(Id::Option2);
   RECT place = placeOf(creation);
+  // LastWrite's caption keeps a gap before Creation's box, which moves right where it must.
   const int lastWriteEnd = placeOf(Control(Id::Option1)).left + wantedWidth(Id::Option1) + gap;
-  const int overflow = place.left + wantedWidth(Id::Option2) - groupEnd;
-  if (overflow > 0 && place.left > lastWriteEnd) {
-    const int left = std::max(lastWriteEnd, static_cast<int>(place.left) - overflow);
-    SetWindowPos(creation, nullptr, left, place.top, place.right - left, place.bottom - place.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  int left = std::max(static_cast<int>(place.left), lastWriteEnd);
+  const int overflow = left + wantedWidth(Id::Option2) - groupEnd;
+  if (overflow > 0) left = std::max(lastWriteEnd, left - overflow);
+  if (left != place.left) {
+    SetWindowPos(creation, nullptr, left, place.top, std::max(0, static_cast<int>(place.right) - left),
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   // Still too long: the frame of the time sources grows towards the check boxes.
   const int stillOver = static_cast<int>(placeOf(creation).left) + wantedWidth(Id::Option2) - groupEnd;

@@ -26,13 +26,18 @@ constexpr int kBarHeight = 18;
 constexpr int kMarqueeMilliseconds = 40;
 
 LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CLOSE) return 0;  // it closes when the work ends
+  if (message == WM_CLOSE) {
+    // Alt+F4 here is the user closing the program: its window closes when the work has ended.
+    if (HWND owner = GetWindow(window, GW_OWNER)) SendMessageW(owner, WM_CLOSE, 0, 0);
+    return 0;  // it closes when the work ends
+  }
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void RegisterClassOnce() {
   static const bool registered = [] {
-    const WNDCLASSEXW windowClass = WindowClass(kClassName, ProgressProc, IDC_WAIT);
+    WNDCLASSEXW windowClass = WindowClass(kClassName, ProgressProc, IDC_WAIT);
+    SetProgramIcon(windowClass);
     return RegisterClassExW(&windowClass) != 0;
   }();
   (void)registered;
@@ -92,6 +97,8 @@ void ProgressWindow::Show(HWND owner, HFONT font, int dpi, std::uint64_t done,
   if (!busy) {
     SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(std::min(done, total) * kSteps / total), 0);
   }
+  // Painted now, whatever else waits: the run holds the thread until the next update.
+  RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   HandleWaitingMessages();
 }
 

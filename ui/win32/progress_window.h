@@ -16,7 +16,8 @@ class ProgressWindow {
   ProgressWindow& operator=(const ProgressWindow&) = delete;
 
   // Opens the window over `owner` at the first call (disabling the owner), then shows `done` of
-  // `total`, or a busy bar while `total` is 0. Handles the messages waiting meanwhile.
+  // `total`, or a busy bar while `total` is 0, paints it at once and handles the messages waiting
+  // meanwhile. The run calls it a few times a second (RunReports), between those it paints nothing.
   void Show(HWND owner, HFONT font, int dpi, std::uint64_t done, std::uint64_t total);
   // Closes the window and gives the owner back its input; nothing when none is open.
   void Hide();

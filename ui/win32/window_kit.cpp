@@ -2,6 +2,16 @@
 #include "ui/win32/window_kit.h"
 
 namespace tokiren::ui::win32 {
+namespace {
+
+constexpr int kIconResource = 1;
+
+HICON ProgramIcon(int width, int height) {
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconResource),
+                                       IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+}
+
+}  // namespace
 
 std::wstring WindowText(HWND window) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
@@ -29,6 +39,11 @@ WNDCLASSEXW WindowClass(const wchar_t* name, WNDPROC procedure, const wchar_t* c
   windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   windowClass.lpszClassName = name;
   return windowClass;
+}
+
+void SetProgramIcon(WNDCLASSEXW& windowClass) {
+  windowClass.hIcon = ProgramIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+  windowClass.hIconSm = ProgramIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
 }
 
 }  // namespace tokiren::ui::win32

@@ -21,4 +21,8 @@ int TextWidth(HFONT font, const std::wstring& text);
 // the `cursor` of the system; more may be filled in before it is registered.
 WNDCLASSEXW WindowClass(const wchar_t* name, WNDPROC procedure, const wchar_t* cursor = IDC_ARROW);
 
+// Gives `windowClass` the program's icon (resource 1 of the executable), in the system's large and
+// small sizes: its title bar, the taskbar and Alt+Tab show it.
+void SetProgramIcon(WNDCLASSEXW& windowClass);
+
 }  // namespace tokiren::ui::win32
