@@ -204,7 +204,8 @@ class RenameJob::Pass {
       // Two names of one file are a rename by link and removal cut off only where the log of the
       // run that did not end records exactly that rename; otherwise the name is simply taken.
       leftover = !decided && newPath == unfinished &&
-                 job_.fileSystem_.IsInterruptedRename(oldPath, newPath);
+                 job_.fileSystem_.InterruptedRename(oldPath, newPath) !=
+                     FileSystem::Interruption::kNone;
       if (!leftover) return Outcome::kTaken;
     }
     if (start) names_.SetResumeDistance(*start, distance + 1);
@@ -304,7 +305,7 @@ RunSummary RenameJob::Run(RunMode mode) {
     return summary;
   }
   summary = ReName(mode);
-  readAhead_.reset();  // what the reader still holds of a run that stopped is given up
+  readAhead_.reset();
   return summary;
 }
 
@@ -349,6 +350,16 @@ ResetSummary RenameJob::Reset() {
     }
   };
 
+  // Marked while it renames, as a run is: a Reset cut off leaves the log marked as work that did
+  // not end, and only then may an empty file beside a logged one be taken for a claim it made.
+  const std::string markerPath = AppPath + std::string(kRunMarkerFileName);
+  const bool unfinished = fileSystem_.FileExists(markerPath);
+  if (!unfinished) {
+    std::unique_ptr<TextFileWriter> marker;
+    error = fileSystem_.CreateTextFile(markerPath, &marker);
+    if (!error.ok()) return fail(error, "cannot mark the log beside");
+  }
+
   ReverseLogReader lines(*log);
   const std::uint64_t logSize = log->Size();
   LogLine line;
@@ -378,13 +389,19 @@ ResetSummary RenameJob::Reset() {
       continue;
     }
     error = fileSystem_.RenameNoReplace(newPath, oldPath);
-    if (error == kFileAlreadyExists && fileSystem_.IsInterruptedRename(newPath, oldPath)) {
-      error = fileSystem_.FinishInterruptedRename(newPath, oldPath);
-    } else if (error == kFileAlreadyExists && fileSystem_.IsInterruptedRename(oldPath, newPath) &&
-               fileSystem_.UndoInterruptedRename(oldPath, newPath).ok()) {
-      ++summary.neverMade;  // cut off after its claim: the file never left its old name
-      changed = true;
-      continue;
+    if (error == kFileAlreadyExists) {
+      // An empty file may be taken for a claim only where a run or Reset did not end: otherwise
+      // it is the user's.
+      using Cut = FileSystem::Interruption;
+      const Cut back = fileSystem_.InterruptedRename(newPath, oldPath);  // a Reset's own
+      if (back == Cut::kLinked || (back == Cut::kClaimed && unfinished)) {
+        error = fileSystem_.FinishInterruptedRename(newPath, oldPath);
+      } else if (unfinished && fileSystem_.InterruptedRename(oldPath, newPath) == Cut::kClaimed &&
+                 fileSystem_.UndoInterruptedRename(oldPath, newPath).ok()) {
+        ++summary.neverMade;  // cut off after its claim: the file never left its old name
+        changed = true;
+        continue;
+      }
     }
     if (!error.ok()) {
       ++summary.failed;
@@ -413,10 +430,6 @@ ResetSummary RenameJob::Reset() {
   if (!lines.error().ok()) return fail(lines.error(), "cannot read the log");
   sink_.Progress(EngineSink::Phase::kResetting, logSize, logSize);
   if (lines.CompleteSize() != logSize) changed = true;  // a torn last line goes
-  const std::string markerPath = AppPath + std::string(kRunMarkerFileName);
-  const bool marked = fileSystem_.FileExists(markerPath);
-  if (!changed && !marked) return summary;
-
   // The names given back reach the disk before the lines that record them leave the log, so a
   // power cut can never leave a file at a name no line accounts for.
   for (const std::string& folder : restoredIn) {
@@ -447,12 +460,10 @@ ResetSummary RenameJob::Reset() {
     if (error.ok()) error = remaining->Commit();
     if (!error.ok()) return fail(error, "cannot rewrite the log");
   }
-  // The lines left are no longer those of a run that did not end: the next run replaces them.
-  if (marked) {
-    error = fileSystem_.RemoveOwnFile(markerPath);
-    if (error.ok()) error = fileSystem_.SyncFolder(AppPath);
-    if (!error.ok()) return fail(error, "cannot remove the marker beside");
-  }
+  // The lines left are no longer those of work that did not end: the next run replaces them.
+  error = fileSystem_.RemoveOwnFile(markerPath);
+  if (error.ok()) error = fileSystem_.SyncFolder(AppPath);
+  if (!error.ok()) return fail(error, "cannot remove the marker beside");
   return summary;
 }
 
@@ -581,11 +592,15 @@ RunSummary RenameJob::ReName(RunMode mode) {
       pass.EnterFolder(caseInsensitive);
     }
     std::string oldPath = folder + name;
-    // The second name of a rename that a run which did not end left half made (a link, or an
-    // empty claim): it goes with its file, which the line's old path still names.
-    if (const std::string firstName = log.UnfinishedRenameTo(oldPath);
-        !firstName.empty() && fileSystem_.IsInterruptedRename(firstName, oldPath)) {
-      continue;
+    // The second name of a rename that a run which did not end left half made: a link goes with
+    // its file, which the line's old path still names; an empty claim is taken away, and the file
+    // is named anew from its own time.
+    if (const std::string firstName = log.UnfinishedRenameTo(oldPath); !firstName.empty()) {
+      const FileSystem::Interruption cut = fileSystem_.InterruptedRename(firstName, oldPath);
+      if (cut == FileSystem::Interruption::kClaimed && mode == RunMode::kRename) {
+        fileSystem_.UndoInterruptedRename(firstName, oldPath);
+      }
+      if (cut != FileSystem::Interruption::kNone) continue;
     }
     bool taken = false;
     FileId id;

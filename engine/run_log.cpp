@@ -151,17 +151,7 @@ void RunLog::RenameMade() {
 
 ErrorCode RunLog::StopAt(std::uint64_t keep) {
   if (!writer_) return kSuccess;
-  if (!madeAny_ && haveBackup_) {
-    // Nothing of this run happened: the last run's log is still the way back.
-    writer_.reset();
-    ErrorCode error = fileSystem_.MoveOwnFile(folder_ + std::string(kLogBackupFileName), path());
-    if (error.ok()) haveBackup_ = false;
-    if (error.ok() && markerMade_) {
-      error = fileSystem_.RemoveOwnFile(folder_ + std::string(kRunMarkerFileName));
-    }
-    const ErrorCode synced = fileSystem_.SyncFolder(folder_);
-    return error.ok() ? synced : error;
-  }
+  if (!madeAny_ && haveBackup_) return PutBackLastLog();
   ErrorCode error = writer_->Truncate(keep);
   if (error.ok()) error = writer_->Sync();
   if (error.ok()) size_ = keep;
@@ -169,8 +159,21 @@ ErrorCode RunLog::StopAt(std::uint64_t keep) {
   return error.ok() ? ended : error;
 }
 
+ErrorCode RunLog::PutBackLastLog() {
+  writer_.reset();
+  ErrorCode error = fileSystem_.MoveOwnFile(folder_ + std::string(kLogBackupFileName), path());
+  if (error.ok()) haveBackup_ = false;
+  if (error.ok() && markerMade_) {
+    error = fileSystem_.RemoveOwnFile(folder_ + std::string(kRunMarkerFileName));
+  }
+  const ErrorCode synced = fileSystem_.SyncFolder(folder_);
+  return error.ok() ? synced : error;
+}
+
 ErrorCode RunLog::End() {
   if (!writer_) return kSuccess;  // nothing written: the log stays as it was
+  // Lines were written, but every rename was withdrawn: the last run's log is still the way back.
+  if (!madeAny_ && haveBackup_) return PutBackLastLog();
   writer_.reset();
   ErrorCode error = fileSystem_.RemoveOwnFile(folder_ + std::string(kRunMarkerFileName));
   if (error.ok() && haveBackup_) {

@@ -51,13 +51,16 @@ class RunLog {
   // made. When no rename was made at all, the last run's log comes back instead.
   ErrorCode StopAt(std::uint64_t keep);
 
-  // The run ended: its lines are its whole record.
+  // The run ended: its lines are its whole record (or, when it renamed nothing at all, the last
+  // run's log stays the way back).
   ErrorCode End();
 
   std::string path() const;
 
  private:
   ErrorCode SwitchTo(std::string_view lines);
+  // Nothing of this run happened: the last run's log, set aside, comes back in its place.
+  ErrorCode PutBackLastLog();
   // The other path of the unfinished line whose old (or, `byNew`, new) path is `path`.
   std::string FindUnfinished(FingerprintIndex& index, std::string_view path, bool byNew);
 

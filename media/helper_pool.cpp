@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,8 +23,10 @@ namespace {
 
 constexpr char kHelperName[] = "tokiren-media-helper";
 // Files handed to one helper and not yet answered: enough to keep it busy through a batch of the
-// engine's renames, when nobody collects answers or hands over files.
-constexpr std::size_t kMaxInFlight = 256;
+// engine's renames, when nobody collects answers or hands over files, and few enough that their
+// one-byte messages, each carrying a descriptor, fit in the socket's buffer at its default size
+// (about 270 of them): a send never waits on a helper stuck in a parser.
+constexpr std::size_t kMaxInFlight = 128;
 constexpr std::size_t kReceiveChunk = 4096;
 // Helpers lost in a row before they were ready, after which none is started again: one that
 // cannot load or seal itself would otherwise be started anew for every file.
@@ -40,7 +43,16 @@ std::string HelperBesideProgram() {
 
 HelperPool::HelperPool(HelperPoolOptions options)
     : options_(std::move(options)),
-      helpers_(static_cast<std::size_t>(std::max(1, options_.helpers))) {}
+      helpers_(static_cast<std::size_t>(std::max(1, options_.helpers))) {
+  // Every file handed over stays open until answered: never more than half the descriptors this
+  // process may open, nor more than the helpers can hold.
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
+    options_.readAhead = std::min<std::size_t>(options_.readAhead, files.rlim_cur / 2);
+  }
+  options_.readAhead =
+      std::max<std::size_t>(1, std::min(options_.readAhead, helpers_.size() * kMaxInFlight));
+}
 
 HelperPool::~HelperPool() {
   for (Helper& helper : helpers_) Stop(helper);
@@ -66,6 +78,8 @@ bool HelperPool::Launch(Helper& helper, std::string* detail) {
   // these two without close-on-exec, every other descriptor of ours closes at the exec.
   posix_spawn_file_actions_adddup2(&actions, sockets[1], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, sockets[1], STDOUT_FILENO);
+  // Nothing of ours beyond the socket, whatever a front end left without close-on-exec.
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   // The helper ends itself when this process goes; it learns from this which process that is.
   std::string parent = std::to_string(getpid());
   char* const argv[] = {const_cast<char*>(options_.helperPath.c_str()), parent.data(), nullptr};
@@ -127,16 +141,19 @@ void HelperPool::Submit(std::uint64_t ticket, std::unique_ptr<OpenFile> file) {
 }
 
 void HelperPool::Lose(Helper& helper) {
-  if (!helper.ready) ++failedStarts_;
+  const bool wasReady = helper.ready;
+  if (!wasReady) ++failedStarts_;
   std::deque<std::uint64_t> inFlight = std::move(helper.inFlight);
   Stop(helper);
   ++lostHelpers_;
   if (inFlight.empty()) return;
-  if (File* file = Find(inFlight.front())) {  // the one it was reading: no answer
+  // The one it was reading gets no answer; one that never became ready read nothing, and every
+  // file it was given goes to another.
+  if (File* file = wasReady ? Find(inFlight.front()) : nullptr) {
     file->state = State::kAnswered;
     file->file.reset();
+    inFlight.pop_front();
   }
-  inFlight.pop_front();
   for (const std::uint64_t ticket : inFlight) Find(ticket)->state = State::kWaiting;
   waiting_.insert(waiting_.begin(), inFlight.begin(), inFlight.end());
 }

@@ -29,9 +29,9 @@ struct HelperPoolOptions {
   // How long a helper may take from its start until it is ready (loaded and sealed).
   std::chrono::milliseconds startTimeLimit{10000};
   // How many files the engine may hand over ahead of the one it asks for: the helpers read on
-  // through a batch of renames. Each is open meanwhile (and in flight to a helper), well below the
-  // usual limit of 1,024 open descriptors.
-  std::size_t readAhead = 512;
+  // through a batch of renames. Each is open meanwhile: never more than half of the process's
+  // limit of open descriptors, nor more than the helpers hold in flight.
+  std::size_t readAhead = 256;
 };
 
 // The helper beside the running executable (tokiren-media-helper in the same folder, found

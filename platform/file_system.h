@@ -199,13 +199,16 @@ class FileSystem {
   // a file another process holds open without sharing fails with kPathFileAccessError and stays.
   virtual ErrorCode RenameNoReplace(const std::string& from, const std::string& to) = 0;
 
-  // Whether a rename from `from` to `to` was cut off between its two steps: `from` and `to` are
-  // two distinct entries of one folder naming one file (same device and inode: linked, the old
-  // name not yet removed), or `to` is an empty file beside a distinct file `from` (claimed, not yet
-  // renamed over). Only a rename the log records as begun may be taken for one. False in every
-  // other case, among them a case-insensitive file system where both spellings find one entry.
-  // Windows: never renames in two steps, so this is always false.
-  virtual bool IsInterruptedRename(const std::string& from, const std::string& to) = 0;
+  // How a rename from `from` to `to` was cut off between its two steps, if it was: kLinked when
+  // `from` and `to` are two distinct entries of one folder naming one file (same device and inode:
+  // the old name not yet removed); kClaimed when `to` is an empty file beside a distinct file
+  // `from` on a file system that may rename by claim (POSIX: a FUSE one), asked of the file system
+  // itself, never of a cache (claimed, not yet renamed over). Only a rename that a run or Reset
+  // which did not end records as begun may be taken for one: an empty file of the user's looks the
+  // same. kNone in every other case, among them a case-insensitive file system where both
+  // spellings find one entry. Windows: never renames in two steps, so this is always kNone.
+  enum class Interruption { kNone, kLinked, kClaimed };
+  virtual Interruption InterruptedRename(const std::string& from, const std::string& to) = 0;
 
   // Completes such a rename (removes `from` beside the link, or renames `from` over the empty
   // claim), after testing it again; when it is no longer one the result is kFileAlreadyExists and

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -308,7 +309,11 @@ ErrorCode ClaimAndRenameIn(int dir, const char* from, const char* to, const std:
         return LastError(folder);
     }
   }
-  if (fstatat(dir, to, &claim, AT_SYMLINK_NOFOLLOW) != 0) return LastError(folder);
+  if (fstatat(dir, to, &claim, AT_SYMLINK_NOFOLLOW) != 0) {
+    const ErrorCode error = LastError(folder);
+    unlinkat(dir, to, 0);  // just made, and empty: no line would ever account for it
+    return error;
+  }
   if (!StillClaimed(dir, to, claim)) return kFileAlreadyExists;
   if (renameat(dir, from, dir, to) == 0) return kSuccess;
   const ErrorCode error = LastError(folder);
@@ -473,6 +478,7 @@ class PosixFileSystem final : public FileSystem {
                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
       if (errno == ELOOP) return kFileNotFound.Because(ELOOP);  // a link put in its place
+      if (errno == ENXIO) return kFileNotFound.Because(kSystemNotRegularFile);  // a socket
       return ErrorIn(path);
     }
     struct statx stx {};
@@ -502,16 +508,16 @@ class PosixFileSystem final : public FileSystem {
     });
   }
 
-  bool IsInterruptedRename(const std::string& from, const std::string& to) override {
-    return Leftover(from, to) != Cut::kNone;
+  Interruption InterruptedRename(const std::string& from, const std::string& to) override {
+    return Leftover(from, to);
   }
 
   ErrorCode FinishInterruptedRename(const std::string& from, const std::string& to) override {
-    const Cut cut = Leftover(from, to);
-    if (cut == Cut::kNone) return kFileAlreadyExists;
+    const Interruption cut = Leftover(from, to);
+    if (cut == Interruption::kNone) return kFileAlreadyExists;
     const LastFolder::Place place = lastFolder_.Of(from, listed_);
     if (place.dir == -1) return ErrorIn(from);
-    if (cut == Cut::kLinked) {
+    if (cut == Interruption::kLinked) {
       return unlinkat(place.dir, place.name, 0) == 0 ? kSuccess : ErrorIn(from);
     }
     const char* const target = to.c_str() + FolderOf(to).size();
@@ -521,8 +527,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   ErrorCode UndoInterruptedRename(const std::string& from, const std::string& to) override {
-    const Cut cut = Leftover(from, to);
-    if (cut == Cut::kNone) return kFileAlreadyExists;
+    if (Leftover(from, to) == Interruption::kNone) return kFileAlreadyExists;
     const LastFolder::Place place = lastFolder_.Of(from, listed_);
     if (place.dir == -1) return ErrorIn(from);
     const std::string target(NameOf(to));
@@ -658,40 +663,54 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
-  // How a rename from `from` to `to` in one folder was cut off, if it was: both names on one file
-  // (a link made, the old name not yet removed), or an empty file at `to` beside a distinct file
-  // at `from` (claimed, not yet renamed over). Two distinct entries of the folder
-  // either way: on a case-insensitive file system both spellings may find one entry.
-  enum class Cut { kNone, kLinked, kClaimed };
-  Cut Leftover(const std::string& from, const std::string& to) {
+  // See InterruptedRename. Two distinct entries of the folder either way: on a case-insensitive
+  // file system both spellings may find one entry.
+  Interruption Leftover(const std::string& from, const std::string& to) {
     const std::string_view folder = FolderOf(from);
-    if (folder != FolderOf(to) || from == to) return Cut::kNone;
+    if (folder != FolderOf(to) || from == to) return Interruption::kNone;
     const LastFolder::Place place = lastFolder_.Of(from, listed_);
-    if (place.dir == -1) return Cut::kNone;
+    if (place.dir == -1) return Interruption::kNone;
     const std::string fromName(NameOf(from)), toName(NameOf(to));
     struct stat a, b;
     if (fstatat(place.dir, fromName.c_str(), &a, AT_SYMLINK_NOFOLLOW) != 0 ||
         fstatat(place.dir, toName.c_str(), &b, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(a.st_mode) ||
         !S_ISREG(b.st_mode)) {
-      return Cut::kNone;
+      return Interruption::kNone;
     }
-    Cut cut = Cut::kNone;
+    Interruption cut = Interruption::kNone;
     if (a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_nlink >= 2) {
-      cut = Cut::kLinked;
-    } else if (b.st_size == 0 && (a.st_dev != b.st_dev || a.st_ino != b.st_ino)) {
+      cut = Interruption::kLinked;
+    } else if ((a.st_dev != b.st_dev || a.st_ino != b.st_ino) && MayClaim(place.dir) &&
+               IsEmptyNow(place.dir, toName.c_str())) {
       // FAT and exFAT give every file the mount's owner and mode: an empty file is all a claim
       // can be told by. Never a file with content goes.
-      cut = Cut::kClaimed;
+      cut = Interruption::kClaimed;
     }
-    if (cut == Cut::kNone) return cut;
+    if (cut == Interruption::kNone) return cut;
     Directory dir(openat(place.dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dir.get()) return Cut::kNone;
+    if (!dir.get()) return Interruption::kNone;
     bool sawFrom = false, sawTo = false;
     while (const dirent* entry = readdir(dir.get())) {
       sawFrom = sawFrom || fromName == entry->d_name;
       sawTo = sawTo || toName == entry->d_name;
     }
-    return sawFrom && sawTo ? cut : Cut::kNone;
+    return sawFrom && sawTo ? cut : Interruption::kNone;
+  }
+
+  // Only a file system without the no-replace flag and without links renames by claim, and all
+  // such are FUSE ones here (exfat-fuse, fusefat, GVFS): elsewhere no empty file is taken for one.
+  static bool MayClaim(int dir) {
+    constexpr decltype(statfs::f_type) kFuseMagic = 0x65735546;
+    struct statfs fs;
+    return fstatfs(dir, &fs) == 0 && fs.f_type == kFuseMagic;
+  }
+
+  // Whether `name` in `dir` is empty, asked of the file system itself: FUSE could answer from what
+  // it cached before a copy into the file began.
+  static bool IsEmptyNow(int dir, const char* name) {
+    struct statx stx {};
+    return statx(dir, name, AT_SYMLINK_NOFOLLOW | AT_STATX_FORCE_SYNC, STATX_SIZE, &stx) == 0 &&
+           stx.stx_size == 0;
   }
 
   // The rename of `from` to `to` in `dir` without replacing, the file system's way (RenameWay),

@@ -452,7 +452,9 @@ class Win32FileSystem final : public FileSystem {
     return LastWindowsError();
   }
 
-  bool IsInterruptedRename(const std::string&, const std::string&) override { return false; }
+  Interruption InterruptedRename(const std::string&, const std::string&) override {
+    return Interruption::kNone;
+  }
 
   ErrorCode FinishInterruptedRename(const std::string&, const std::string&) override {
     return kFileAlreadyExists;

@@ -173,6 +173,18 @@ TEST_F(PosixRenameTest, AFileReplacedAfterItsTimeWasReadIsLeftAloneAndLeavesNoLi
             p + "b.jpg as " + p + "20160830124843.JPG\r\n");
   EXPECT_EQ(fixture.job.Reset().restored, 1u);
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+
+  // A run whose every rename was withdrawn made none: the last run's log stays the way back.
+  tree_.Write("photos/sub/c.jpg", "c", LocalTimestamp(2016, 8, 30, 12, 48, 44));
+  fixture.job.SelectedPath = tree_ / "photos/sub/";
+  ASSERT_EQ(fixture.job.Run().renamed, 1u);
+  const std::string lastLog = tree_.Read("app/tokiren_log.txt");
+  fixture.job.SelectedPath = p;
+  std::remove((tree_ / "photos/b.jpg").c_str());  // only a.jpg, replaced once its time is read
+  EXPECT_EQ(fixture.job.Run().renamed, 0u);
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), lastLog);
+  EXPECT_EQ(fixture.job.Reset().restored, 1u);
+  EXPECT_TRUE(tree_.Exists("photos/sub/c.jpg"));
 }
 
 }  // namespace

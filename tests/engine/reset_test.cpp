@@ -250,18 +250,20 @@ TEST(ResetDurabilityTest, NamesGivenBackReachTheDiskBeforeTheLogDropsTheirLines)
   EXPECT_EQ(tree.Read("app/tokiren_log.txt"), log);
   EXPECT_TRUE(tree.Exists("photos/a.jpg") && tree.Exists("photos/sub/b.jpg"));
 
-  // Run again, then a Reset whose syncs work: both folders first, then the log.
+  // Run again, then a Reset whose syncs work: both folders first, then the log, then the removal
+  // of the mark the Reset set on the log while it renamed.
   ASSERT_EQ(fixture.job.Run().renamed, 2u);
   fileSystem.calls.clear();
   fileSystem.refuseSync = false;
   summary = fixture.job.Reset();
   EXPECT_EQ(summary.restored, 2u);
-  ASSERT_EQ(fileSystem.calls.size(), 3u);
+  ASSERT_EQ(fileSystem.calls.size(), 4u);
   std::vector<std::string> syncs(fileSystem.calls.begin(), fileSystem.calls.begin() + 2);
   std::sort(syncs.begin(), syncs.end());
   EXPECT_EQ(syncs, (std::vector<std::string>{"sync " + tree / "photos/",
                                               "sync " + tree / "photos/sub/"}));
   EXPECT_EQ(fileSystem.calls[2], "replace tokiren_log.txt");
+  EXPECT_EQ(fileSystem.calls[3], "sync " + fixture.job.AppPath);
   EXPECT_EQ(tree.Read("app/tokiren_log.txt"), "");
 }
 

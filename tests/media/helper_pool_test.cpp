@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -137,6 +138,19 @@ TEST_F(HelperPoolTest, AHelperThatCrashesHangsOrRunsAwayCostsOnlyThatFile) {
     EXPECT_EQ(TakeAll(pool, c.paths), c.answers) << c.name;
     EXPECT_EQ(pool.lostHelpers(), c.lost) << c.name;
   }
+}
+
+// A helper that ends before it is ready read nothing: every file it was given goes to another.
+TEST_F(HelperPoolTest, AHelperLostBeforeItIsReadyCostsNoFileItsTime) {
+  const std::string once = tree_.Write(
+      "once-helper", "#!/bin/sh\nif mkdir '" + (tree_ / "started") + "' 2>/dev/null; then exec '" +
+                         TOKIREN_MEDIA_HELPER + "' \"$@\"; fi\nexit 1\n");
+  ASSERT_EQ(chmod(once.c_str(), 0755), 0);
+  std::vector<std::string> paths;
+  for (int i = 0; i < 12; ++i) paths.push_back(Photo(std::to_string(i) + ".jpg", i));
+  HelperPool pool({.helperPath = once, .helpers = 2});
+  EXPECT_EQ(TakeAll(pool, paths), ReadInOrder(paths));
+  EXPECT_EQ(ReadInOrder(paths)[5], At(5));
 }
 
 TEST_F(HelperPoolTest, StartFailsWhenNoHelperCanBeStartedOrBeReady) {

@@ -182,10 +182,11 @@ TEST(InterruptedRenameTest, FinishesOnlyTwoNamesOfOneFileInOneFolder) {
   tree.Write("other", "data");
   ASSERT_EQ(link((tree / "old").c_str(), (tree / "new").c_str()), 0);
   FileSystem& fs = SystemFileSystem();
-  EXPECT_FALSE(fs.IsInterruptedRename(tree / "old", tree / "other"));  // two files
-  EXPECT_FALSE(fs.IsInterruptedRename(tree / "old", tree / "old"));    // one name
+  using Cut = FileSystem::Interruption;
+  EXPECT_EQ(fs.InterruptedRename(tree / "old", tree / "other"), Cut::kNone);  // two files
+  EXPECT_EQ(fs.InterruptedRename(tree / "old", tree / "old"), Cut::kNone);    // one name
   EXPECT_EQ(fs.FinishInterruptedRename(tree / "other", tree / "new"), kFileAlreadyExists);
-  EXPECT_TRUE(fs.IsInterruptedRename(tree / "old", tree / "new"));
+  EXPECT_EQ(fs.InterruptedRename(tree / "old", tree / "new"), Cut::kLinked);
   EXPECT_TRUE(fs.FinishInterruptedRename(tree / "old", tree / "new").ok());
   EXPECT_EQ(tree.Names(), (std::vector<std::string>{"new", "other"}));
   EXPECT_EQ(tree.Read("new"), "data");

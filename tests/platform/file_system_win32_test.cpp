@@ -191,7 +191,7 @@ TEST(Win32RenameTest, HasNoInterruptedRenameToFinish) {
   tree.Write("a.jpg", "a");
   tree.Write("b.jpg", "b");
   FileSystem& fs = SystemFileSystem();
-  EXPECT_FALSE(fs.IsInterruptedRename(tree / "a.jpg", tree / "b.jpg"));
+  EXPECT_EQ(fs.InterruptedRename(tree / "a.jpg", tree / "b.jpg"), FileSystem::Interruption::kNone);
   EXPECT_EQ(fs.FinishInterruptedRename(tree / "a.jpg", tree / "b.jpg"), kFileAlreadyExists);
   EXPECT_EQ(tree.Names(), (std::vector<std::string>{"a.jpg", "b.jpg"}));
   EXPECT_TRUE(fs.SyncFolder(tree.path()).ok());

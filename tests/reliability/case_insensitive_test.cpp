@@ -288,6 +288,32 @@ TEST_P(CaseInsensitiveTest, CaseVariantsOfATakenNameAreCountedUp) {
   ExpectResetRestores(c);
 }
 
+// An empty file beside a logged one is taken for a claim cut off only where a run or Reset did
+// not end: after one that ended, Reset leaves the user's empty files alone, on a FUSE file system
+// too.
+TEST_P(CaseInsensitiveTest, ResetTakesNoEmptyFileOfTheUsersForAClaim) {
+  Case c(0, 1, point());
+  const std::string empty = c.tree + "/DSC_0001.JPG", photo = c.tree + "/DSC_0002.JPG";
+  WriteFileText(empty, "");
+  WriteFileText(photo, "photo");
+  for (const auto& [path, when] : {std::pair{empty, ShotTime()}, std::pair{photo, ShotTime() + 2}}) {
+    const struct timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  }
+  c.Retake();
+  ASSERT_TRUE(Ok(RunOn(c)));
+  WriteFileText(empty, "a new photo");  // under the old names: a new photo, an empty file
+  WriteFileText(photo, "");
+  GiveToChildUser(c.tree);
+  const Outcome reset = ResetOn(c);
+  EXPECT_TRUE(reset.exited && reset.exitCode == 1) << reset.output;
+  EXPECT_EQ(ReadFileText(c.tree + "/20160830124842.JPG"), "");
+  EXPECT_TRUE(TakeManifest(c.tree).files.contains("20160830124842.JPG"));
+  EXPECT_EQ(ReadFileText(c.tree + "/20160830124844.JPG"), "photo");
+  EXPECT_EQ(ReadFileText(empty), "a new photo");
+  EXPECT_TRUE(TakeManifest(c.tree).files.contains("DSC_0002.JPG"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Inodes, CaseInsensitiveTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "PerSpelling" : "Shared"; });
 

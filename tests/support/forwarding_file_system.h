@@ -27,8 +27,8 @@ class ForwardingFileSystem : public FileSystem {
   ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override {
     return base_.RenameNoReplace(from, to);
   }
-  bool IsInterruptedRename(const std::string& from, const std::string& to) override {
-    return base_.IsInterruptedRename(from, to);
+  Interruption InterruptedRename(const std::string& from, const std::string& to) override {
+    return base_.InterruptedRename(from, to);
   }
   ErrorCode FinishInterruptedRename(const std::string& from, const std::string& to) override {
     return base_.FinishInterruptedRename(from, to);

@@ -30,12 +30,17 @@ bool TickingFileSystem::IsSameFile(const std::string& path, const FileId& id) {
 ErrorCode TickingFileSystem::RenameNoReplace(const std::string& from, const std::string& to) {
   return Ticked().RenameNoReplace(from, to);
 }
-bool TickingFileSystem::IsInterruptedRename(const std::string& from, const std::string& to) {
-  return Ticked().IsInterruptedRename(from, to);
+FileSystem::Interruption TickingFileSystem::InterruptedRename(const std::string& from,
+                                                             const std::string& to) {
+  return Ticked().InterruptedRename(from, to);
 }
 ErrorCode TickingFileSystem::FinishInterruptedRename(const std::string& from,
                                                      const std::string& to) {
   return Ticked().FinishInterruptedRename(from, to);
+}
+ErrorCode TickingFileSystem::UndoInterruptedRename(const std::string& from,
+                                                   const std::string& to) {
+  return Ticked().UndoInterruptedRename(from, to);
 }
 ErrorCode TickingFileSystem::SyncFolder(const std::string& folder) {
   return Ticked().SyncFolder(folder);

@@ -23,8 +23,9 @@ class TickingFileSystem final : public FileSystem {
   ErrorCode OpenToRead(const std::string& path, std::unique_ptr<OpenFile>* file) override;
   bool IsSameFile(const std::string& path, const FileId& id) override;
   ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override;
-  bool IsInterruptedRename(const std::string& from, const std::string& to) override;
+  Interruption InterruptedRename(const std::string& from, const std::string& to) override;
   ErrorCode FinishInterruptedRename(const std::string& from, const std::string& to) override;
+  ErrorCode UndoInterruptedRename(const std::string& from, const std::string& to) override;
   ErrorCode SyncFolder(const std::string& folder) override;
   ErrorCode CreateTextFile(const std::string& path,
                            std::unique_ptr<TextFileWriter>* writer) override;
