@@ -352,12 +352,12 @@ ResetSummary RenameJob::Reset() {
 
   // Marked while it renames, as a run is: a Reset cut off leaves the log marked as work that did
   // not end, and only then may an empty file beside a logged one be taken for a claim it made.
+  // A mark that cannot be made costs only that: such a claim would then be reported and kept.
   const std::string markerPath = AppPath + std::string(kRunMarkerFileName);
   const bool unfinished = fileSystem_.FileExists(markerPath);
   if (!unfinished) {
     std::unique_ptr<TextFileWriter> marker;
-    error = fileSystem_.CreateTextFile(markerPath, &marker);
-    if (!error.ok()) return fail(error, "cannot mark the log beside");
+    fileSystem_.CreateTextFile(markerPath, &marker);
   }
 
   ReverseLogReader lines(*log);
