@@ -85,6 +85,7 @@ std::string RunLog::UnfinishedRenameTo(std::string_view newPath) {
 }
 
 std::string RunLog::FindUnfinished(FingerprintIndex& index, std::string_view path, bool byNew) {
+  if (!unfinished_) return {};  // asked for every file of a run: the usual answer costs nothing
   std::string found;
   std::string text;
   index.ForEach(Fingerprint(path), [&](std::uint64_t place) {

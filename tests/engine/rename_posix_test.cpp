@@ -9,13 +9,12 @@
 
 #include "engine/engine.h"
 #include "tests/engine/engine_test_support.h"
-#include "tests/support/forwarding_file_system.h"
+#include "platform/forwarding_file_system.h"
 
 namespace tokiren {
 namespace {
 
 using testing::Checked;
-using testing::ForwardingFileSystem;
 using testing::JobOnTree;
 using testing::LocalTimestamp;
 using testing::RunUnprivileged;

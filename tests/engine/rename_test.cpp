@@ -5,14 +5,13 @@
 #include "engine/engine.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/support/fake_capture_times.h"
-#include "tests/support/forwarding_file_system.h"
+#include "platform/forwarding_file_system.h"
 
 namespace tokiren {
 namespace {
 
 using testing::Checked;
 using testing::FakeCaptureTimes;
-using testing::ForwardingFileSystem;
 using testing::JobOnTree;
 using testing::LocalTimestamp;
 using testing::ScopedTimeZone;

@@ -6,7 +6,7 @@
 
 #include "engine/engine.h"
 #include "tests/engine/engine_test_support.h"
-#include "tests/support/forwarding_file_system.h"
+#include "platform/forwarding_file_system.h"
 
 namespace tokiren {
 namespace {
@@ -216,7 +216,7 @@ TEST_F(ResetTest, ReportsItsProgressAsBytesOfTheLogHandled) {
 }
 
 // Records the order of folder syncs and log replacements; can refuse to sync.
-class SyncOrderFileSystem : public testing::ForwardingFileSystem {
+class SyncOrderFileSystem : public ForwardingFileSystem {
  public:
   ErrorCode SyncFolder(const std::string& folder) override {
     calls.push_back("sync " + folder);
