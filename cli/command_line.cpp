@@ -11,7 +11,7 @@ namespace tokiren {
 const char kUsage[] =
     "Usage:\n"
     "  tokiren-cli run FOLDER (--ext EXT [--ext EXT ...] | --all) [--separator]\n"
-    "              [--no-count-up] [--creation | --taken [--helpers N]] [--dry-run]\n"
+    "              [--no-count-up] [--creation | --taken [--helpers N]] [--dry-run] [--list]\n"
     "              [--log-dir DIR]\n"
     "  tokiren-cli reset [--log-dir DIR]\n"
     "  tokiren-cli --help | --version\n"
@@ -30,6 +30,7 @@ const char kUsage[] =
     "  --helpers N     with --taken: read N files at once, each in a helper process of its own\n"
     "                  (1 to 16; default 2)\n"
     "  --dry-run       print the log lines the run would write, and change nothing\n"
+    "  --list          name every file that is not renamed, and why\n"
     "reset  Renames the files of the last run back to their former names, from the log. Lines\n"
     "       whose file is found at neither name stay in the log for a later reset.\n"
     "  --log-dir DIR   the folder holding the log (default: the program's folder, shared with\n"
@@ -165,6 +166,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
       line->helpers = static_cast<int>(helpers);
     } else if (run && arg == "--dry-run") {
       line->dryRun = true;
+    } else if (run && arg == "--list") {
+      line->list = true;
     } else if (run && !arg.starts_with("--") && line->folder.empty() && !arg.empty()) {
       line->folder = arg;
     } else {
@@ -199,8 +202,19 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
 }
 
 std::string RunCountLines(const RunSummary& summary, bool dryRun) {
+  // The outcomes that occurred, on one line; the renames always, but for a dry run's, whose lines
+  // are its output.
+  std::vector<std::string> outcomes;
+  if (!dryRun) outcomes.push_back(Counted(summary.renamed, "file renamed", "files renamed"));
+  if (summary.alreadyNamed > 0) outcomes.push_back(std::to_string(summary.alreadyNamed) + " already named");
+  if (summary.nameTaken > 0) {
+    outcomes.push_back(std::to_string(summary.nameTaken) + " left alone: the name was taken");
+  }
   std::string lines;
-  if (!dryRun) lines += Counted(summary.renamed, "file renamed", "files renamed") + "\n";
+  for (const std::string& outcome : outcomes) {
+    lines += (lines.empty() ? "" : ", ") + outcome;
+  }
+  if (!lines.empty()) lines += "\n";
   if (summary.notTaken > 0) {
     lines += Counted(summary.notTaken, "file", "files") +
              (summary.notTaken == 1
@@ -211,6 +225,11 @@ std::string RunCountLines(const RunSummary& summary, bool dryRun) {
     lines += Counted(summary.unreadable, "file", "files") +
              (summary.unreadable == 1 ? " left alone: its time could not be read\n"
                                       : " left alone: their time could not be read\n");
+  }
+  if (summary.notOnOneLine > 0) {
+    lines += Counted(summary.notOnOneLine, "file", "files") +
+             (summary.notOnOneLine == 1 ? " left alone: its path holds a line break\n"
+                                        : " left alone: their paths hold a line break\n");
   }
   return lines;
 }

@@ -15,6 +15,7 @@ struct CommandLine {
   std::string logDir;  // "" for the program's own folder
   RunOptions options;
   bool dryRun = false;
+  bool list = false;  // name every file not renamed, with its outcome
   int helpers = 0;  // --taken: capture-time readers at once; 0 for the system's choice
 };
 
@@ -29,8 +30,10 @@ extern const char kUsage[];
 // What --version prints: "tokiren-cli " and the project's version.
 extern const char kVersionLine[];
 
-// The count lines at the end of a run (none of renamed files in a dry run) and of a Reset, each
-// ending with a line end, in the singular for one ("1 file renamed") and the plural otherwise.
+// The count lines at the end of a run and of a Reset, each ending with a line end, in the singular
+// for one ("1 file renamed") and the plural otherwise. A run's first line holds each outcome that
+// occurred ("3 files renamed, 1 already named, 2 left alone: the name was taken"), without the
+// renames in a dry run.
 std::string RunCountLines(const RunSummary& summary, bool dryRun);
 std::string ResetCountLine(const ResetSummary& summary);
 

@@ -60,8 +60,8 @@ class Output {
 // shown again at the next step), and when the work ends.
 class ConsoleSink final : public EngineSink {
  public:
-  explicit ConsoleSink(bool dryRun)
-      : out_(stdout), err_(stderr), showProgress_(err_.terminal()), dryRun_(dryRun) {}
+  ConsoleSink(bool dryRun, bool list)
+      : out_(stdout), err_(stderr), showProgress_(err_.terminal()), dryRun_(dryRun), list_(list) {}
 
   void ShowError(const ErrorReport& report) override {
     EraseProgress();
@@ -80,15 +80,39 @@ class ConsoleSink final : public EngineSink {
     }
   }
 
-  void TimeUnreadable(std::string_view path, std::string_view reason) override {
+  // The files left alone for a reason the user must see, always; with --list, every file that is
+  // not renamed.
+  void FileDone(const FileReport& file) override {
+    std::string_view what;
+    switch (file.outcome) {
+      case FileOutcome::kRenamed:
+        return;
+      case FileOutcome::kTimeUnreadable:
+      case FileOutcome::kChanged:
+        what = "left alone, its time cannot be read: ";
+        break;
+      case FileOutcome::kAlreadyNamed:
+        what = "already named: ";
+        break;
+      case FileOutcome::kNameTaken:
+        what = "left alone, the name is taken: ";
+        break;
+      case FileOutcome::kNotOnOneLine:
+        what = "left alone, its path holds a line break: ";
+        break;
+    }
+    if (file.reason.empty() && !list_) return;
     EraseProgress();
-    std::fputs("tokiren-cli: left alone, its time cannot be read: ", stderr);
-    err_.Write(path);
-    std::fprintf(stderr, ": %.*s\n", static_cast<int>(reason.size()), reason.data());
+    std::fputs("tokiren-cli: ", stderr);
+    std::fwrite(what.data(), 1, what.size(), stderr);
+    err_.Write(std::string(file.folder) + std::string(file.name));
+    if (file.reason.empty()) {
+      std::fputs("\n", stderr);
+    } else {
+      std::fprintf(stderr, ": %.*s\n", static_cast<int>(file.reason.size()), file.reason.data());
+    }
   }
 
-  // The files of a run are those collected, not only those the run acts on: the engine tells how
-  // many it has gone through of them all.
   void Progress(Phase phase, std::uint64_t done, std::uint64_t total) override {
     if (!showProgress_) return;
     const auto n = [](std::uint64_t number) { return std::to_string(number); };
@@ -132,6 +156,7 @@ class ConsoleSink final : public EngineSink {
   const Output err_;
   const bool showProgress_;
   const bool dryRun_;
+  const bool list_;
   size_t progressWidth_ = 0;  // the columns the progress line takes; 0 when none is shown
 };
 
@@ -178,7 +203,7 @@ int Main(const std::vector<std::string>& args) {
     return kExitOk;
   }
 
-  ConsoleSink sink(line.command == CommandLine::Command::kRun && line.dryRun);
+  ConsoleSink sink(line.command == CommandLine::Command::kRun && line.dryRun, line.list);
   RenameJob job(SystemFileSystem(), sink);
   if (!LogFolder(line, &job.AppPath)) return Usage("the log folder cannot be found");
   job.ProtectedFiles = ProgramOwnFiles(line.logDir.empty() ? job.AppPath : ChooseProgramFolder());

@@ -17,6 +17,7 @@
 namespace tokiren {
 
 class CaptureReadAhead;
+class Collection;
 
 // kTaken: the moment the photo or video was taken, from its metadata (see CaptureTimeReader);
 // a file without one gets its last-write time.
@@ -35,13 +36,34 @@ enum class RunMode {
   kDryRun,  // work out every rename exactly as kRename would, and touch nothing
 };
 
+// What became of one file the run acts on (a checked entry matches its name).
+enum class FileOutcome : std::uint8_t {
+  kRenamed,         // renamed (in a dry run: would be)
+  kAlreadyNamed,    // it has its name already
+  kNameTaken,       // left alone: its name is taken and counting up is off (or every count is)
+  kTimeUnreadable,  // left alone: its time cannot be read, or its year lies outside 0-9999
+  kChanged,         // left alone: replaced or changed after its time was read
+  kNotOnOneLine,    // left alone: its path holds a line break, which one log line cannot hold
+};
+inline constexpr int kFileOutcomes = 6;
+
+// One file's outcome, as the sink is told it. The views are valid during the call only.
+struct FileReport {
+  std::string_view folder;   // ends with kPathSeparator
+  std::string_view name;     // its name before the run
+  FileOutcome outcome = FileOutcome::kRenamed;
+  std::string_view newName;  // kRenamed: its new name, in `folder`
+  std::string_view reason;   // kTimeUnreadable, kChanged: why, in the system's words
+  bool noCaptureTime = false;  // a Taken run named it after its last-write time, lacking one
+};
+
 // Where the engine's reports go. The window shows message boxes and a progress display; the
 // command line prints.
 class EngineSink {
  public:
   enum class Phase {
     kCollecting,  // a run: files collected so far, of an unknown total (0)
-    kRenaming,    // a run: files handled, of the files collected
+    kRenaming,    // a run: files handled, of the files it acts on
     kResetting,   // a Reset: bytes of the log handled (it is read from its end), of its size
   };
 
@@ -56,19 +78,32 @@ class EngineSink {
   }
   // A dry run's log lines, in order, each without its line end.
   virtual void PlannedLine(std::string_view line) { (void)line; }
-  // A file left alone because its time could not be read; `reason` in the system's words.
-  virtual void TimeUnreadable(std::string_view path, std::string_view reason) {
-    (void)path, (void)reason;
+  // A Reset found the file of a log line at neither of its names; the line stays for a later
+  // Reset.
+  virtual void LineNotFound(std::string_view oldPath, std::string_view newPath) {
+    (void)oldPath, (void)newPath;
   }
+  // Every file the run acts on, once, in the run's order, when its outcome is final: a rename
+  // once it is made (in a dry run, once it is planned).
+  virtual void FileDone(const FileReport& file) { (void)file; }
+  // Asked between files of a dry run: true ends it where it stands (RunSummary::cancelled).
+  virtual bool Cancelled() { return false; }
 };
 
+// How many files had each outcome.
 struct RunSummary {
-  std::uint64_t renamed = 0;     // renames made (planned, in a dry run)
-  std::uint64_t unreadable = 0;  // files left alone because their time could not be read, or
-                                 // because they were replaced after it was read
-  std::uint64_t notTaken = 0;    // kTaken: files named after their last-write time, having no
-                                 // capture time
-  ErrorCode error;               // the failure that ended the run, if one did
+  std::uint64_t renamed = 0;       // kRenamed: renames made (planned, in a dry run)
+  std::uint64_t alreadyNamed = 0;  // kAlreadyNamed
+  std::uint64_t nameTaken = 0;     // kNameTaken
+  std::uint64_t unreadable = 0;    // kTimeUnreadable and kChanged
+  std::uint64_t notOnOneLine = 0;  // kNotOnOneLine
+  std::uint64_t notTaken = 0;      // of the renamed: named after their last-write time, having no
+                                   // capture time
+  ErrorCode error;                 // the failure that ended the run, if one did
+  bool cancelled = false;          // a dry run the sink cancelled
+
+  // Counts `outcome` once.
+  void Count(FileOutcome outcome);
 };
 
 struct ResetSummary {
@@ -101,7 +136,7 @@ class RenameJob {
   // The collection, 1-based: entry i is the file PathArray(i) + NameArray(i); index 0 holds "".
   const std::string& PathArray(int i) const;
   const std::string& NameArray(int i) const;
-  int FileCount() const { return static_cast<int>(files_.size()) - 1; }
+  int FileCount() const;
 
   // Clears the collection, takes the separator from the options, collects SelectedPath's tree and
   // renames. A folder that cannot be listed is reported and ends the run before anything is
@@ -132,21 +167,7 @@ class RenameJob {
   // code; `failedFolder` names it.
   ErrorCode RecurseTree(const std::string& CurrentPath, std::string* failedFolder);
 
-  // The stamp of FileName from the chosen time, or why there is none (FileTimeStrings is then left
-  // alone): the time cannot be read, or its year lies outside 0-9999 (kInvalidPropertyValue).
-  // `id` (optional) receives the identity of the file the time was read from; `taken` (optional)
-  // tells, for kTaken, whether the capture time was used. kTaken reads the capture time from the
-  // file opened once (see CaptureReadAhead), its file times too.
-  ErrorCode GetFileTimeStrings(const std::string& FileName, std::string& FileTimeStrings,
-                               FileId* id = nullptr, bool* taken = nullptr);
-
  private:
-  struct CollectedFile {
-    std::uint32_t folder;  // index into folders_
-    std::string name;
-  };
-  class Pass;
-
   // Takes the log's lock; reports and returns null when it cannot, or when others may change the
   // log's folder, the lock or (when the job `readsLog`) the log.
   std::unique_ptr<FileLock> LockLog(ErrorCode* error, bool readsLog);
@@ -154,25 +175,27 @@ class RenameJob {
   // The rename pass over the collection (see Run); only ever with the lock held.
   RunSummary ReName(RunMode mode);
 
-  // Closes the log and shows `code`'s message with `Where`, and `detail`, one line in the system's
-  // words for the command line.
-  void ErrorDisp(ErrorCode code, const std::string& Where, std::string detail = {});
+  // With TimeSource::kTaken and a reader: starts the reader and opens `paths` (the files the pass
+  // will ask for, in order) ahead. A reader that cannot start is reported.
+  ErrorCode StartCaptureTimes(const std::vector<std::string>& paths);
 
-  // Whether the run acts on `file`: a checked entry matches its name (`ext` then receives the
-  // entry), and its path fits on one log line.
-  bool ActsOn(const CollectedFile& file, bool allFiles, std::string& ext) const;
+  // The stamp of FileName from the chosen time, or why there is none (FileTimeStrings is then left
+  // alone): the time cannot be read, or its year lies outside 0-9999 (kInvalidPropertyValue).
+  // `id` receives the identity of the file the time was read from; `noCaptureTime` whether a
+  // run reading capture times found none (the last-write time stands in).
+  ErrorCode GetFileTimeStrings(const std::string& FileName, std::string& FileTimeStrings,
+                               FileId* id, bool* noCaptureTime);
 
-  // The full paths of the collected files the run acts on, in order.
-  std::vector<std::string> MatchingPaths() const;
+  // Whether case tells names apart in the folder of collected file `first` and the files after
+  // it in that folder, as its file system says by one of their names.
+  bool IsCaseInsensitive(std::uint32_t first) const;
 
-  // Whether `name` in `folder` is one of the program's own files.
-  bool IsProtected(const std::string& folder, std::string_view name) const;
+  // Shows one failure.
+  void ErrorDisp(const ErrorReport& report);
 
   FileSystem& fileSystem_;
   EngineSink& sink_;
-  std::vector<std::string> folders_;
-  std::vector<CollectedFile> files_;
-  std::vector<std::string> protectedFolders_;  // the folders of ProtectedFiles and AppPath
+  std::unique_ptr<Collection> collection_;
   std::unique_ptr<CaptureReadAhead> readAhead_;  // a kTaken run's files, opened ahead
 };
 

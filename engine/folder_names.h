@@ -10,11 +10,9 @@
 #include <string_view>
 #include <unordered_map>
 
-namespace tokiren {
+#include "engine/stamp.h"
 
-// The last five characters of a stamp are its counter (see PlusOne).
-inline constexpr std::size_t kCounterDigits = 5;
-inline constexpr int kCounterValues = 100000;
+namespace tokiren {
 
 class FolderNames {
  public:

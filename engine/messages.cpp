@@ -66,4 +66,16 @@ ErrorReport MakeNotPrivateReport(std::string path) {
   return report;
 }
 
+std::string Reason(const ErrorCode& code) {
+  std::string reason = DescribeError(code);
+  if (reason.empty()) reason = "error " + std::to_string(code.number);
+  return reason;
+}
+
+ErrorReport MakeFailureReport(ErrorCode code, std::string where, const std::string& what) {
+  ErrorReport report = MakeErrorReport(code, std::move(where));
+  report.detail = what + ": " + Reason(code);
+  return report;
+}
+
 }  // namespace tokiren

@@ -30,6 +30,12 @@ struct ErrorReport {
   std::string detail;  // what failed and why in the system's words, in English; may be empty
 };
 
+// Why `code` failed, in the system's words ("error 5" when it has none).
+std::string Reason(const ErrorCode& code);
+
+// MakeErrorReport with the detail `what`, ": " and the Reason ("cannot rename a to b: ...").
+ErrorReport MakeFailureReport(ErrorCode code, std::string where, const std::string& what);
+
 // The table's message for a listed code; kUnexpectedErrorText for any other number.
 std::string_view ErrorMessageText(ErrorCode code);
 

@@ -1,11 +1,13 @@
 // Name stamps.
 #include "engine/stamp.h"
 
+#include <algorithm>
+
 namespace tokiren {
 namespace {
 
-constexpr size_t kCounterWidth = 5;
-constexpr int kCounterLimit = 100000;
+// A stamp holds four digits of year.
+constexpr int kLastYear = 9999;
 
 }  // namespace
 
@@ -27,16 +29,23 @@ std::string FormatStamp(const LocalTime& time, const std::string& SepChar) {
   return year + SepChar + month + day + SepChar + hour + minute + second;
 }
 
-void PlusOne(std::string& strName) {
-  const size_t width = std::min(kCounterWidth, strName.size());
+void PlusOne(std::string& strName) { CountUp(strName, 1); }
+
+void CountUp(std::string& strName, int distance) {
+  const size_t width = std::min(kCounterDigits, strName.size());
   const size_t start = strName.size() - width;
   int counter = 0;  // the counter's leading digits, as a number
   for (size_t i = start; i < strName.size() && strName[i] >= '0' && strName[i] <= '9'; ++i) {
     counter = counter * 10 + (strName[i] - '0');
   }
-  std::string digits = std::to_string((counter + 1) % kCounterLimit);
-  digits.insert(0, kCounterWidth - digits.size(), '0');
+  std::string digits = std::to_string((counter + distance % kCounterValues) % kCounterValues);
+  digits.insert(0, kCounterDigits - digits.size(), '0');
   strName.replace(start, width, digits);
+}
+
+std::optional<std::string> StampFormat::Format(const LocalTime& time) const {
+  if (time.year < 0 || time.year > kLastYear) return std::nullopt;
+  return FormatStamp(time, separator_);
 }
 
 }  // namespace tokiren

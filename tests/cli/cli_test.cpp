@@ -50,12 +50,33 @@ TEST_F(CliTest, ReportsARunErrorWithItsMessageAndFails) {
   EXPECT_TRUE(tree_.Exists("photos/a.jpg"));
 }
 
+TEST_F(CliTest, ListNamesEveryFileNotRenamedAndTheCountsSayWhy) {
+  tree_.Write("photos/20160830124842.JPG", "", stamp42_);
+  tree_.Write("photos/x.jpg", "", stamp42_);
+  tree_.Write("photos/y.jpg", "", testing::LocalTimestamp(2016, 8, 30, 12, 48, 50));
+  tree_.MakeFolder("app");
+  for (const bool list : {false, true}) {
+    std::vector<std::string> args{"run", tree_ / "photos", "--ext", "jpg", "--no-count-up",
+                                  "--dry-run", "--log-dir", tree_ / "app"};
+    if (list) args.push_back("--list");
+    const Result run = RunCli(scratch_, args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string named = "tokiren-cli: already named: " + tree_ / "photos/20160830124842.JPG";
+    const std::string taken = "tokiren-cli: left alone, the name is taken: " + tree_ / "photos/x.jpg";
+    EXPECT_EQ(run.err.find(named) != std::string::npos, list) << run.err;
+    EXPECT_EQ(run.err.find(taken) != std::string::npos, list) << run.err;
+    EXPECT_EQ(run.err.find("y.jpg"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("1 already named, 1 left alone: the name was taken\n"),
+              std::string::npos) << run.err;
+  }
+}
+
 TEST_F(CliTest, ResetRestoresTheLastRun) {
   tree_.Write("photos/a.jpg", "a", stamp42_);
   tree_.MakeFolder("app");
   ASSERT_EQ(RunCli(scratch_, {"run", tree_ / "photos", "--all", "--log-dir", tree_ / "app"}).status,
             0);
-  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842"}));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG"}));
   tree_.Write("photos/b.jpg", "", stamp42_);
   const Result reset = RunCli(scratch_, {"reset", "--log-dir", tree_ / "app"});
   EXPECT_EQ(reset.status, 0) << reset.err;
@@ -208,11 +229,13 @@ TEST(CommandLineTest, ReadsEachExtensionAsTheWindowsBoxDoes) {
 
 TEST(CountLinesTest, SaysOneFileAndManyFiles) {
   RunSummary one;
-  one.renamed = one.notTaken = one.unreadable = 1;
+  one.renamed = one.notTaken = one.unreadable = one.notOnOneLine = 1;
+  one.alreadyNamed = one.nameTaken = 1;
   EXPECT_EQ(RunCountLines(one, false),
-            "1 file renamed\n"
+            "1 file renamed, 1 already named, 1 left alone: the name was taken\n"
             "1 file had no capture time and was named after its last-write time\n"
-            "1 file left alone: its time could not be read\n");
+            "1 file left alone: its time could not be read\n"
+            "1 file left alone: its path holds a line break\n");
   RunSummary many;
   many.renamed = 0;
   many.notTaken = many.unreadable = 2;
@@ -221,8 +244,10 @@ TEST(CountLinesTest, SaysOneFileAndManyFiles) {
             "2 files had no capture time and were named after their last-write time\n"
             "2 files left alone: their time could not be read\n");
   EXPECT_EQ(RunCountLines(one, true),
+            "1 already named, 1 left alone: the name was taken\n"
             "1 file had no capture time and was named after its last-write time\n"
-            "1 file left alone: its time could not be read\n");
+            "1 file left alone: its time could not be read\n"
+            "1 file left alone: its path holds a line break\n");
 
   ResetSummary reset;
   reset.restored = reset.failed = reset.notFound = reset.damaged = 1;

@@ -113,8 +113,9 @@ class OddTimesFileSystem : public ForwardingFileSystem {
 
 class UnreadableSink : public testing::RecordingSink {
  public:
-  void TimeUnreadable(std::string_view path, std::string_view reason) override {
-    unreadable.push_back(std::string(NameOf(path)) + ": " + std::string(reason));
+  void FileDone(const FileReport& file) override {
+    if (file.outcome != FileOutcome::kTimeUnreadable) return;
+    unreadable.push_back(std::string(file.name) + ": " + std::string(file.reason));
   }
   std::vector<std::string> unreadable;
 };

@@ -77,13 +77,17 @@ TEST_F(RenameTest, LeavesATakenNameAloneWhenNotCountingUp) {
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG", "b.jpg"}));
 }
 
-TEST_F(RenameTest, AllFilesEntryRenamesEveryFileWithoutExtensionWhereverItStands) {
-  std::vector<ExtensionEntry> list{{".", false}, {". JPG", false}, {".*", true}, {".PNG", false}};
+TEST_F(RenameTest, AllFilesEntryRenamesEveryFileKeepingItsOwnExtensionWhereverItStands) {
+  std::vector<ExtensionEntry> list{{".", false}, {".JPG", true}, {".*", true}, {".TAR.GZ", true}};
   JobOnTree fixture(tree_, list);
   tree_.Write("photos/a.png", "", stamp42_);
   tree_.Write("photos/b", "", LocalTimestamp(2016, 8, 30, 12, 48, 50));
-  EXPECT_EQ(fixture.job.Run().renamed, 2u);
-  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842", "20160830124850"}));
+  tree_.Write("photos/c.jpg", "", stamp42_);  // of one second with a.png: no collision
+  tree_.Write("photos/d.tar.gz", "", stamp42_);
+  EXPECT_EQ(fixture.job.Run().renamed, 4u);
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20160830124842.JPG", "20160830124842.PNG",
+                                      "20160830124842.TAR.GZ", "20160830124850"}));
 }
 
 TEST_F(RenameTest, ARunThatRenamesNothingKeepsTheLastRunsLog) {
