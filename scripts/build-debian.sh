@@ -43,17 +43,23 @@ depends=$(dpkg-deb -f "$deb" Depends)
 depended=$(sed 's/ *([^)]*)//g; s/ *[,|] */\n/g' <<< "$depends")
 needs() { grep -qxF "$1" <<< "$depended" || fail "$deb does not depend on $1: $depends"; }
 needs qt6-qpa-plugins
-for program in tokiren tokiren-cli tokiren-media-helper; do
+# Each library a program names (NEEDED), where the loader finds it here, and the package holding
+# it, asked of dpkg once. A merged /usr: the loader may name under /lib what dpkg knows under
+# /usr/lib, or the other way round, so both are asked.
+libraries=$(for program in tokiren tokiren-cli tokiren-media-helper; do
   binary="$work/root/usr/bin/$program"
-  for library in $(readelf -d "$binary" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p'); do
-    path=$(ldd "$binary" | awk -v library="$library" '$1 == library {print $3}')
-    [ -n "$path" ] || fail "$program needs $library, which is not found here"
-    # A merged /usr: the loader may name a library under /lib that dpkg knows under /usr/lib.
-    owner=$(dpkg -S "$path" 2> /dev/null || dpkg -S "/usr${path#/usr}" 2> /dev/null ||
-            dpkg -S "${path#/usr}" 2> /dev/null) || fail "no package holds $path ($program)"
-    needs "${owner%%:*}"
-  done
-done
+  needed=" $(readelf -d "$binary" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p' | tr '\n' ' ')"
+  ldd "$binary" | awk -v needed="$needed" 'index(needed, " " $1 " ") {print $1, $3}'
+done | sort -u)
+owners=$(dpkg -S $(awk '{sub(/^\/usr/, "", $2); print $2, "/usr" $2}' <<< "$libraries") \
+         2> /dev/null || true)
+while read -r library path; do
+  [ "${path:0:1}" = / ] || fail "the programs need $library, which is not found here"
+  owner=$(awk -v short="${path#/usr}" '$1 != "diversion" && ($NF == short || $NF == "/usr" short) {
+                                         sub(/:.*/, "", $1); print $1; exit }' <<< "$owners")
+  [ -n "$owner" ] || fail "no package holds $path, which the programs need"
+  needs "$owner"
+done <<< "$libraries"
 
 # tokiren-cli prints its version, and a --taken dry run, in a home of its own, reads through the
 # helper beside it.
@@ -86,6 +92,7 @@ remove_package() {
   local unneeded left
   brought=$(comm -13 <(echo "$before") <(installed_packages) | awk '$1 !~ /^tokiren(:amd64)?$/')
   apt_get purge tokiren
+  [ -n "$brought" ] || return 0
   unneeded=$(apt-get -s autoremove | awk '$1 == "Remv" {print $2}' | sort)
   left=$(comm -12 <(echo "$brought") <(echo "$unneeded"))
   [ -z "$left" ] || apt_get purge $left
