@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QTextDocumentFragment>
 #include <QProgressDialog>
 #include <QWindow>
 #include <QTest>
@@ -385,6 +386,37 @@ TEST_F(WindowTest, BrowsesFromTheKeptFolderAndKeepsTheChoice) {
   dialogs_.answer = QStringLiteral("/");
   Click(c.Command7);
   EXPECT_EQ(window->behaviour().SelectedPath, "/");  // a root gets no second separator
+}
+
+// The text a tool tip shows: Qt takes one that looks like markup (Qt::mightBeRichText) for rich
+// text, as it does for every label of automatic format.
+QString ToolTipShown(const QString& tip) {
+  return Qt::mightBeRichText(tip) ? QTextDocumentFragment::fromHtml(tip).toPlainText() : tip;
+}
+
+TEST_F(WindowTest, TheFolderLabelShortensALongFolderAndItsToolTipShowsItWhole) {
+  const auto window = Open();
+  const Controls& c = window->controls();
+  Check(*window, ".*");
+  const std::string filler(60, 'x');
+  const std::string folders[] = {
+      filler + "/the last folder",
+      filler + "/<b>bold and <i>italic",  // names that read as markup
+      "<p>" + filler + "/two  blanks &amp; an ampersand",
+  };
+  for (const std::string& folder : folders) {
+    dialogs_.answer = QString::fromStdString(tree_.MakeFolder(folder));
+    Click(c.Command7);
+    ASSERT_TRUE(c.FrameRunning->isVisible()) << folder;
+    const QString path = QString::fromStdString(tree_ / folder + "/");
+    const QString shown = c.Label3->text();
+    const qsizetype ellipsis = shown.indexOf(QStringLiteral("..."));
+    EXPECT_TRUE(ellipsis >= 0 && path.endsWith(shown.mid(ellipsis + 3))) << shown.toStdString();
+    EXPECT_LE(c.Label3->fontMetrics().horizontalAdvance(shown), c.Label3->contentsRect().width());
+    EXPECT_EQ(ToolTipShown(c.Label3->toolTip()).toStdString(), path.toStdString())
+        << c.Label3->toolTip().toStdString();
+    Click(c.Command2);
+  }
 }
 
 TEST_F(WindowTest, TakesOnlyAFolderDroppedFirst) {
