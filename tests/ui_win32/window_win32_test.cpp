@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/wide_path.h"
 #include "tests/support/temp_tree.h"
 #include "ui/behaviour/captions.h"
 #include "ui/behaviour/strings.h"
+#include "ui/behaviour/wide_path.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/title_bar.h"
 

@@ -9,8 +9,8 @@
 #include <initializer_list>
 #include <vector>
 
-#include "platform/win32/wide_path.h"
 #include "ui/behaviour/captions.h"
+#include "ui/behaviour/wide_path.h"
 #include "ui/win32/compact_path.h"
 #include "ui/win32/window_kit.h"
 
