@@ -108,7 +108,7 @@ class Win32WindowTest : public ::testing::Test {
   }
 
   void Open() {
-    window_ = std::make_unique<MainWindow>(app_, &dialogs_, /*quitOnClose=*/false);
+    window_ = std::make_unique<MainWindow>(app_, nullptr, &dialogs_, /*quitOnClose=*/false);
     ASSERT_NE(window_->hwnd(), nullptr);
   }
 
