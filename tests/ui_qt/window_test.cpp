@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include "media/capture_times.h"
 #include "tests/media/media_files.h"
 #include "tests/support/temp_tree.h"
 #include "ui/behaviour/captions.h"
@@ -46,9 +47,13 @@ class RecordingDialogs : public Dialogs {
 
 class WindowTest : public ::testing::Test {
  protected:
-  // A window whose program folder is "app/" of a temporary tree.
-  std::unique_ptr<Tokiren> Open() {
-    auto window = std::make_unique<Tokiren>(tree_.MakeFolder("app") + "/", &dialogs_);
+  // A window whose program folder is "app/" of a temporary tree, given the system's capture-time
+  // reader as the program gives it, or none.
+  std::unique_ptr<Tokiren> Open(bool withReader = true) {
+    CaptureTimeReaderMaker makeCaptureTimes;
+    if (withReader) makeCaptureTimes = [] { return MakeCaptureTimeReader(); };
+    auto window = std::make_unique<Tokiren>(tree_.MakeFolder("app") + "/",
+                                            std::move(makeCaptureTimes), &dialogs_);
     window->show();
     return window;
   }
@@ -150,6 +155,11 @@ TEST_F(WindowTest, OffersTakenBesideTheOtherTimeSourcesWithRoomForEveryCaption) 
   EXPECT_EQ(c.Option3->toolTip(), QStringLiteral("写真や動画が撮影された日時を使います。"));
   EXPECT_FALSE(c.Option3->isChecked());
   ExpectTimeSourcesFit(c);
+}
+
+TEST_F(WindowTest, OffersNoTakenWithoutACaptureTimeReader) {
+  const auto window = Open(/*withReader=*/false);
+  EXPECT_EQ(window->controls().Option3, nullptr);
 }
 
 TEST_F(WindowTest, TheTimeSourcesFitInTheFallbackFontToo) {

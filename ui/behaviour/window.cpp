@@ -187,7 +187,7 @@ void Window::RunClicked(const OptionControls& options) {
     job.ProtectedFiles = ProgramOwnFiles(AppPath);
     job.options = RunOptionsFrom(options, List1_);
     std::unique_ptr<CaptureTimeReader> captureTimes;
-    if (job.options.timeSource == TimeSource::kTaken && makeCaptureTimes_) {
+    if (job.options.timeSource == TimeSource::kTaken && OffersTaken()) {
       captureTimes = makeCaptureTimes_();
       job.captureTimes = captureTimes.get();
     }
