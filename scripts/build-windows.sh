@@ -46,13 +46,13 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
 cmake --build "$build" -j "$jobs"
 
 # The programs must run on a bare Windows: only the system's own DLLs (bcrypt: libavutil's random
-# seeds; PSAPI and WS2_32: exiv2's).
-allowed='^(KERNEL32|USER32|GDI32|SHELL32|ADVAPI32|COMCTL32|ole32|msvcrt|bcrypt|PSAPI|WS2_32|api-ms-win-crt-.*)\.dll$'
+# seeds; psapi and ws2_32: exiv2's), whatever the case of their names.
+allowed='^(kernel32|user32|gdi32|shell32|advapi32|comctl32|ole32|msvcrt|bcrypt|psapi|ws2_32|api-ms-win-crt-.*)\.dll$'
 for program in tokiren-cli.exe tokiren.exe tokiren-media-helper.exe; do
   dlls=$(x86_64-w64-mingw32-objdump -p "$build/bin/$program" | sed -n 's/^\s*DLL Name: //p')
   echo "$program imports: $(echo $dlls)"
   for dll in $dlls; do
-    if ! [[ "$dll" =~ $allowed ]]; then
+    if ! [[ "${dll,,}" =~ $allowed ]]; then
       echo "$program needs $dll, which Windows does not bring" >&2
       exit 1
     fi
