@@ -7,9 +7,11 @@
 
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "media/helper_pool.h"
+#include "media/helper_protocol.h"
 #include "media/metadata_reader.h"
 #include "platform/file_system.h"
 #include "platform/program_folder.h"
@@ -161,6 +163,60 @@ TEST_F(MediaWin32Test, AHelperThatCrashesOrHangsCostsOnlyThatFile) {
   }
 }
 
+// The helper's side of the pipes: it reads and closes each file it is handed, in order, and
+// leaves alone a value that names no file of its own (here, one of its own pipes).
+TEST_F(MediaWin32Test, TheHelperAnswersEachHandleInOrderAndClosesOnlyFiles) {
+  HANDLE helperIn = nullptr, requests = nullptr, answers = nullptr, helperOut = nullptr;
+  ASSERT_TRUE(CreatePipe(&helperIn, &requests, nullptr, 0));
+  ASSERT_TRUE(CreatePipe(&answers, &helperOut, nullptr, 0));
+  std::vector<std::intptr_t> read;
+  std::thread helper([&] {
+    ServeCaptureTimes(helperIn, helperOut, [&](std::intptr_t file) {
+      read.push_back(file);
+      return ReadCaptureTime(file);
+    });
+    CloseHandle(helperOut);
+  });
+  std::unique_ptr<OpenFile> photo, movie;
+  ASSERT_TRUE(SystemFileSystem().OpenToRead(MediaFile("all-tags.jpg"), &photo).ok());
+  ASSERT_TRUE(SystemFileSystem().OpenToRead(MediaFile("summer.mp4"), &movie).ok());
+  HANDLE photoCopy = nullptr, movieCopy = nullptr;
+  for (auto [from, to] : {std::pair{photo.get(), &photoCopy}, std::pair{movie.get(), &movieCopy}}) {
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(from->NativeHandle()),
+                                GetCurrentProcess(), to, 0, FALSE, DUPLICATE_SAME_ACCESS));
+  }
+  const auto value = [](HANDLE handle) {
+    return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(handle));
+  };
+  EXPECT_TRUE(SendHandle(requests, value(photoCopy)));
+  EXPECT_TRUE(SendHandle(requests, value(helperIn)));
+  EXPECT_TRUE(SendHandle(requests, value(movieCopy)));
+  CloseHandle(requests);
+  helper.join();
+  std::string received;
+  char chunk[256];
+  for (DWORD got = 0; ReadFile(answers, chunk, sizeof chunk, &got, nullptr) && got > 0;) {
+    received.append(chunk, got);
+  }
+  CloseHandle(answers);
+  std::vector<std::string> messages;
+  bool malformed = false;
+  while (auto message = TakeMessage(&received, kMaxAnswerMessage, &malformed)) {
+    messages.push_back(*message);
+  }
+  EXPECT_FALSE(malformed);
+  EXPECT_EQ(messages, (std::vector<std::string>{std::string(kReadyMessage), "W20160830124842", "",
+                                                "U20160830164842"}));
+  EXPECT_EQ(read, (std::vector<std::intptr_t>{reinterpret_cast<std::intptr_t>(photoCopy),
+                                              reinterpret_cast<std::intptr_t>(movieCopy)}));
+  // The files' copies were closed; the pipe named in their midst was not.
+  DWORD flags = 0;
+  EXPECT_FALSE(GetHandleInformation(photoCopy, &flags));
+  EXPECT_FALSE(GetHandleInformation(movieCopy, &flags));
+  EXPECT_TRUE(GetHandleInformation(helperIn, &flags));
+  CloseHandle(helperIn);
+}
+
 TEST_F(MediaWin32Test, StartFailsWhenNoHelperCanBeStartedOrBeReady) {
   const struct {
     std::string helper;
@@ -168,6 +224,8 @@ TEST_F(MediaWin32Test, StartFailsWhenNoHelperCanBeStartedOrBeReady) {
   } cases[] = {
       {MediaFile("no-such-helper.exe"), "cannot start"},
       {MediaFile("notes.txt"), "cannot start"},
+      // A program that ends at once, without a word.
+      {ExecutableFolder() + "tokiren-hold-file.exe", "ended before it was ready"},
       {"", "cannot be found"},
   };
   for (const auto& c : cases) {
