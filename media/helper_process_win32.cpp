@@ -11,7 +11,8 @@
 
 #include "media/helper_process.h"
 #include "media/helper_protocol.h"
-#include "platform/win32/wide_path.h"
+#include "platform/wide_path.h"
+#include "platform/windows_handle.h"
 
 namespace tokiren::media {
 
@@ -26,35 +27,6 @@ constexpr DWORD kReadChunk = 4096;
 constexpr SIZE_T kHelperMemoryBytes = SIZE_T{512} << 20;
 // The low mandatory integrity level, S-1-16-4096.
 constexpr DWORD kLowIntegrityRid = SECURITY_MANDATORY_LOW_RID;
-
-class Handle {
- public:
-  explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
-  ~Handle() { Close(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  Handle(Handle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-  Handle& operator=(Handle&& other) noexcept {
-    if (this != &other) {
-      Close();
-      handle_ = other.handle_;
-      other.handle_ = nullptr;
-    }
-    return *this;
-  }
-  HANDLE get() const { return handle_; }
-  HANDLE* out() {
-    Close();
-    return &handle_;
-  }
-  void Close() {
-    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 // What the system says of `error`, in its own words, as one line.
 std::string SystemText(DWORD error) {
@@ -93,8 +65,8 @@ bool SetLowIntegrity(HANDLE token) {
 // The helper's two tokens, from this process's own: `primary` can open nothing (no privilege,
 // every group and the user deny-only, the NULL SID as its one restricting SID, low integrity);
 // `initial`, a low-integrity impersonation copy, lets the helper load before it drops it.
-bool MakeTokens(Handle* primary, Handle* initial, std::string* detail) {
-  Handle own;
+bool MakeTokens(WindowsHandle* primary, WindowsHandle* initial, std::string* detail) {
+  WindowsHandle own;
   if (!OpenProcessToken(GetCurrentProcess(),
                         TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY | TOKEN_ADJUST_DEFAULT,
                         own.out())) {
@@ -147,9 +119,9 @@ bool MakeTokens(Handle* primary, Handle* initial, std::string* detail) {
 // A job that holds one helper: it dies with the job (the pool's handle closing, or the pool
 // ending), may not break away nor start a process of its own, commits no more than its memory
 // limit, dies on an unhandled exception without a dialog, and may not touch the user's desktop.
-bool MakeJob(Handle* job, std::string* detail) {
-  *job = Handle(CreateJobObjectW(nullptr, nullptr));
-  if (job->get() == nullptr) {
+bool MakeJob(WindowsHandle* job, std::string* detail) {
+  *job = WindowsHandle(CreateJobObjectW(nullptr, nullptr));
+  if (!job->valid()) {
     *detail = Failed("cannot make a job for the helper");
     return false;
   }
@@ -175,7 +147,8 @@ bool MakeJob(Handle* job, std::string* detail) {
 
 class Win32HelperProcess final : public HelperProcess {
  public:
-  Win32HelperProcess(Handle job, Handle process, Handle requests, Handle answers)
+  Win32HelperProcess(WindowsHandle job, WindowsHandle process, WindowsHandle requests,
+                     WindowsHandle answers)
       : job_(std::move(job)), process_(std::move(process)), requests_(std::move(requests)),
         answers_(std::move(answers)), arrived_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     reader_ = std::thread([this] { ReadAnswers(); });
@@ -229,11 +202,11 @@ class Win32HelperProcess final : public HelperProcess {
     }
   }
 
-  Handle job_;
-  Handle process_;
-  Handle requests_;  // the pool's end of the helper's standard input
-  Handle answers_;   // the pool's end of the helper's standard output
-  Handle arrived_;   // set while bytes or the end wait to be received
+  WindowsHandle job_;
+  WindowsHandle process_;
+  WindowsHandle requests_;  // the pool's end of the helper's standard input
+  WindowsHandle answers_;   // the pool's end of the helper's standard output
+  WindowsHandle arrived_;   // set while bytes or the end wait to be received
   std::mutex mutex_;
   std::string arrivedBytes_;
   bool ended_ = false;
@@ -244,7 +217,7 @@ class Win32HelperProcess final : public HelperProcess {
 
 std::unique_ptr<HelperProcess> StartHelperProcess(const std::string& path, std::string* detail) {
   // The helper's ends are inheritable; the handle list passes these two and nothing else.
-  Handle helperIn, requests, answers, helperOut;
+  WindowsHandle helperIn, requests, answers, helperOut;
   if (!CreatePipe(helperIn.out(), requests.out(), nullptr, kPipeBytes) ||
       !CreatePipe(answers.out(), helperOut.out(), nullptr, kPipeBytes) ||
       !SetHandleInformation(helperIn.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT) ||
@@ -252,7 +225,7 @@ std::unique_ptr<HelperProcess> StartHelperProcess(const std::string& path, std::
     *detail = Failed("cannot make pipes for the helper");
     return nullptr;
   }
-  Handle primary, initial, job;
+  WindowsHandle primary, initial, job;
   if (!MakeTokens(&primary, &initial, detail) || !MakeJob(&job, detail)) return nullptr;
 
   HANDLE passed[] = {helperIn.get(), helperOut.get()};
@@ -285,7 +258,7 @@ std::unique_ptr<HelperProcess> StartHelperProcess(const std::string& path, std::
     *detail = Failed("cannot start " + path);
     return nullptr;
   }
-  Handle process(started.hProcess), thread(started.hThread);
+  WindowsHandle process(started.hProcess), thread(started.hThread);
   HANDLE threadHandle = thread.get();
   // Nothing of it runs before it is in its job and its first thread holds the initial token.
   if (!AssignProcessToJobObject(job.get(), process.get()) ||

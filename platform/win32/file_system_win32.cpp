@@ -11,6 +11,7 @@
 #include "platform/file_system.h"
 #include "platform/names.h"
 #include "platform/wide_path.h"
+#include "platform/windows_handle.h"
 #include "platform/win32/security.h"
 #include "platform/win32/windows_error.h"
 
@@ -23,32 +24,6 @@ constexpr DWORD kHiddenAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTE
 constexpr DWORD kMaxTransfer = 1u << 30;
 // ReadTextFile reads no more: a settings file is a few lines.
 constexpr size_t kMaxTextFileBytes = size_t{1} << 20;
-
-class Handle {
- public:
-  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
-  ~Handle() { Close(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  Handle(Handle&& other) noexcept : handle_(other.handle_) { other.handle_ = INVALID_HANDLE_VALUE; }
-  Handle& operator=(Handle&& other) noexcept {
-    if (this != &other) {
-      Close();
-      handle_ = other.handle_;
-      other.handle_ = INVALID_HANDLE_VALUE;
-    }
-    return *this;
-  }
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  void Close() {
-    if (valid()) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 class FindHandle {
  public:
@@ -123,7 +98,7 @@ class Win32TextFileWriter : public TextFileWriter {
   void Close() { file_.Close(); }
 
  private:
-  Handle file_;
+  WindowsHandle file_;
 };
 
 // A temporary file beside its target, renamed over it on Commit. It is opened with
@@ -186,7 +161,7 @@ class Win32FileReader final : public FileReader {
   }
 
  private:
-  Handle file_;
+  WindowsHandle file_;
   std::uint64_t size_;
 };
 
@@ -197,14 +172,14 @@ FileId IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
 
 class Win32OpenFile final : public OpenFile {
  public:
-  Win32OpenFile(Handle file, FileTimes times) : file_(std::move(file)), times_(times) {}
+  Win32OpenFile(WindowsHandle file, FileTimes times) : file_(std::move(file)), times_(times) {}
   const FileTimes& Times() const override { return times_; }
   std::intptr_t NativeHandle() const override {
     return reinterpret_cast<std::intptr_t>(file_.get());
   }
 
  private:
-  Handle file_;
+  WindowsHandle file_;
   FileTimes times_;
 };
 
@@ -215,7 +190,7 @@ class Win32FileLock final : public FileLock {
   ~Win32FileLock() override { released_(); }
 
  private:
-  Handle file_;  // opened without sharing; closing it, or the process ending, frees the lock
+  WindowsHandle file_;  // opened without sharing; closing it, or the process ending, frees the lock
   std::function<void()> released_;
 };
 
@@ -280,11 +255,11 @@ bool ReparsePointOnTheWay(const std::wstring& path, KnownWay* known) {
 // removal or renaming: it must be a folder itself, not a reparse point, and be reached without
 // one on the way, which shows as a path the system resolved other than the one asked for.
 // `known` saves looking again at the folders on the way that were looked at before.
-ErrorCode OpenFolderInTree(const std::string& folder, Handle* handle, FolderId* id,
+ErrorCode OpenFolderInTree(const std::string& folder, WindowsHandle* handle, FolderId* id,
                            KnownWay* known) {
   std::wstring wide = WidenPath(folder);
   if (wide.size() > 3 && wide.back() == L'\\') wide.pop_back();
-  Handle dir(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY,
+  WindowsHandle dir(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY,
                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!dir.valid()) {
@@ -349,7 +324,7 @@ class Win32FileSystem final : public FileSystem {
                        std::vector<FolderEntry>* entries) override {
     entries->clear();
     ForgetFolder();
-    Handle dir;
+    WindowsHandle dir;
     FolderId id;
     const ErrorCode reached = OpenFolderInTree(folder, &dir, &id, &knownWay_);
     if (!reached.ok()) return reached;
@@ -411,7 +386,7 @@ class Win32FileSystem final : public FileSystem {
     const ErrorCode reached = EnterFolderOf(path);
     if (!reached.ok()) return reached;
     // The entry itself, a reparse point included, is opened, then refused unless an ordinary file.
-    Handle opened(CreateFileW(WidenPath(path).c_str(), GENERIC_READ,
+    WindowsHandle opened(CreateFileW(WidenPath(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!opened.valid()) return LastWindowsError();
@@ -432,7 +407,7 @@ class Win32FileSystem final : public FileSystem {
   bool IsSameFile(const std::string& path, const FileId& id) override {
     if (id == FileId{}) return true;  // times read from the folder entry carry no identity
     if (!EnterFolderOf(path).ok()) return false;
-    const Handle opened(CreateFileW(WidenPath(path).c_str(), FILE_READ_ATTRIBUTES,
+    const WindowsHandle opened(CreateFileW(WidenPath(path).c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
@@ -477,7 +452,7 @@ class Win32FileSystem final : public FileSystem {
   ErrorCode ReadTextFile(const std::string& path, std::string* contents) override {
     contents->clear();
     // The entry itself, a reparse point included, is opened, then refused unless an ordinary file.
-    Handle file(CreateFileW(WidenPath(path).c_str(), GENERIC_READ,
+    WindowsHandle file(CreateFileW(WidenPath(path).c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.valid()) return LastWindowsError();  // a folder fails as access denied
@@ -594,7 +569,7 @@ class Win32FileSystem final : public FileSystem {
   ErrorCode EnterFolderOf(const std::string& path) {
     const std::string folder(FolderOf(path));
     if (inJob_ && held_.valid() && folder == heldPath_) return kSuccess;
-    Handle dir;
+    WindowsHandle dir;
     FolderId id;
     const ErrorCode reached = OpenFolderInTree(folder, &dir, &id, &knownWay_);
     if (!reached.ok()) return reached;
@@ -616,7 +591,7 @@ class Win32FileSystem final : public FileSystem {
   // Folders on the way already looked at: since the start or the end of the last job, so every
   // job looks at its folders anew.
   KnownWay knownWay_;
-  Handle held_;                                       // the folder of the last file operation
+  WindowsHandle held_;                                       // the folder of the last file operation
   std::string heldPath_;
 
 };

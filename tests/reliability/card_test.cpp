@@ -174,7 +174,7 @@ class CardTest : public ::testing::TestWithParam<Card> {
   // driver takes one, in the tree's top folder and in a folder below.
   void MakeCards() {
     mkdir((tree_ + "/DCIM").c_str(), 0777);
-    for (const std::string folder : {tree_, tree_ + "/DCIM"}) {
+    for (const std::string& folder : {tree_, tree_ + "/DCIM"}) {
       MakeFile(folder + "/IMG_0001.JPG", "first " + folder, At(42));
       MakeFile(folder + "/IMG_0002.jpg", "second " + folder, At(42));  // the same second
       MakeFile(folder + "/20160830124844.jpg", "named " + folder, At(44));
@@ -221,7 +221,7 @@ TEST_P(CardTest, RenamesOnceKeepsTimesAndResetGivesEverythingBack) {
   const Outcome run = Run();
   ASSERT_TRUE(run.exited && run.exitCode == 0) << run.output;
   const Manifest renamed = TakeManifest(tree_);
-  for (const std::string folder : {std::string(), std::string("DCIM/")}) {
+  for (const std::string& folder : {std::string(), std::string("DCIM/")}) {
     // A name that is its stamp in lower case is already its name where case does not count.
     const char* named = GetParam().ignoresCase ? "20160830124844.jpg" : "20160830124844.JPG";
     for (const char* name : {"20160830124842.JPG", "20160830124843.JPG", named,

@@ -89,7 +89,7 @@ struct Outcome {
 
 struct CliCall {
   std::vector<std::string> args;   // after "tokiren-cli"
-  std::vector<std::string> strace; // strace options; empty: no strace
+  std::vector<std::string> strace = {};  // strace options; empty: no strace
 };
 
 // Starts tokiren-cli (under strace when asked) as a child; its output goes to `outputFile`.
