@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "ui/behaviour/design.h"
 #include "ui/qt/drop_button.h"
 
 namespace tokiren::ui {
@@ -19,13 +20,11 @@ namespace tokiren::ui {
 inline constexpr int kTwipsPerPixel = 15;
 int Pixels(int twips);
 
-// The client area, in twips: wide enough for the panels, and high enough to show everything down
-// to the notice label (which ends at 990) with a small margin, whatever the window manager adds.
-inline constexpr int kClientWidthTwips = 5415;
-inline constexpr int kClientHeightTwips = 1080;
-// Where start-up puts the panels.
-inline constexpr int kPanelTopTwips = 0;
-inline constexpr int kOptionsTopTwips = -10;
+// The client area and the panels' places at start-up, in twips.
+using behaviour::kClientHeightTwips;
+using behaviour::kClientWidthTwips;
+using behaviour::kOptionsTopTwips;
+using behaviour::kPanelTopTwips;
 
 struct Controls {
   QGroupBox* FrameOptions;
@@ -52,7 +51,8 @@ struct Controls {
   QLabel* Label2;         // the notice
 };
 
-// Creates every control inside `window`, in design position, with its design values.
+// Creates every control of the design table inside `window`, in design position, with its design
+// values.
 // `taken`: whether to offer the capture time as a third time source.
 Controls BuildControls(QWidget* window, bool taken);
 

@@ -94,10 +94,6 @@ HFONT MakeFont(const std::wstring& face, int hundredthsOfPoint, int dpi) {
                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
 }
 
-bool IsContainer(Kind kind) {
-  return kind == Kind::kCaptionedFrame || kind == Kind::kPanel || kind == Kind::kBorderedGroup;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(std::string appPath, Dialogs* dialogs, bool quitOnClose)

@@ -1,13 +1,15 @@
 // The design table.
-#include "ui/win32/design.h"
+#include "ui/behaviour/design.h"
 
 #include <cstdlib>
 
 #include "ui/behaviour/captions.h"
 
-namespace tokiren::ui::win32 {
+namespace tokiren::behaviour {
 
-using namespace tokiren::behaviour;  // the captions and tool tips
+using Id = ControlId;
+using Kind = ControlKind;
+using Font = ControlFont;
 
 // clang-format off
 const std::array<ControlDesign, 20> kDesign{{
@@ -34,18 +36,33 @@ const std::array<ControlDesign, 20> kDesign{{
 }};
 // clang-format on
 
-const ControlDesign& DesignOf(Id id) {
+const ControlDesign& DesignOf(ControlId id) {
   for (const ControlDesign& design : kDesign) {
     if (design.id == id) return design;
   }
   std::abort();  // every id is in the table
 }
 
-int Pixels(int twips, int dpi) {
-  const long long scaled = static_cast<long long>(twips) * dpi;
-  // Rounded half away from zero, so a small negative place stays as far from 0 as a positive one.
-  return static_cast<int>(scaled >= 0 ? (scaled + kTwipsPerInch / 2) / kTwipsPerInch
-                                      : -((-scaled + kTwipsPerInch / 2) / kTwipsPerInch));
+bool IsContainer(ControlKind kind) {
+  return kind == Kind::kCaptionedFrame || kind == Kind::kPanel || kind == Kind::kBorderedGroup;
 }
 
-}  // namespace tokiren::ui::win32
+bool TakesFocus(ControlKind kind) {
+  switch (kind) {
+    case Kind::kButton:
+    case Kind::kCheckBox:
+    case Kind::kOptionButton:
+    case Kind::kCheckList:
+    case Kind::kTextBox:
+      return true;
+    case Kind::kCaptionedFrame:
+    case Kind::kPanel:
+    case Kind::kBorderedGroup:
+    case Kind::kFolderLabel:
+    case Kind::kNotice:
+      return false;
+  }
+  return false;
+}
+
+}  // namespace tokiren::behaviour
