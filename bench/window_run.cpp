@@ -15,7 +15,8 @@ namespace {
 class ScriptedDialogs final : public tokiren::ui::Dialogs {
  public:
   explicit ScriptedDialogs(QString folder) : folder_(std::move(folder)) {}
-  void ShowMessage(QMessageBox::Icon, const QString& title, const QString& text) override {
+  void ShowMessage(QMessageBox::Icon, const QString& title, const QString& text,
+                   const QString&) override {
     std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
   }
   QString ChooseFolder(const QString&) override { return folder_; }

@@ -16,6 +16,7 @@ class FakeView : public View {
     MessageIcon icon;
     std::string title;
     std::string text;
+    std::string details;
   };
 
   void ShowPanel(Panel shown) override { panel = shown; }
@@ -26,8 +27,9 @@ class FakeView : public View {
   void SelectTypedExtension() override { ++typedSelections; }
   void SetFolderButtonEnabled(bool enabled) override { folderButtonEnabled = enabled; }
   void SetFolderLabel(const std::string& path) override { folderLabel = path; }
-  void ShowMessage(MessageIcon icon, const std::string& title, const std::string& text) override {
-    messages.push_back({icon, title, text});
+  void ShowMessage(MessageIcon icon, const std::string& title, const std::string& text,
+                   const std::string& details) override {
+    messages.push_back({icon, title, text, details});
     if (onMessage) onMessage();
   }
   std::string ChooseFolder(const std::string& start) override {

@@ -265,23 +265,25 @@ TEST(RunOptionsFromTest, TakesTheRunsOptionsFromTheOptionControls) {
   EXPECT_EQ(RunOptionsFrom({.Option3 = true}, {}).timeSource, TimeSource::kTaken);
 }
 
-TEST(FinishedMessageTest, AddsALineForAStopAndForEachKindOfFileLeftOtherwise) {
+TEST(FinishedMessageTest, AddsALineForAStopForEachKindOfFileLeftOtherwiseAndTheCounts) {
   const std::string stopped =
       "\r\nエラーのため途中で止めました。それまでに 4 個のファイルの名前を変更しました。";
   const std::string notTaken = "\r\n撮影日時のなかった 2 個のファイルは、更新日時で名前を付けました。";
   const std::string unreadable = "\r\n時刻を読めなかった 3 個のファイルはそのままにしました。";
+  const std::string counts = "\r\n名前を変更 4 個。";
+  const std::string countsUnreadable = "\r\n名前を変更 4 個、時刻を読めずそのまま 3 個。";
   const struct {
     std::uint64_t notTaken, unreadable;
     ErrorCode error;
     std::string expected;
   } cases[] = {
-      {0, 0, kSuccess, ""},
-      {2, 0, kSuccess, notTaken},
-      {2, 3, kSuccess, notTaken + unreadable},
-      {0, 3, kSuccess, unreadable},
-      {0, 0, kFileAlreadyExists, stopped},
-      {2, 3, kDiskFull, stopped + notTaken + unreadable},
-      {0, 0, ErrorCode::Unlisted(70), stopped},
+      {0, 0, kSuccess, counts},
+      {2, 0, kSuccess, notTaken + counts},
+      {2, 3, kSuccess, notTaken + unreadable + countsUnreadable},
+      {0, 3, kSuccess, unreadable + countsUnreadable},
+      {0, 0, kFileAlreadyExists, stopped + counts},
+      {2, 3, kDiskFull, stopped + notTaken + unreadable + countsUnreadable},
+      {0, 0, ErrorCode::Unlisted(70), stopped + counts},
   };
   for (const auto& c : cases) {
     RunSummary summary;
@@ -306,12 +308,34 @@ TEST_F(WindowBehaviourTest, RunRenamesThenSaysItFinishedAndShowsTheStartPanel) {
   ASSERT_EQ(view_.messages.size(), 1u);
   EXPECT_EQ(view_.messages[0].icon, MessageIcon::kInformation);
   EXPECT_EQ(view_.messages[0].title, "");
-  EXPECT_EQ(view_.messages[0].text, "処理を終了しました。");
+  EXPECT_EQ(view_.messages[0].text, "処理を終了しました。\r\n名前を変更 1 個。");
+  EXPECT_EQ(view_.messages[0].details, "");
   EXPECT_EQ(view_.panel, Panel::kStart);
   EXPECT_FALSE(view_.progressOpen);
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"2016_0830_124842.JPG", "b.png"}));
   EXPECT_EQ(tree_.Read("app/tokiren_log.txt"),
             tree_ / "photos/a.jpg as " + tree_ / "photos/2016_0830_124842.JPG\r\n");
+}
+
+// The files left alone are told by name in the details, with why; those that have their name
+// already only in the counts.
+TEST_F(WindowBehaviourTest, RunListsTheFilesLeftAloneInTheDetails) {
+  ScopedTimeZone zone("UTC");
+  const auto time = LocalTimestamp(2016, 8, 30, 12, 48, 42);
+  tree_.Write("photos/a.jpg", "a", time);
+  tree_.Write("photos/b.jpg", "b", time);
+  tree_.Write("photos/20160830124842.JPG", "named", time);
+  const auto window = Open();
+  window->AddClicked("jpg");
+  Check(*window, ".JPG");
+  Choose(*window, "photos");
+  window->RunClicked({.Check1 = false});
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].text,
+            "処理を終了しました。\r\nすでにその名前 1 個、名前が使われていてそのまま 2 個。");
+  EXPECT_EQ(view_.messages[0].details,
+            tree_ / "photos/a.jpg： その名前はほかのファイルが使っています\r\n" + tree_ /
+                "photos/b.jpg： その名前はほかのファイルが使っています");
 }
 
 TEST_F(WindowBehaviourTest, RunShowsItsErrorThenTheFinishedMessage) {
@@ -410,6 +434,10 @@ TEST_F(WindowBehaviourTest, ResetShowsTheFilesNotFoundAloneWhenNothingFailed) {
   EXPECT_EQ(view_.messages[0].title, "");
   EXPECT_EQ(view_.messages[0].text,
             "見つからなかった 2 個のファイルは、あとでもとにもどせるようにログに残しました。");
+  // The last rename first, as Reset goes.
+  EXPECT_EQ(view_.messages[0].details, p + "3.JPG： 見つかりません（もとの名前 " + p +
+                                           "c.jpg）\r\n" + p + "2.JPG： 見つかりません（もとの名前 " +
+                                           p + "b.jpg）");
 }
 
 TEST_F(WindowBehaviourTest, MayCloseWhenIdle) {

@@ -42,7 +42,7 @@ TEST(TitleTest, AMessageBoxWithAShortTextShowsItsWholeTitle) {
     least = LeastWidthForTitle(*box);
     box->close();
   });
-  dialogs.ShowMessage(QMessageBox::Warning, title, QStringLiteral("a.jpg"));
+  dialogs.ShowMessage(QMessageBox::Warning, title, QStringLiteral("a.jpg"), {});
   EXPECT_EQ(shownTitle, title);
   EXPECT_GE(width, least);
 }

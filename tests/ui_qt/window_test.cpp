@@ -30,9 +30,11 @@ class RecordingDialogs : public Dialogs {
     QMessageBox::Icon icon;
     QString title;
     QString text;
+    QString details;
   };
-  void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) override {
-    messages.push_back({icon, title, text});
+  void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text,
+                   const QString& details) override {
+    messages.push_back({icon, title, text, details});
   }
   QString ChooseFolder(const QString& start) override {
     starts.push_back(start);
@@ -181,7 +183,10 @@ TEST_F(WindowTest, TakenNamesAPhotoAfterItsCaptureTimeAndSaysWhatHadNone) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text,
             QStringLiteral("処理を終了しました。\r\n撮影日時のなかった 1 "
-                           "個のファイルは、更新日時で名前を付けました。"));
+                           "個のファイルは、更新日時で名前を付けました。\r\n名前を変更 2 個。"));
+  EXPECT_EQ(dialogs_.messages[0].details,
+            QString::fromStdString(tree_ / "photos/b.jpg") +
+                QStringLiteral("： 撮影日時がないので更新日時で名前を付けます"));
   EXPECT_EQ(tree_.Names("photos"),
             (std::vector<std::string>{"20010203040506.JPG", "20160830124842.JPG"}));
 }
@@ -427,7 +432,7 @@ TEST_F(WindowTest, RunsOnTheChosenFolderThenResets) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Information);
   EXPECT_EQ(dialogs_.messages[0].title, QString());
-  EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("処理を終了しました。"));
+  EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("処理を終了しました。\r\n名前を変更 1 個。"));
   EXPECT_TRUE(c.FrameStart->isVisible());
   const std::vector<std::string> names = tree_.Names("photos");
   ASSERT_EQ(names.size(), 2u);
@@ -475,6 +480,9 @@ TEST_F(WindowTest, ResetSaysHowManyFilesItCouldNotFindAndKeepsThem) {
   EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Information);
   EXPECT_EQ(dialogs_.messages[0].text,
             QStringLiteral("見つからなかった 2 個のファイルは、あとでもとにもどせるようにログに残しました。"));
+  EXPECT_EQ(dialogs_.messages[0].details,
+            QString::fromStdString(p + "3.JPG： 見つかりません（もとの名前 " + p + "c.jpg）\r\n" + p +
+                                   "2.JPG： 見つかりません（もとの名前 " + p + "b.jpg）"));
   EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), missing);
 }
 

@@ -32,10 +32,11 @@ class FakeDialogs final : public Dialogs {
     behaviour::MessageIcon icon;
     std::string title;
     std::string text;
+    std::string details;
   };
   void ShowMessage(HWND owner, behaviour::MessageIcon icon, const std::string& title,
-                   const std::string& text) override {
-    messages.push_back({owner, icon, title, text});
+                   const std::string& text, const std::string& details) override {
+    messages.push_back({owner, icon, title, text, details});
     if (whileOpen) whileOpen(owner);
   }
   std::string ChooseFolder(HWND owner, const std::string& start) override {
@@ -472,7 +473,7 @@ TEST_F(Win32WindowTest, RunRenamesTheTreeSaysItFinishedAndResetBringsTheNamesBac
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].icon, behaviour::MessageIcon::kInformation);
   EXPECT_EQ(dialogs_.messages[0].title, "");
-  EXPECT_EQ(dialogs_.messages[0].text, "処理を終了しました。");
+  EXPECT_EQ(dialogs_.messages[0].text, "処理を終了しました。\r\n名前を変更 1 個。");
   EXPECT_EQ(dialogs_.messages[0].owner, window_->hwnd());
   EXPECT_TRUE(Shown(C(Id::FrameStart)));
   EXPECT_TRUE(IsWindowEnabled(window_->hwnd()));
@@ -533,7 +534,7 @@ TEST_F(Win32WindowTest, TheProgressWindowHoldsTheWindowAndShowsItsTitleWhole) {
   EXPECT_GT(frame.right - frame.left, size.cx + 2 * GetSystemMetrics(SM_CXSIZE));
 
   // A message while it is open goes over it, so the window stays held.
-  window_->ShowMessage(behaviour::MessageIcon::kWarning, "処理を中止します。", "x");
+  window_->ShowMessage(behaviour::MessageIcon::kWarning, "処理を中止します。", "x", {});
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].owner, progress);
 
@@ -576,7 +577,7 @@ TEST(SystemDialogsTest, AMessageBoxIsWideEnoughForItsWholeTitle) {
   for (const std::string title : {"処理を中止します。", "Change Tokiren Ver 3.0 - a longer title"}) {
     seenBox = {};
     SetTimer(nullptr, 0, 50, AnswerMessageBox);
-    SystemDialogs().ShowMessage(nullptr, behaviour::MessageIcon::kWarning, title, "a");
+    SystemDialogs().ShowMessage(nullptr, behaviour::MessageIcon::kWarning, title, "a", {});
     EXPECT_EQ(seenBox.text, title);
     EXPECT_GE(seenBox.width, TitleBarWidth(Widen(title), static_cast<int>(GetDpiForSystem())));
   }

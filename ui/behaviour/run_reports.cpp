@@ -27,7 +27,7 @@ RunReports::~RunReports() { HideProgress(); }
 
 void RunReports::ShowError(const ErrorReport& report) {
   if (errors_ == Errors::kShowEach) {
-    view_.ShowMessage(MessageIcon::kWarning, report.title, BoxText(report));
+    view_.ShowMessage(MessageIcon::kWarning, report.title, BoxText(report), {});
   } else if (!haveFirst_) {
     haveFirst_ = true;
     first_ = report;
@@ -44,6 +44,12 @@ void RunReports::Progress(Phase phase, std::uint64_t done, std::uint64_t total) 
   done_ = total == 0 ? 0 : done;
   total_ = total;
   Update(newPhase);
+}
+
+void RunReports::FileDone(const FileReport& file) { details_.Add(file); }
+
+void RunReports::LineNotFound(std::string_view oldPath, std::string_view newPath) {
+  details_.AddNotFound(oldPath, newPath);
 }
 
 void RunReports::Tick() { Update(false); }
@@ -69,13 +75,13 @@ void RunReports::HideProgress() {
 void RunReports::Finish(const std::string& note) {
   HideProgress();
   if (!haveFirst_) {
-    if (!note.empty()) view_.ShowMessage(MessageIcon::kInformation, {}, note);
+    if (!note.empty()) view_.ShowMessage(MessageIcon::kInformation, {}, note, details_.Text());
     return;
   }
   std::string text = BoxText(first_);
   if (more_ > 0) text += kLineEnd + WithNumber(kMoreResetFailures, more_);
   if (!note.empty()) text += kLineEnd + note;
-  view_.ShowMessage(MessageIcon::kWarning, first_.title, text);
+  view_.ShowMessage(MessageIcon::kWarning, first_.title, text, details_.Text());
   haveFirst_ = false;
 }
 

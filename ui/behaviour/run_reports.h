@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "ui/behaviour/outcomes.h"
 #include "ui/behaviour/view.h"
 
 namespace tokiren::behaviour {
@@ -38,6 +39,9 @@ class RunReports final : public EngineSink {
   // when the phase changes, otherwise at most every kProgressInterval; while files are still being
   // collected the display is a busy one.
   void Progress(Phase phase, std::uint64_t done, std::uint64_t total) override;
+  // Kept for the details of the message at the end (see Details).
+  void FileDone(const FileReport& file) override;
+  void LineNotFound(std::string_view oldPath, std::string_view newPath) override;
   // Called as often as the work allows between the engine's reports (see TickingFileSystem): opens
   // the progress display once the delay has passed, busy until the engine has reported, and shows
   // the latest report again every kProgressInterval, so that the display moves and is repainted
@@ -45,8 +49,12 @@ class RunReports final : public EngineSink {
   void Tick();
 
   // Closes the progress display and shows what was held back, with `note` as its last line; a
-  // note alone is shown in a box of its own, with the information icon.
+  // note alone is shown in a box of its own, with the information icon. Either box carries the
+  // details kept.
   void Finish(const std::string& note = {});
+
+  // The details kept so far, as a message shows them.
+  std::string DetailsText() const { return details_.Text(); }
 
  private:
   void HideProgress();
@@ -68,6 +76,7 @@ class RunReports final : public EngineSink {
   bool haveFirst_ = false;
   ErrorReport first_;
   std::uint64_t more_ = 0;
+  Details details_;
 };
 
 }  // namespace tokiren::behaviour

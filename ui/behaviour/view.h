@@ -29,8 +29,10 @@ class View {
   // Shows the folder `path` in Label3, shortened where it does not fit.
   virtual void SetFolderLabel(const std::string& path) = 0;
   // A modal message box with an OK button. `title` may be empty; `text` holds CR LF and lone CR
-  // line ends.
-  virtual void ShowMessage(MessageIcon icon, const std::string& title, const std::string& text) = 0;
+  // line ends. `details`, unless empty, is a part the user may open to read (lines ended the
+  // same way).
+  virtual void ShowMessage(MessageIcon icon, const std::string& title, const std::string& text,
+                           const std::string& details) = 0;
   // The folder picker, opened at `start` with it selected; "" when the user cancels.
   virtual std::string ChooseFolder(const std::string& start) = 0;
   // The progress display of a run or a Reset, opened at the first call: `done` of `total`, or a

@@ -3,6 +3,7 @@
 
 #include "engine/extension_entry.h"
 #include "ui/behaviour/extension_list.h"
+#include "ui/behaviour/outcomes.h"
 #include "ui/behaviour/run_reports.h"
 #include "ui/behaviour/strings.h"
 #include "ui/behaviour/ticking_file_system.h"
@@ -68,6 +69,8 @@ std::string FinishedMessage(const RunSummary& summary) {
   if (summary.unreadable > 0) {
     finished += kLineEnd + WithNumber(kUnreadableTimes, summary.unreadable);
   }
+  const std::string counts = CountsLine(summary);
+  if (!counts.empty()) finished += kLineEnd + counts;
   return finished;
 }
 
@@ -108,7 +111,7 @@ void Window::AddEntry(const std::string& text) {
 void Window::AddClicked(const std::string& typed) {
   const TypedExtension read = ExtensionFromTyped(typed);
   if (read.fault != ExtensionFault::kNone) {
-    view_.ShowMessage(MessageIcon::kWarning, kExtensionTitle, RefusalText(read.fault));
+    view_.ShowMessage(MessageIcon::kWarning, kExtensionTitle, RefusalText(read.fault), {});
   } else if (!HasEntry(List1_, read.entry)) {
     AddEntry(read.entry);
     SaveExtensionList();
@@ -145,7 +148,7 @@ void Window::ReportSettingsFailure(const char* what, const std::string& path, Er
   if (!reportedFiles_.insert(path).second) return;
   const std::string text =
       what + (kLineEnd + path) + kLineEnd + std::string(ErrorMessageText(error));
-  view_.ShowMessage(MessageIcon::kWarning, kSettingsTitle, text);
+  view_.ShowMessage(MessageIcon::kWarning, kSettingsTitle, text, {});
 }
 
 void Window::FolderClicked() {
@@ -178,6 +181,7 @@ void Window::KeepFolderClicked() {
 void Window::RunClicked(const OptionControls& options) {
   busy_ = true;
   RunSummary summary;
+  std::string details;
   {
     RunReports reports(view_, RunReports::Errors::kShowEach);
     TickingFileSystem fileSystem(SystemFileSystem(), [&reports] { reports.Tick(); });
@@ -193,9 +197,10 @@ void Window::RunClicked(const OptionControls& options) {
     }
     summary = job.Run();
     reports.Finish();
+    details = reports.DetailsText();
   }
   busy_ = false;
-  view_.ShowMessage(MessageIcon::kInformation, {}, FinishedMessage(summary));
+  view_.ShowMessage(MessageIcon::kInformation, {}, FinishedMessage(summary), details);
   FrameStartDisp();
   CloseIfAsked();
 }

@@ -43,8 +43,8 @@ RunOptions RunOptionsFrom(const OptionControls& controls,
                           const std::vector<ExtensionEntry>& extensions);
 
 // The message at the end of a run: "処理を終了しました。", a line saying so when an error stopped
-// the run (with the renames made before it), and a line for each kind of file the run named or
-// left otherwise than asked.
+// the run (with the renames made before it), a line for each kind of file the run named or left
+// otherwise than asked, and last the counts of the outcomes that occurred (CountsLine).
 std::string FinishedMessage(const RunSummary& summary);
 
 // Makes the capture-time reader of one "Taken" run; may return null.

@@ -9,8 +9,10 @@ namespace tokiren::ui {
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
-  // A modal message box with an OK button. `text` may hold CR LF and lone CR line ends.
-  virtual void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) = 0;
+  // A modal message box with an OK button. `text` and `details` may hold CR LF and lone CR line
+  // ends; `details`, unless empty, is the box's part the user may open ("Show Details...").
+  virtual void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text,
+                           const QString& details) = 0;
   // The folder picker, opened at `start` with it selected; "" when the user cancels.
   virtual QString ChooseFolder(const QString& start) = 0;
 };
@@ -19,7 +21,8 @@ class Dialogs {
 class WindowDialogs final : public Dialogs {
  public:
   explicit WindowDialogs(QWidget* owner) : owner_(owner) {}
-  void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) override;
+  void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text,
+                   const QString& details) override;
   QString ChooseFolder(const QString& start) override;
 
  private:

@@ -118,10 +118,10 @@ void Tokiren::SetFolderLabel(const std::string& path) {
 }
 
 void Tokiren::ShowMessage(behaviour::MessageIcon icon, const std::string& title,
-                          const std::string& text) {
+                          const std::string& text, const std::string& details) {
   dialogs_.ShowMessage(
       icon == behaviour::MessageIcon::kWarning ? QMessageBox::Warning : QMessageBox::Information,
-      Text(title), Text(text));
+      Text(title), Text(text), Text(details));
 }
 
 std::string Tokiren::ChooseFolder(const std::string& start) {

@@ -696,9 +696,9 @@ void MainWindow::SetFolderLabel(const std::string& path) {
 }
 
 void MainWindow::ShowMessage(behaviour::MessageIcon icon, const std::string& title,
-                             const std::string& text) {
+                             const std::string& text, const std::string& details) {
   // Over the progress window while there is one, which keeps the window disabled behind it.
-  dialogs_.ShowMessage(progress_.hwnd() ? progress_.hwnd() : window_, icon, title, text);
+  dialogs_.ShowMessage(progress_.hwnd() ? progress_.hwnd() : window_, icon, title, text, details);
 }
 
 std::string MainWindow::ChooseFolder(const std::string& start) {

@@ -47,8 +47,8 @@ class MainWindow final : public behaviour::View {
   void SelectTypedExtension() override;
   void SetFolderButtonEnabled(bool enabled) override;
   void SetFolderLabel(const std::string& path) override;
-  void ShowMessage(behaviour::MessageIcon icon, const std::string& title,
-                   const std::string& text) override;
+  void ShowMessage(behaviour::MessageIcon icon, const std::string& title, const std::string& text,
+                   const std::string& details) override;
   std::string ChooseFolder(const std::string& start) override;
   void ShowProgress(std::uint64_t done, std::uint64_t total) override;
   void HideProgress() override;
