@@ -494,3 +494,114 @@ TEST(WindowBehaviourRootTest, ARootChosenAndKeptGetsNoSecondSeparator) {
 
 }  // namespace
 }  // namespace tokiren::behaviour
+
+namespace tokiren::behaviour {
+namespace {
+
+class WindowPreviewTest : public ::testing::Test {
+ protected:
+  // Three files of one second in "photos": one named already, two that want its name.
+  std::unique_ptr<Window> OpenOnPhotos() {
+    const auto time = LocalTimestamp(2016, 8, 30, 12, 48, 42);
+    tree_.Write("photos/a.jpg", "a", time);
+    tree_.Write("photos/20160830124842.JPG", "named", time);
+    tree_.Write("photos/trip/b.jpg", "b", time);
+    auto window = std::make_unique<Window>(view_, tree_.MakeFolder("app"));
+    window->Start();
+    window->AddClicked("jpg");
+    window->ExtensionChecked(1, true);  // .JPG, after .*
+    view_.answer = tree_ / "photos";
+    window->FolderClicked();
+    return window;
+  }
+
+  ScopedTimeZone zone_{"UTC"};
+  TempTree tree_;
+  FakeView view_;
+};
+
+TEST_F(WindowPreviewTest, ListsEveryFileWithItsPlannedNameTouchingNothing) {
+  const auto window = OpenOnPhotos();
+  window->PreviewClicked({.Check1 = false});
+  ASSERT_EQ(view_.previews.size(), 1u);
+  const FakeView::PreviewSeen& seen = view_.previews[0];
+  EXPECT_EQ(seen.folder, tree_ / "photos/");
+  using Row = std::vector<std::string>;
+  EXPECT_EQ(seen.rows, (std::vector<Row>{
+                           {".", "20160830124842.JPG", "", "すでにその名前です"},
+                           {".", "a.jpg", "", "その名前はほかのファイルが使っています"},
+                           {"trip", "b.jpg", "20160830124842.JPG", ""},
+                       }));
+  EXPECT_EQ(seen.heading,
+            "名前を変更 1 個、すでにその名前 1 個、名前が使われていてそのまま 1 個。\r\n"
+            "RUN はその時点でもう一度計画し、そのときのプレビューが示すとおりに名前を変更します。");
+  EXPECT_TRUE(view_.messages.empty());
+  EXPECT_EQ(view_.panel, Panel::kRunning);
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20160830124842.JPG", "a.jpg", "trip"}));
+  EXPECT_EQ(tree_.Names("photos/trip"), (std::vector<std::string>{"b.jpg"}));
+  EXPECT_EQ(tree_.Names("app"), (std::vector<std::string>{"tokiren"}));  // the list; no log
+}
+
+// RUN plans again: what it does is what a preview at that moment shows, even after the tree has
+// changed since an earlier preview.
+TEST_F(WindowPreviewTest, RunDoesWhatAPreviewAtThatMomentShows) {
+  const auto window = OpenOnPhotos();
+  window->PreviewClicked({});
+  tree_.Write("photos/c.jpg", "c", LocalTimestamp(2016, 8, 30, 12, 48, 43));
+  window->PreviewClicked({});
+  ASSERT_EQ(view_.previews.size(), 2u);
+  window->RunClicked({});
+  std::vector<std::string> planned;
+  for (const auto& row : view_.previews[1].rows) {
+    planned.push_back(row[0] + "/" + (row[2].empty() ? row[1] : row[2]));
+  }
+  std::vector<std::string> after;
+  for (const std::string& name : tree_.Names("photos")) {
+    if (name != "trip") after.push_back("./" + name);
+  }
+  for (const std::string& name : tree_.Names("photos/trip")) after.push_back("trip/" + name);
+  std::sort(planned.begin(), planned.end());
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(after, planned);
+  EXPECT_EQ(planned.size(), 4u);
+}
+
+TEST_F(WindowPreviewTest, TheProgressDisplayOffersToCancelAndACancelledPlanShowsNothing) {
+  const auto window = OpenOnPhotos();
+  window->progressDelay = std::chrono::milliseconds(0);
+  view_.onProgress = [this] { view_.cancelPressed = true; };
+  window->PreviewClicked({});
+  EXPECT_TRUE(view_.progressCancellable);
+  EXPECT_FALSE(view_.progressOpen);
+  EXPECT_TRUE(view_.previews.empty());
+  EXPECT_TRUE(view_.messages.empty());
+
+  view_.cancelPressed = false;
+  view_.onProgress = nullptr;
+  window->RunClicked({});  // a run goes to its end
+  EXPECT_FALSE(view_.progressCancellable);
+}
+
+TEST_F(WindowPreviewTest, AWindowClosedDuringAPlanEndsItAndCloses) {
+  const auto window = OpenOnPhotos();
+  window->progressDelay = std::chrono::milliseconds(0);
+  bool mayClose = true;
+  view_.onProgress = [&] { mayClose = window->MayClose(); };
+  window->PreviewClicked({});
+  EXPECT_FALSE(mayClose);
+  EXPECT_TRUE(view_.previews.empty());
+  EXPECT_EQ(view_.closes, 1);
+}
+
+TEST_F(WindowPreviewTest, AnErrorIsShownInsteadOfAPreview) {
+  const auto window = OpenOnPhotos();
+  window->SelectedPath = tree_ / "gone/";
+  window->PreviewClicked({});
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].icon, MessageIcon::kWarning);
+  EXPECT_TRUE(view_.previews.empty());
+}
+
+}  // namespace
+}  // namespace tokiren::behaviour

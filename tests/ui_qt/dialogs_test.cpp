@@ -51,7 +51,7 @@ TEST(TitleTest, TheProgressDisplayShowsItsWholeTitle) {
   QWidget window;
   window.show();
   RunProgress progress(&window);
-  progress.Show(1, 4);
+  progress.Show(1, 4, false);
   const auto* dialog = window.findChild<QProgressDialog*>();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8(kWindowCaption));

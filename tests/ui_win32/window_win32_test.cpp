@@ -18,6 +18,7 @@
 #include "ui/behaviour/captions.h"
 #include "ui/behaviour/strings.h"
 #include "ui/win32/main_window.h"
+#include "ui/win32/preview_window.h"
 #include "ui/win32/title_bar.h"
 
 namespace tokiren::ui::win32 {
@@ -45,6 +46,19 @@ class FakeDialogs final : public Dialogs {
     if (whileOpen) whileOpen(owner);
     return answer;
   }
+  void ShowPreview(HWND owner, const behaviour::Preview& preview) override {
+    owners.push_back(owner);
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t row = 0; row < preview.size(); ++row) {
+      std::vector<std::string> cells;
+      for (int column = 0; column < behaviour::Preview::kColumns; ++column) {
+        cells.push_back(preview.Cell(row, column));
+      }
+      rows.push_back(cells);
+    }
+    previews.push_back(rows);
+  }
+  std::vector<std::vector<std::vector<std::string>>> previews;
   // Done while a dialog is open, over its owner, which a real dialog disables meanwhile.
   std::function<void(HWND owner)> whileOpen;
   std::vector<Message> messages;
@@ -188,7 +202,7 @@ TEST_F(Win32WindowTest, PlacesTheControlsFromTwipsAtTheWindowsDpi) {
   const int dpi = window_->Dpi();
   RECT client{};
   GetClientRect(window_->hwnd(), &client);
-  EXPECT_EQ(client.right, Pixels(5415, dpi));
+  EXPECT_EQ(client.right, Pixels(6228, dpi));
   EXPECT_EQ(client.bottom, Pixels(1080, dpi));
   const auto placeIn = [](HWND control) {
     RECT rect{};
@@ -260,7 +274,7 @@ TEST_F(Win32WindowTest, LaysItselfOutAgainWhenMovedToAScreenOfAnotherDpi) {
   EXPECT_EQ(window_->Dpi(), 192);
   RECT client{};
   GetClientRect(window_->hwnd(), &client);
-  EXPECT_EQ(client.right, Pixels(5415, 192));
+  EXPECT_EQ(client.right, Pixels(6228, 192));
   RECT button{};
   GetWindowRect(C(Id::Command1), &button);
   EXPECT_EQ(button.right - button.left, Pixels(1272, 192));
@@ -483,6 +497,87 @@ TEST_F(Win32WindowTest, RunRenamesTheTreeSaysItFinishedAndResetBringsTheNamesBac
   EXPECT_EQ(dialogs_.messages.size(), 1u);  // all restored: nothing more to say
 }
 
+// Preview sits beside RUN, clear of it, inside its panel, its caption whole in the font found;
+// RUN, Keep Folder Name and "<<" keep their design places.
+TEST_F(Win32WindowTest, PreviewFitsBesideRunWithoutMovingAnything) {
+  const int dpi = window_->Dpi();
+  const auto placeIn = [](HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+  };
+  HWND preview = C(Id::Command9);
+  EXPECT_EQ(GetParent(preview), C(Id::FrameRunning));
+  const RECT place = placeIn(preview), run = placeIn(C(Id::Command1));
+  EXPECT_GT(place.left, run.right);
+  RECT panel{};
+  GetClientRect(C(Id::FrameRunning), &panel);
+  EXPECT_LE(place.right, panel.right);
+  const std::wstring caption = Widen(TextOf(preview));
+  HDC dc = GetDC(preview);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(preview, WM_GETFONT, 0, 0)));
+  SIZE text{};
+  GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+  SelectObject(dc, old);
+  ReleaseDC(preview, dc);
+  EXPECT_GE(place.right - place.left, text.cx + MulDiv(8, dpi, 96));
+  for (Id id : {Id::Command1, Id::Command4, Id::Command2}) {
+    const ControlDesign& design = DesignOf(id);
+    const RECT at = placeIn(C(id));
+    EXPECT_EQ(at.left, Pixels(design.left, dpi)) << static_cast<int>(id);
+    EXPECT_EQ(at.right - at.left, Pixels(design.width, dpi)) << static_cast<int>(id);
+  }
+}
+
+TEST_F(Win32WindowTest, PreviewShowsThePlanOverTheWindowAndTouchesNothing) {
+  const std::string photos = tree_.MakeFolder("photos");
+  tree_.Write("photos/IMG_0001.JPG", "a", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  ChooseByDrop(photos);
+  Click(C(Id::Command9));
+  ASSERT_EQ(dialogs_.previews.size(), 1u);
+  EXPECT_EQ(dialogs_.previews[0], (std::vector<std::vector<std::string>>{
+                                      {".", "IMG_0001.JPG", "20160830124842.JPG", ""}}));
+  EXPECT_EQ(dialogs_.owners.back(), window_->hwnd());
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"IMG_0001.JPG"}));
+  EXPECT_TRUE(Shown(C(Id::FrameRunning)));
+}
+
+// The real window: a virtual list that holds a million rows and asks only for those in sight.
+TEST(PreviewWindowTest, ListsAMillionRowsWithTheHeadingAboveThem) {
+  constexpr std::size_t kRows = 1'000'000;
+  behaviour::Preview preview("C:\\photos\\");
+  std::string name;
+  for (std::size_t i = 0; i < kRows; ++i) {
+    name = "IMG_" + std::to_string(i) + ".JPG";
+    FileReport file;
+    file.folder = "C:\\photos\\";
+    file.name = name;
+    file.outcome = FileOutcome::kNameTaken;
+    preview.Add(file);
+  }
+  HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  {
+    PreviewWindow window(owner, preview);
+    ASSERT_NE(window.hwnd(), nullptr);
+    EXPECT_FALSE(IsWindowEnabled(owner));
+    EXPECT_EQ(TextOf(window.hwnd()), "プレビュー");
+    EXPECT_EQ(ListView_GetItemCount(window.list()), static_cast<int>(kRows));
+    EXPECT_TRUE(GetWindowLongPtrW(window.list(), GWL_STYLE) & LVS_OWNERDATA);
+    wchar_t text[256] = {};
+    ListView_GetItemText(window.list(), static_cast<int>(kRows - 1), 1, text, 256);
+    EXPECT_EQ(Narrow(text), "IMG_999999.JPG");
+    ListView_GetItemText(window.list(), static_cast<int>(kRows - 1), 3, text, 256);
+    EXPECT_EQ(Narrow(text), "その名前はほかのファイルが使っています");
+    EXPECT_TRUE(ListView_EnsureVisible(window.list(), static_cast<int>(kRows - 1), FALSE));
+    SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(window.hwnd(), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+  }
+  DestroyWindow(owner);
+}
+
 TEST_F(Win32WindowTest, TheRunsOptionsComeFromTheOptionControls) {
   const std::string photos = tree_.MakeFolder("photos");
   tree_.Write("photos/a.JPG", "a", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));
@@ -506,7 +601,7 @@ TEST_F(Win32WindowTest, TheRunsOptionsComeFromTheOptionControls) {
 }
 
 TEST_F(Win32WindowTest, TheProgressWindowHoldsTheWindowAndShowsItsTitleWhole) {
-  window_->ShowProgress(0, 0);
+  window_->ShowProgress(0, 0, false);
   HWND progress = FindWindowW(L"TokirenProgress", nullptr);
   ASSERT_NE(progress, nullptr);
   EXPECT_EQ(GetWindow(progress, GW_OWNER), window_->hwnd());
@@ -538,7 +633,7 @@ TEST_F(Win32WindowTest, TheProgressWindowHoldsTheWindowAndShowsItsTitleWhole) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].owner, progress);
 
-  window_->ShowProgress(5, 10);
+  window_->ShowProgress(5, 10, false);
   HWND bar = FindWindowExW(progress, nullptr, PROGRESS_CLASSW, nullptr);
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 500);
@@ -613,7 +708,7 @@ TEST_F(Win32WindowTest, AltF4OnTheProgressWindowClosesTheWindowWhenTheRunEnds) {
   dialogs_.whileOpen = [&](HWND) {
     if (pressed) return;
     pressed = true;
-    window_->ShowProgress(0, 0);  // as a long run shows it
+    window_->ShowProgress(0, 0, false);  // as a long run shows it
     HWND progress = FindWindowW(L"TokirenProgress", nullptr);
     ASSERT_NE(progress, nullptr);
     SendMessageW(progress, WM_SYSKEYDOWN, VK_F4, 1 << 29);  // with Alt held

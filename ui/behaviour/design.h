@@ -28,7 +28,8 @@ enum class ControlId : int {
   Command3,  // <<<
   Command7,  // Drag/Push to Select Folder
   Text1,
-  Label2,  // the notice
+  Label2,    // the notice
+  Command9,  // Preview
 };
 
 enum class ControlKind {
@@ -64,15 +65,16 @@ struct ControlDesign {
 // Design units: 1440 twips make an inch.
 inline constexpr int kTwipsPerInch = 1440;
 // The client area, in twips: the panels' width, and high enough for the notice label (which ends
-// at 990) with a small margin.
-inline constexpr int kClientWidthTwips = 5415;
+// at 990) with a small margin. The panels are wider than they were first designed by the room
+// Preview takes beside RUN, so that no control moved for it.
+inline constexpr int kClientWidthTwips = 6228;
 inline constexpr int kClientHeightTwips = 1080;
 // Where start-up puts the panels.
 inline constexpr int kPanelTopTwips = 0;
 inline constexpr int kOptionsTopTwips = -10;
 
 // Every control in creation order; the panels at their design places (start-up moves them).
-extern const std::array<ControlDesign, 20> kDesign;
+extern const std::array<ControlDesign, 21> kDesign;
 
 // The design of `id`, which is in the table.
 const ControlDesign& DesignOf(ControlId id);

@@ -16,12 +16,13 @@ std::string BoxText(const ErrorReport& report) {
 }  // namespace
 
 RunReports::RunReports(View& view, Errors errors, std::chrono::milliseconds progressDelay,
-                       Clock clock)
+                       Clock clock, Cancel cancel)
     : view_(view),
       errors_(errors),
       clock_(std::move(clock)),
       start_(clock_()),
-      progressDelay_(progressDelay) {}
+      progressDelay_(progressDelay),
+      cancel_(cancel) {}
 
 RunReports::~RunReports() { HideProgress(); }
 
@@ -52,6 +53,10 @@ void RunReports::LineNotFound(std::string_view oldPath, std::string_view newPath
   details_.AddNotFound(oldPath, newPath);
 }
 
+bool RunReports::Cancelled() {
+  return cancel_ == Cancel::kOffered && showingProgress_ && view_.ProgressCancelled();
+}
+
 void RunReports::Tick() { Update(false); }
 
 void RunReports::Update(bool now) {
@@ -63,7 +68,7 @@ void RunReports::Update(bool now) {
     return;
   }
   lastUpdate_ = time;
-  view_.ShowProgress(done_, total_);
+  view_.ShowProgress(done_, total_, cancel_ == Cancel::kOffered);
 }
 
 void RunReports::HideProgress() {

@@ -27,8 +27,13 @@ class RunReports final : public EngineSink {
 
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
+  enum class Cancel {
+    kNotOffered,  // a run or Reset goes to its end
+    kOffered,     // a preview: the progress display has a cancel button, and Cancelled asks it
+  };
+
   RunReports(View& view, Errors errors, std::chrono::milliseconds progressDelay = kProgressDelay,
-             Clock clock = std::chrono::steady_clock::now);
+             Clock clock = std::chrono::steady_clock::now, Cancel cancel = Cancel::kNotOffered);
   ~RunReports() override;
   RunReports(const RunReports&) = delete;
   RunReports& operator=(const RunReports&) = delete;
@@ -42,6 +47,8 @@ class RunReports final : public EngineSink {
   // Kept for the details of the message at the end (see Details).
   void FileDone(const FileReport& file) override;
   void LineNotFound(std::string_view oldPath, std::string_view newPath) override;
+  // Whether the user cancelled the progress display, where cancelling is offered.
+  bool Cancelled() override;
   // Called as often as the work allows between the engine's reports (see TickingFileSystem): opens
   // the progress display once the delay has passed, busy until the engine has reported, and shows
   // the latest report again every kProgressInterval, so that the display moves and is repainted
@@ -67,6 +74,7 @@ class RunReports final : public EngineSink {
   const Clock clock_;
   const std::chrono::steady_clock::time_point start_;
   const std::chrono::milliseconds progressDelay_;
+  const Cancel cancel_;
   std::chrono::steady_clock::time_point lastUpdate_;
   bool showingProgress_ = false;
   std::uint64_t done_ = 0;   // the latest report, as shown: 0 of 0 is the busy display

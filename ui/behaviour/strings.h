@@ -45,6 +45,16 @@ inline constexpr char kWhyNotFound[] = "見つかりません（もとの名前 
 inline constexpr char kWhySeparator[] = "： ";
 // The last line of details that had more lines than a message shows.
 inline constexpr char kMoreDetails[] = "ほかに %1 件あります。";
+// The preview: its title, the columns, and what RUN does afterwards.
+inline constexpr char kPreviewTitle[] = "プレビュー";
+inline constexpr char kPreviewFolderColumn[] = "フォルダ";
+inline constexpr char kPreviewNameColumn[] = "名前";
+inline constexpr char kPreviewNewNameColumn[] = "新しい名前";
+inline constexpr char kPreviewNoteColumn[] = "備考";
+inline constexpr char kPreviewRunAgain[] =
+    "RUN はその時点でもう一度計画し、そのときのプレビューが示すとおりに名前を変更します。";
+// The chosen folder itself, in the preview's folder column.
+inline constexpr char kPreviewTopFolder[] = ".";
 // An extension refused by "<<<": the box's text stays for the user to mend.
 inline constexpr char kExtensionTitle[] = "拡張子";
 inline constexpr char kExtensionEmpty[] = "拡張子を入力してください。";

@@ -2,6 +2,7 @@
 #include "ui/qt/controls.h"
 
 #include <QKeyEvent>
+#include <QStyle>
 #include <QStringList>
 #include <algorithm>
 #include <map>
@@ -223,6 +224,7 @@ Controls BuildControls(QWidget* window, bool taken) {
   as(c.Command7, Id::Command7);
   as(c.Text1, Id::Text1);
   as(c.Label2, Id::Label2);
+  as(c.Command9, Id::Command9);
 
   c.Check1->setChecked(true);
   c.Option3 = taken ? new QRadioButton(Text(kTakenCaption), c.Frame1) : nullptr;
@@ -242,6 +244,12 @@ Controls BuildControls(QWidget* window, bool taken) {
   c.List1->setContextMenuPolicy(Qt::ActionsContextMenu);
 
   GrowHeightToFit(c.Label2, Pixels(kClientHeightTwips));
+  // Preview grows, where its caption needs more room in the font found, up to the panel's margin.
+  const int previewWanted = std::min(ButtonWidthForCaption(c.Command9),
+                                     c.FrameRunning->width() - c.Label3->x() - c.Command9->x());
+  if (previewWanted > c.Command9->width()) {
+    c.Command9->resize(previewWanted, c.Command9->height());
+  }
 
   // The design's tab order; Option3, where there is one, before Option2, as the design orders the
   // time sources from the right.
@@ -262,6 +270,13 @@ Controls BuildControls(QWidget* window, bool taken) {
   auto* enter = new EnterPressesButtons(window);
   for (QPushButton* button : window->findChildren<QPushButton*>()) button->installEventFilter(enter);
   return c;
+}
+
+int ButtonWidthForCaption(const QPushButton* button) {
+  const QStyle* style = button->style();
+  return button->fontMetrics().horizontalAdvance(button->text()) +
+         2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+              style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
 }
 
 }  // namespace tokiren::ui

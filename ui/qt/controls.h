@@ -49,12 +49,18 @@ struct Controls {
   DropButton* Command7;   // Drag/Push to Select Folder
   QLineEdit* Text1;
   QLabel* Label2;         // the notice
+  QPushButton* Command9;  // Preview
 };
 
 // Creates every control of the design table inside `window`, in design position, with its design
 // values.
 // `taken`: whether to offer the capture time as a third time source.
 Controls BuildControls(QWidget* window, bool taken);
+
+// How wide `button` must be to show its caption whole in its font: the caption, the style's margin
+// and frame on each side (a push button's size hint asks for more, a width of its own for a
+// dialog's buttons).
+int ButtonWidthForCaption(const QPushButton* button);
 
 // The window's font: "ＭＳ Ｐゴシック" 9.75 pt, or the nearest Japanese font installed.
 QFont WindowFont();

@@ -8,6 +8,7 @@
 #include <QSpacerItem>
 
 #include "ui/behaviour/captions.h"
+#include "ui/qt/preview_dialog.h"
 #include "ui/qt/title_bar.h"
 
 namespace tokiren::ui {
@@ -57,6 +58,11 @@ QString WindowDialogs::ChooseFolder(const QString& start) {
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   const QString chosen = dialog.selectedFiles().constFirst();
   return QFileInfo(chosen).isDir() ? chosen : QString();
+}
+
+void WindowDialogs::ShowPreview(const behaviour::Preview& preview) {
+  PreviewDialog dialog(preview, owner_);
+  dialog.exec();
 }
 
 }  // namespace tokiren::ui

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include "ui/behaviour/preview.h"
+
 namespace tokiren::ui {
 
 class Dialogs {
@@ -15,6 +17,8 @@ class Dialogs {
                            const QString& details) = 0;
   // The folder picker, opened at `start` with it selected; "" when the user cancels.
   virtual QString ChooseFolder(const QString& start) = 0;
+  // The preview's modal dialog (PreviewDialog).
+  virtual void ShowPreview(const behaviour::Preview& preview) = 0;
 };
 
 // The real dialogs, owned by `owner`.
@@ -24,6 +28,7 @@ class WindowDialogs final : public Dialogs {
   void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text,
                    const QString& details) override;
   QString ChooseFolder(const QString& start) override;
+  void ShowPreview(const behaviour::Preview& preview) override;
 
  private:
   QWidget* owner_;

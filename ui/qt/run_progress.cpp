@@ -17,10 +17,15 @@ constexpr int kProgressSteps = 1000;
 
 class RunProgressDialog final : public QProgressDialog {
  public:
-  explicit RunProgressDialog(QWidget* parent) : QProgressDialog(parent) {
+  RunProgressDialog(QWidget* parent, bool cancellable)
+      : QProgressDialog(parent), cancellable_(cancellable) {
     setWindowTitle(QString::fromUtf8(kWindowCaption));
     setLabelText(QString::fromUtf8(kRunning));
-    setCancelButton(nullptr);
+    if (cancellable) {
+      setCancelButtonText(QString::fromUtf8(kCancelCaption));
+    } else {
+      setCancelButton(nullptr);
+    }
     setWindowModality(Qt::WindowModal);
     setMinimumDuration(0);
     setAutoReset(false);
@@ -30,18 +35,29 @@ class RunProgressDialog final : public QProgressDialog {
   }
 
  protected:
-  void closeEvent(QCloseEvent* event) override { event->ignore(); }
-  void keyPressEvent(QKeyEvent* event) override {
-    if (event->key() != Qt::Key_Escape) QProgressDialog::keyPressEvent(event);
+  // Closing it, or Escape, cancels what may be cancelled and is refused otherwise.
+  void closeEvent(QCloseEvent* event) override {
+    if (cancellable_) cancel();
+    event->ignore();
   }
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() != Qt::Key_Escape || cancellable_) QProgressDialog::keyPressEvent(event);
+  }
+
+ private:
+  const bool cancellable_;
 };
 
 }  // namespace
 
-void RunProgress::Show(std::uint64_t done, std::uint64_t total) {
+void RunProgress::Show(std::uint64_t done, std::uint64_t total, bool cancellable) {
   if (!progress_) {
-    progress_ = new RunProgressDialog(window_);
+    progress_ = new RunProgressDialog(window_, cancellable);
     progress_->show();
+  }
+  if (progress_->wasCanceled()) {  // hidden: the work ends at its next question
+    QCoreApplication::processEvents();
+    return;
   }
   if (total == 0) {
     progress_->setRange(0, 0);  // a busy display while the count is unknown
@@ -52,6 +68,8 @@ void RunProgress::Show(std::uint64_t done, std::uint64_t total) {
   // The display is window-modal, so the window itself takes no input meanwhile.
   QCoreApplication::processEvents();
 }
+
+bool RunProgress::Cancelled() const { return progress_ && progress_->wasCanceled(); }
 
 void RunProgress::Hide() { delete progress_; }
 

@@ -80,6 +80,8 @@ Tokiren::Tokiren(std::string appPath, Dialogs* dialogs)
   connect(c_.Command1, &QPushButton::clicked, this,
           [this, &b] { b.RunClicked(CurrentOptionControls()); });
   connect(c_.Command5, &QPushButton::clicked, this, [&b] { b.ResetClicked(); });
+  connect(c_.Command9, &QPushButton::clicked, this,
+          [this, &b] { b.PreviewClicked(CurrentOptionControls()); });
 }
 
 behaviour::OptionControls Tokiren::CurrentOptionControls() const {
@@ -128,11 +130,17 @@ std::string Tokiren::ChooseFolder(const std::string& start) {
   return dialogs_.ChooseFolder(Text(start)).toStdString();
 }
 
-void Tokiren::ShowProgress(std::uint64_t done, std::uint64_t total) { progress_.Show(done, total); }
+void Tokiren::ShowProgress(std::uint64_t done, std::uint64_t total, bool cancellable) {
+  progress_.Show(done, total, cancellable);
+}
+
+bool Tokiren::ProgressCancelled() { return progress_.Cancelled(); }
 
 void Tokiren::HideProgress() { progress_.Hide(); }
 
 void Tokiren::Close() { close(); }
+
+void Tokiren::ShowPreview(const behaviour::Preview& preview) { dialogs_.ShowPreview(preview); }
 
 void Tokiren::closeEvent(QCloseEvent* event) {
   if (behaviour_.MayClose()) {

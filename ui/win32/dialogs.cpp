@@ -8,6 +8,7 @@
 
 #include "platform/win32/wide_path.h"
 #include "ui/behaviour/captions.h"
+#include "ui/win32/preview_window.h"
 #include "ui/win32/title_bar.h"
 
 namespace tokiren::ui::win32 {
@@ -151,6 +152,11 @@ std::string SystemDialogs::ChooseFolder(HWND owner, const std::string& start) {
   // A zip file shows as a folder in the browser; the run could not enter it.
   if (chosen.empty() || !IsFolder(chosen)) return {};
   return NarrowPath(chosen);
+}
+
+void SystemDialogs::ShowPreview(HWND owner, const behaviour::Preview& preview) {
+  PreviewWindow window(owner, preview);
+  window.RunModal();
 }
 
 }  // namespace tokiren::ui::win32

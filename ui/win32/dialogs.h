@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "ui/behaviour/preview.h"
 #include "ui/behaviour/view.h"
 
 namespace tokiren::ui::win32 {
@@ -20,6 +21,8 @@ class Dialogs {
   // The folder browser owned by `owner`, opened with `start` selected; the chosen folder, or ""
   // when the user cancels or picks something that is not a folder of the file system.
   virtual std::string ChooseFolder(HWND owner, const std::string& start) = 0;
+  // The preview's window over `owner` (PreviewWindow), until the user closes it.
+  virtual void ShowPreview(HWND owner, const behaviour::Preview& preview) = 0;
 };
 
 // Whether `path` is a folder of the file system: what the folder browser and a drop may choose.
@@ -32,6 +35,7 @@ class SystemDialogs final : public Dialogs {
   void ShowMessage(HWND owner, behaviour::MessageIcon icon, const std::string& title,
                    const std::string& text, const std::string& details) override;
   std::string ChooseFolder(HWND owner, const std::string& start) override;
+  void ShowPreview(HWND owner, const behaviour::Preview& preview) override;
 };
 
 }  // namespace tokiren::ui::win32

@@ -314,6 +314,21 @@ void MainWindow::GrowToFitCaptions() {
   }
   grow(Id::Option2, end);
   grow(Id::Option1, placeOf(creation).left);
+
+  // Preview, beside RUN, as wide as its caption needs in the font found, up to the panel's margin.
+  HWND preview = Control(Id::Command9);
+  const RECT previewPlace = placeOf(preview);
+  RECT panel{};
+  GetClientRect(Control(Id::FrameRunning), &panel);
+  const int previewLimit = panel.right - Pixels(DesignOf(Id::Label3).left, dpi_);
+  const int previewWanted = TextWidth(fonts_[Font::kWindow], WindowText(preview)) +
+                            2 * GetSystemMetricsForDpi(SM_CXEDGE, dpi_) + Scaled(12, dpi_);
+  const int previewWidth = std::min(static_cast<int>(previewPlace.left) + previewWanted,
+                                    previewLimit) - previewPlace.left;
+  if (previewWidth > previewPlace.right - previewPlace.left) {
+    SetWindowPos(preview, nullptr, 0, 0, previewWidth, previewPlace.bottom - previewPlace.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 // The tool of `control`'s own tip, as the tool-tip control knows it.
@@ -526,6 +541,9 @@ void MainWindow::Command(Id id, int code) {
     case Id::Command5:
       behaviour_.ResetClicked();
       break;
+    case Id::Command9:
+      behaviour_.PreviewClicked(CurrentOptionControls());
+      break;
     default:
       break;
   }
@@ -705,13 +723,19 @@ std::string MainWindow::ChooseFolder(const std::string& start) {
   return dialogs_.ChooseFolder(window_, start);
 }
 
-void MainWindow::ShowProgress(std::uint64_t done, std::uint64_t total) {
-  progress_.Show(window_, fonts_[Font::kWindow], dpi_, done, total);
+void MainWindow::ShowProgress(std::uint64_t done, std::uint64_t total, bool cancellable) {
+  progress_.Show(window_, fonts_[Font::kWindow], dpi_, done, total, cancellable);
 }
+
+bool MainWindow::ProgressCancelled() { return progress_.Cancelled(); }
 
 void MainWindow::HideProgress() { progress_.Hide(); }
 
 void MainWindow::Close() { PostMessageW(window_, WM_CLOSE, 0, 0); }
+
+void MainWindow::ShowPreview(const behaviour::Preview& preview) {
+  dialogs_.ShowPreview(window_, preview);
+}
 
 int RunMessageLoop(MainWindow& window) {
   MSG message;
