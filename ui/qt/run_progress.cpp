@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPushButton>
 
 #include "ui/behaviour/captions.h"
 #include "ui/qt/title_bar.h"
@@ -15,14 +16,20 @@ namespace {
 
 constexpr int kProgressSteps = 1000;
 
+// The display stays open until the work has ended, even once cancelled: while it is open the
+// window takes no input. Cancelling (its button, Escape or its title bar's close) only asks the
+// work to end, and disables the button.
 class RunProgressDialog final : public QProgressDialog {
  public:
-  RunProgressDialog(QWidget* parent, bool cancellable)
-      : QProgressDialog(parent), cancellable_(cancellable) {
+  RunProgressDialog(QWidget* parent, bool cancellable) : QProgressDialog(parent) {
     setWindowTitle(QString::fromUtf8(kWindowCaption));
     setLabelText(QString::fromUtf8(kRunning));
     if (cancellable) {
-      setCancelButtonText(QString::fromUtf8(kCancelCaption));
+      cancel_ = new QPushButton(QString::fromUtf8(kCancelCaption), this);
+      setCancelButton(cancel_);
+      // In place of QProgressDialog's own cancel, which would hide the display at once.
+      disconnect(this, &QProgressDialog::canceled, this, &QProgressDialog::cancel);
+      connect(this, &QProgressDialog::canceled, this, [this] { AskToCancel(); });
     } else {
       setCancelButton(nullptr);
     }
@@ -34,18 +41,30 @@ class RunProgressDialog final : public QProgressDialog {
     setMinimumWidth(TitleBarWidth(*this));
   }
 
+  bool cancelAsked() const { return cancelAsked_; }
+
  protected:
-  // Closing it, or Escape, cancels what may be cancelled and is refused otherwise.
   void closeEvent(QCloseEvent* event) override {
-    if (cancellable_) cancel();
+    AskToCancel();
     event->ignore();
   }
   void keyPressEvent(QKeyEvent* event) override {
-    if (event->key() != Qt::Key_Escape || cancellable_) QProgressDialog::keyPressEvent(event);
+    if (event->key() == Qt::Key_Escape) {
+      AskToCancel();
+      return;
+    }
+    QProgressDialog::keyPressEvent(event);
   }
 
  private:
-  const bool cancellable_;
+  void AskToCancel() {
+    if (!cancel_) return;
+    cancelAsked_ = true;
+    cancel_->setEnabled(false);
+  }
+
+  QPushButton* cancel_ = nullptr;
+  bool cancelAsked_ = false;
 };
 
 }  // namespace
@@ -54,10 +73,6 @@ void RunProgress::Show(std::uint64_t done, std::uint64_t total, bool cancellable
   if (!progress_) {
     progress_ = new RunProgressDialog(window_, cancellable);
     progress_->show();
-  }
-  if (progress_->wasCanceled()) {  // hidden: the work ends at its next question
-    QCoreApplication::processEvents();
-    return;
   }
   if (total == 0) {
     progress_->setRange(0, 0);  // a busy display while the count is unknown
@@ -69,7 +84,9 @@ void RunProgress::Show(std::uint64_t done, std::uint64_t total, bool cancellable
   QCoreApplication::processEvents();
 }
 
-bool RunProgress::Cancelled() const { return progress_ && progress_->wasCanceled(); }
+bool RunProgress::Cancelled() const {
+  return progress_ && static_cast<const RunProgressDialog*>(progress_.data())->cancelAsked();
+}
 
 void RunProgress::Hide() { delete progress_; }
 
