@@ -643,6 +643,33 @@ TEST_F(Win32WindowTest, TheProgressWindowHoldsTheWindowAndShowsItsTitleWhole) {
   EXPECT_TRUE(IsWindowEnabled(window_->hwnd()));
 }
 
+// A preview's progress window offers to cancel: the press is kept for the plan to ask, and the
+// window stays, holding the main window, until the plan has ended. A run's has no such button.
+TEST_F(Win32WindowTest, TheProgressWindowOfAPreviewCanBeCancelled) {
+  for (const bool cancellable : {false, true}) {
+    SCOPED_TRACE(cancellable);
+    window_->ShowProgress(0, 0, cancellable);
+    HWND progress = FindWindowW(L"TokirenProgress", nullptr);
+    ASSERT_NE(progress, nullptr);
+    HWND cancel = GetDlgItem(progress, IDCANCEL);
+    EXPECT_EQ(cancel != nullptr, cancellable);
+    EXPECT_FALSE(window_->ProgressCancelled());
+    if (cancel) {
+      EXPECT_EQ(TextOf(cancel), "キャンセル");
+      SendMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(cancel));
+      EXPECT_TRUE(window_->ProgressCancelled());
+      EXPECT_FALSE(IsWindowEnabled(cancel));
+    }
+    window_->ShowProgress(1, 4, cancellable);
+    EXPECT_EQ(FindWindowW(L"TokirenProgress", nullptr), progress);
+    EXPECT_FALSE(IsWindowEnabled(window_->hwnd()));
+    window_->HideProgress();
+    EXPECT_FALSE(window_->ProgressCancelled());
+    EXPECT_TRUE(IsWindowEnabled(window_->hwnd()));
+  }
+}
+
 // The system's message box, looked at and answered from a timer while it waits for the user.
 struct SeenBox {
   int width = 0;

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <climits>
 
 #include "platform/win32/wide_path.h"
 #include "ui/behaviour/captions.h"
@@ -34,11 +35,6 @@ void RegisterClassOnce(WNDPROC procedure) {
     return RegisterClassExW(&windowClass) != 0;
   }();
   (void)registered;
-}
-
-// The text above the list, as a static control shows it: CR LF line ends.
-std::wstring HeadingText(const behaviour::Preview& preview) {
-  return Widen(preview.Heading());
 }
 
 }  // namespace
@@ -81,7 +77,7 @@ PreviewWindow::PreviewWindow(HWND owner, const behaviour::Preview& preview)
   };
   folder_ = child(L"STATIC", Widen(preview_.folder()), SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS,
                   0, 0);
-  heading_ = child(L"STATIC", HeadingText(preview_), SS_LEFT | SS_NOPREFIX, 0, 0);
+  heading_ = child(L"STATIC", Widen(preview_.Heading()), SS_LEFT | SS_NOPREFIX, 0, 0);
   list_ = child(WC_LISTVIEWW, L"",
                 LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP, WS_EX_CLIENTEDGE,
                 kListId);
