@@ -79,9 +79,10 @@ inline std::string WithNumber(std::string_view text, std::uint64_t number) {
 
 // `text` with its "%1" replaced by `value`.
 inline std::string WithText(std::string_view text, std::string_view value) {
-  std::string filled(text);
-  const std::size_t at = filled.find("%1");
-  if (at != std::string::npos) filled.replace(at, 2, value);
+  const std::size_t at = text.find("%1");
+  if (at == std::string_view::npos) return std::string(text);
+  std::string filled(text.substr(0, at));
+  filled.append(value).append(text.substr(at + 2));
   return filled;
 }
 
