@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "media/capture_times.h"
 #include "settings/settings_files.h"
 #include "ui/qt/tokiren_window.h"
 
@@ -18,6 +19,12 @@ bool HaveDisplay() {
   return false;
 }
 
+// The readers of "Taken" runs, where this system reads capture times; none (no "Taken") elsewhere.
+tokiren::behaviour::CaptureTimeReaderMaker MakeCaptureTimes() {
+  if (!tokiren::CanReadCaptureTimes()) return nullptr;
+  return [] { return tokiren::MakeCaptureTimeReader(); };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -29,7 +36,7 @@ int main(int argc, char** argv) {
   }
   QApplication application(argc, argv);
   QGuiApplication::setDesktopFileName(QStringLiteral("tokiren"));
-  tokiren::ui::Tokiren window(tokiren::ChooseProgramFolder());
+  tokiren::ui::Tokiren window(tokiren::ChooseProgramFolder(), MakeCaptureTimes());
   window.show();
   return application.exec();
 }

@@ -4,8 +4,19 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "media/capture_times.h"
 #include "settings/settings_files.h"
 #include "ui/win32/main_window.h"
+
+namespace {
+
+// The readers of "Taken" runs, where this system reads capture times; none (no "Taken") elsewhere.
+tokiren::behaviour::CaptureTimeReaderMaker MakeCaptureTimes() {
+  if (!tokiren::CanReadCaptureTimes()) return nullptr;
+  return [] { return tokiren::MakeCaptureTimeReader(); };
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   // The manifest asks for per-monitor DPI awareness; this holds where it is not read.
@@ -17,7 +28,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   const HRESULT com = OleInitialize(nullptr);
   int exitCode = 0;
   {
-    tokiren::ui::win32::MainWindow window(tokiren::ChooseProgramFolder());
+    tokiren::ui::win32::MainWindow window(tokiren::ChooseProgramFolder(), MakeCaptureTimes());
     if (!window.hwnd()) return 1;
     window.Show(showCommand);
     exitCode = tokiren::ui::win32::RunMessageLoop(window);

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   ScriptedDialogs dialogs(QString::fromLocal8Bit(argv[1]), clock);
   std::string programFolder = argv[2];
   if (programFolder.back() != '/') programFolder += '/';
-  tokiren::ui::Tokiren window(programFolder, &dialogs);
+  tokiren::ui::Tokiren window(programFolder, nullptr, &dialogs);  // last-write times: no reader
   window.show();
   const tokiren::ui::Controls& c = window.controls();
   c.Text1->setText(QStringLiteral("jpg"));

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
+#include "engine/clock_shift.h"
 #include "engine/extension_entry.h"
 
 namespace tokiren {
@@ -11,7 +13,8 @@ namespace tokiren {
 const char kUsage[] =
     "Usage:\n"
     "  tokiren-cli run FOLDER (--ext EXT [--ext EXT ...] | --all) [--separator]\n"
-    "              [--no-count-up] [--creation | --taken [--helpers N]] [--dry-run] [--list]\n"
+    "              [--no-count-up] [--creation | --taken [--helpers N]] [--shift OFFSET]\n"
+    "              [--dry-run] [--list]\n"
     "              [--log-dir DIR]\n"
     "  tokiren-cli reset [--log-dir DIR]\n"
     "  tokiren-cli --help | --version\n"
@@ -29,6 +32,8 @@ const char kUsage[] =
     "                  without one are named after their last-write time\n"
     "  --helpers N     with --taken: read N files at once, each in a helper process of its own\n"
     "                  (1 to 16; default 2)\n"
+    "  --shift OFFSET  add OFFSET to every time, for a camera whose clock was set wrong:\n"
+    "                  +1:00:00, -0:03:20, +2d 0:00:00 (the files are not changed)\n"
     "  --dry-run       print the log lines the run would write, and change nothing\n"
     "  --list          name every file that is not renamed, and why\n"
     "reset  Renames the files of the last run back to their former names, from the log. Lines\n"
@@ -164,6 +169,16 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
         return false;
       }
       line->helpers = static_cast<int>(helpers);
+    } else if (run && Matches(arg, "--shift")) {
+      if (!TakeValue(args, &i, "--shift", &value, error)) return false;
+      const std::optional<std::int64_t> shift = ParseClockShift(value);
+      if (!shift) {
+        *error = "--shift '" + value +
+                 "' is not an offset: give days, hours, minutes and seconds, such as +1:00:00, "
+                 "-0:03:20 or +2d 0:00:00";
+        return false;
+      }
+      line->options.clockShift = *shift;
     } else if (run && arg == "--dry-run") {
       line->dryRun = true;
     } else if (run && arg == "--list") {

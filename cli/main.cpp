@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "cli/console.h"
+#include "cli/terminal_text.h"
 #include "engine/engine.h"
 #include "media/capture_times.h"
-#include "platform/terminal.h"
+#include "platform/console.h"
 #include "settings/settings_files.h"
 
 namespace tokiren {

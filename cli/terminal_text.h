@@ -31,4 +31,8 @@ std::string EscapeForTerminal(std::string_view text);
 // name holds "<" or a control, so a path is shown exactly as typed.
 std::string EscapeForWindowsConsole(std::string_view text);
 
+// `text` as it is shown on this system's terminal: POSIX, EscapeForTerminal; Windows,
+// EscapeForWindowsConsole, which leaves the path separator as it is. CMake picks the system.
+std::string ShownOnTerminal(std::string_view text);
+
 }  // namespace tokiren

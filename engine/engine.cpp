@@ -7,6 +7,7 @@
 
 #include "engine/apply.h"
 #include "engine/capture_read_ahead.h"
+#include "engine/clock_shift.h"
 #include "engine/collection.h"
 #include "engine/log_file.h"
 #include "engine/plan.h"
@@ -156,7 +157,9 @@ ErrorCode RenameJob::GetFileTimeStrings(const std::string& FileName,
   const LocalTime& chosen = captured                                      ? *captured
                             : options.timeSource == TimeSource::kCreation ? times.creation
                                                                           : times.lastWrite;
-  std::optional<std::string> stamp = StampFormat(options.separator).Format(chosen);
+  std::optional<std::string> stamp =
+      StampFormat(options.separator)
+          .Format(options.clockShift == 0 ? chosen : ShiftedBy(chosen, options.clockShift));
   if (!stamp) return kInvalidPropertyValue;
   FileTimeStrings = std::move(*stamp);
   return kSuccess;

@@ -28,6 +28,7 @@ struct RunOptions {
   bool separator = false;                    // "separater": "_" inside the stamp
   bool countUp = true;                       // "Same > +1": count a taken name up
   TimeSource timeSource = TimeSource::kLastWrite;
+  std::int64_t clockShift = 0;               // seconds added to every time (ParseClockShift)
   std::vector<ExtensionEntry> extensions;    // the list in list order, with check marks
 };
 

@@ -23,6 +23,7 @@ packages=(
   libavformat-dev          # media/: QuickTime/MP4 movie headers and Apple's creation date
   exiv2 libheif-examples ffmpeg libimage-exiftool-perl  # tests/media: making real photos and videos
   time                     # bench/: peak memory (GNU time)
+  dpkg-dev file            # scripts/build-debian.sh: CPack finds the package's dependencies
 )
 
 ./scripts/install-packages.sh "${packages[@]}"

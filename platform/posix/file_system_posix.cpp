@@ -24,6 +24,7 @@
 #include "platform/file_system.h"
 #include "platform/names.h"
 #include "platform/posix/errno_mapping.h"
+#include "platform/posix/file_descriptor.h"
 #include "platform/posix/rename_fallback.h"
 
 namespace tokiren {
@@ -39,21 +40,6 @@ ErrorCode LastError(const std::string& folder) { return ErrorCodeFromErrno(errno
 ErrorCode ErrorIn(const std::string& path) {
   return ErrorCodeFromErrno(errno, std::string(FolderOf(path)));
 }
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 // A folder's entries, read through a handle of its own (`fd` is taken over).
 class Directory {

@@ -9,27 +9,12 @@
 
 #include "platform/file_system.h"
 #include "platform/posix/errno_mapping.h"
+#include "platform/posix/file_descriptor.h"
 
 namespace tokiren {
 namespace {
 
 constexpr uid_t kRoot = 0;
-
-// Closes the descriptor when it goes.
-class OpenedEntry {
- public:
-  explicit OpenedEntry(int fd) : fd_(fd) {}
-  ~OpenedEntry() {
-    if (fd_ >= 0) close(fd_);
-  }
-  OpenedEntry(const OpenedEntry&) = delete;
-  OpenedEntry& operator=(const OpenedEntry&) = delete;
-
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Whether an open with O_NOFOLLOW failed on a symbolic link: ELOOP by POSIX, EMLINK on FreeBSD.
 bool IsLinkRefused(int err) { return err == ELOOP || err == EMLINK; }
@@ -38,7 +23,7 @@ bool IsLinkRefused(int err) { return err == ELOOP || err == EMLINK; }
 ErrorCode CheckPrivateFile(const std::string& path, mode_t refusedModes) {
   // O_NONBLOCK: a FIFO opens at once instead of waiting for a writer, and is then refused.
   // O_NOCTTY: a terminal device must not become the controlling terminal on the way.
-  const OpenedEntry file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY |
+  const FileDescriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY |
                                                 O_CLOEXEC));
   if (file.get() < 0) {
     const int err = errno;
@@ -68,7 +53,7 @@ ErrorCode CheckLogFolderIsPrivate(const std::string& folder) {
   // O_NOFOLLOW; the root folder keeps its one separator.
   std::string path = folder;
   while (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
-  const OpenedEntry dir(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  const FileDescriptor dir(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (dir.get() < 0) {
     const int err = errno;
     if (IsLinkRefused(err)) return kPathFileAccessError;

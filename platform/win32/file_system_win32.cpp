@@ -10,8 +10,8 @@
 
 #include "platform/file_system.h"
 #include "platform/names.h"
+#include "platform/wide_path.h"
 #include "platform/win32/security.h"
-#include "platform/win32/wide_path.h"
 #include "platform/win32/windows_error.h"
 
 namespace tokiren {

@@ -4,8 +4,8 @@
 
 #include "platform/file_system.h"
 #include "platform/log_privacy.h"
+#include "platform/wide_path.h"
 #include "platform/win32/security.h"
-#include "platform/win32/wide_path.h"
 #include "platform/win32/windows_error.h"
 
 namespace tokiren {

@@ -5,8 +5,8 @@
 
 #include "platform/file_system.h"
 #include "platform/program_folder.h"
+#include "platform/wide_path.h"
 #include "platform/win32/security.h"
-#include "platform/win32/wide_path.h"
 #include "platform/win32/windows_error.h"
 
 namespace tokiren {

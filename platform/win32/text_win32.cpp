@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "platform/text.h"
-#include "platform/win32/wide_path.h"
+#include "platform/wide_path.h"
 
 namespace tokiren {
 

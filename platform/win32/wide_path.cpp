@@ -1,5 +1,5 @@
 // UTF-8 and UTF-16 paths. Win32 only.
-#include "platform/win32/wide_path.h"
+#include "platform/wide_path.h"
 
 #include <windows.h>
 

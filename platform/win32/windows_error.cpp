@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "platform/win32/wide_path.h"
+#include "platform/wide_path.h"
 
 namespace tokiren {
 namespace {

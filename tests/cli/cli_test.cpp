@@ -71,6 +71,24 @@ TEST_F(CliTest, ListNamesEveryFileNotRenamedAndTheCountsSayWhy) {
   }
 }
 
+TEST_F(CliTest, ShiftCorrectsACameraClockAcrossTheYearAndResetUndoesIt) {
+  tree_.Write("photos/a.jpg", "a", testing::LocalTimestamp(2016, 12, 31, 23, 30, 0));
+  tree_.MakeFolder("app");
+  const Result refused = RunCli(scratch_, {"run", tree_ / "photos", "--ext", "jpg", "--shift",
+                                           "+1:60:00", "--log-dir", tree_ / "app"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("'+1:60:00' is not an offset"), std::string::npos) << refused.err;
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+  const std::vector<std::string> run{"run", tree_ / "photos", "--ext", "jpg", "--shift=+1:00:00",
+                                     "--log-dir", tree_ / "app"};
+  EXPECT_EQ(RunCli(scratch_, run).status, 0);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20170101003000.JPG"}));
+  const Result again = RunCli(scratch_, run);
+  EXPECT_NE(again.err.find("0 files renamed, 1 already named\n"), std::string::npos) << again.err;
+  EXPECT_EQ(RunCli(scratch_, {"reset", "--log-dir", tree_ / "app"}).status, 0);
+  EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
+}
+
 TEST_F(CliTest, ResetRestoresTheLastRun) {
   tree_.Write("photos/a.jpg", "a", stamp42_);
   tree_.MakeFolder("app");

@@ -9,7 +9,7 @@
 #include "platform/file_system.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
-#include "platform/win32/wide_path.h"
+#include "platform/wide_path.h"
 #include "platform/win32/windows_error.h"
 #include "tests/support/temp_tree.h"
 

@@ -8,7 +8,7 @@
 
 #include "platform/file_system.h"
 #include "platform/program_folder.h"
-#include "platform/win32/wide_path.h"
+#include "platform/wide_path.h"
 #include "tests/support/temp_tree.h"
 
 namespace tokiren {

@@ -1,5 +1,5 @@
 // Telling a terminal from a file or a pipe.
-#include "platform/terminal.h"
+#include "platform/console.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

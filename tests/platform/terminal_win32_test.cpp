@@ -1,5 +1,5 @@
 // Telling a console from a file or a pipe on Windows.
-#include "platform/terminal.h"
+#include "platform/console.h"
 
 #include <fcntl.h>
 #include <io.h>

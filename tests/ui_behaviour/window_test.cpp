@@ -375,6 +375,11 @@ TEST_F(WindowBehaviourTest, TakenRunsReadCaptureTimesThroughTheReaderGiven) {
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20010203040506.JPG"}));
 }
 
+TEST_F(WindowBehaviourTest, OffersTakenOnlyWhenGivenACaptureTimeReader) {
+  EXPECT_FALSE(Open()->OffersTaken());
+  EXPECT_TRUE(Open([] { return std::unique_ptr<CaptureTimeReader>(); })->OffersTaken());
+}
+
 TEST_F(WindowBehaviourTest, ResetWithoutALogSaysNothing) {
   const auto window = Open();
   window->ResetClicked();

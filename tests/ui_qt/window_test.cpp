@@ -4,11 +4,13 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTextDocumentFragment>
 #include <QProgressDialog>
 #include <QWindow>
 #include <QTest>
 #include <QUrl>
 
+#include "media/capture_times.h"
 #include "tests/media/media_files.h"
 #include "tests/support/temp_tree.h"
 #include "ui/behaviour/captions.h"
@@ -64,9 +66,13 @@ class RecordingDialogs : public Dialogs {
 
 class WindowTest : public ::testing::Test {
  protected:
-  // A window whose program folder is "app/" of a temporary tree.
-  std::unique_ptr<Tokiren> Open() {
-    auto window = std::make_unique<Tokiren>(tree_.MakeFolder("app") + "/", &dialogs_);
+  // A window whose program folder is "app/" of a temporary tree, given the system's capture-time
+  // reader as the program gives it, or none.
+  std::unique_ptr<Tokiren> Open(bool withReader = true) {
+    CaptureTimeReaderMaker makeCaptureTimes;
+    if (withReader) makeCaptureTimes = [] { return MakeCaptureTimeReader(); };
+    auto window = std::make_unique<Tokiren>(tree_.MakeFolder("app") + "/",
+                                            std::move(makeCaptureTimes), &dialogs_);
     window->show();
     return window;
   }
@@ -168,6 +174,11 @@ TEST_F(WindowTest, OffersTakenBesideTheOtherTimeSourcesWithRoomForEveryCaption) 
   EXPECT_EQ(c.Option3->toolTip(), QStringLiteral("写真や動画が撮影された日時を使います。"));
   EXPECT_FALSE(c.Option3->isChecked());
   ExpectTimeSourcesFit(c);
+}
+
+TEST_F(WindowTest, OffersNoTakenWithoutACaptureTimeReader) {
+  const auto window = Open(/*withReader=*/false);
+  EXPECT_EQ(window->controls().Option3, nullptr);
 }
 
 TEST_F(WindowTest, TheTimeSourcesFitInTheFallbackFontToo) {
@@ -408,6 +419,37 @@ TEST_F(WindowTest, BrowsesFromTheKeptFolderAndKeepsTheChoice) {
   dialogs_.answer = QStringLiteral("/");
   Click(c.Command7);
   EXPECT_EQ(window->behaviour().SelectedPath, "/");  // a root gets no second separator
+}
+
+// The text a tool tip shows: Qt takes one that looks like markup (Qt::mightBeRichText) for rich
+// text, as it does for every label of automatic format.
+QString ToolTipShown(const QString& tip) {
+  return Qt::mightBeRichText(tip) ? QTextDocumentFragment::fromHtml(tip).toPlainText() : tip;
+}
+
+TEST_F(WindowTest, TheFolderLabelShortensALongFolderAndItsToolTipShowsItWhole) {
+  const auto window = Open();
+  const Controls& c = window->controls();
+  Check(*window, ".*");
+  const std::string filler(60, 'x');
+  const std::string folders[] = {
+      filler + "/the last folder",
+      filler + "/<b>bold and <i>italic",  // names that read as markup
+      "<p>" + filler + "/two  blanks &amp; an ampersand",
+  };
+  for (const std::string& folder : folders) {
+    dialogs_.answer = QString::fromStdString(tree_.MakeFolder(folder));
+    Click(c.Command7);
+    ASSERT_TRUE(c.FrameRunning->isVisible()) << folder;
+    const QString path = QString::fromStdString(tree_ / folder + "/");
+    const QString shown = c.Label3->text();
+    const qsizetype ellipsis = shown.indexOf(QStringLiteral("..."));
+    EXPECT_TRUE(ellipsis >= 0 && path.endsWith(shown.mid(ellipsis + 3))) << shown.toStdString();
+    EXPECT_LE(c.Label3->fontMetrics().horizontalAdvance(shown), c.Label3->contentsRect().width());
+    EXPECT_EQ(ToolTipShown(c.Label3->toolTip()).toStdString(), path.toStdString())
+        << c.Label3->toolTip().toStdString();
+    Click(c.Command2);
+  }
 }
 
 TEST_F(WindowTest, TakesOnlyAFolderDroppedFirst) {

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/wide_path.h"
 #include "tests/support/temp_tree.h"
 #include "ui/behaviour/captions.h"
 #include "ui/behaviour/strings.h"
+#include "ui/behaviour/wide_path.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/preview_window.h"
 #include "ui/win32/title_bar.h"
@@ -123,7 +123,7 @@ class Win32WindowTest : public ::testing::Test {
   }
 
   void Open() {
-    window_ = std::make_unique<MainWindow>(app_, &dialogs_, /*quitOnClose=*/false);
+    window_ = std::make_unique<MainWindow>(app_, nullptr, &dialogs_, /*quitOnClose=*/false);
     ASSERT_NE(window_->hwnd(), nullptr);
   }
 

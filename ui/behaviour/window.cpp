@@ -206,7 +206,7 @@ std::unique_ptr<CaptureTimeReader> Window::PrepareRun(RenameJob& job,
   job.ProtectedFiles = ProgramOwnFiles(AppPath);
   job.options = RunOptionsFrom(options, List1_);
   std::unique_ptr<CaptureTimeReader> captureTimes;
-  if (job.options.timeSource == TimeSource::kTaken && makeCaptureTimes_) {
+  if (job.options.timeSource == TimeSource::kTaken && OffersTaken()) {
     captureTimes = makeCaptureTimes_();
     job.captureTimes = captureTimes.get();
   }

@@ -55,9 +55,14 @@ using CaptureTimeReaderMaker = std::function<std::unique_ptr<CaptureTimeReader>(
 class Window {
  public:
   // `AppPath` is the program folder holding the log and the settings files (the separator is
-  // appended when missing). `makeCaptureTimes` serves runs with Option3 chosen. Nothing is shown
-  // before Start.
+  // appended when missing). `makeCaptureTimes` serves runs with Option3 chosen; the entry point
+  // gives one where the system reads capture times, and none elsewhere. Nothing is shown before
+  // Start.
   Window(View& view, std::string AppPath, CaptureTimeReaderMaker makeCaptureTimes = nullptr);
+
+  // Whether the window offers "Taken" (Option3): only when it was given a capture-time reader.
+  // Every view asks here, and shows Option3 only then.
+  bool OffersTaken() const { return makeCaptureTimes_ != nullptr; }
 
   // The job state kept between runs. SelectedPath and DefaultPath end with the separator once set.
   std::string SelectedPath;

@@ -3,6 +3,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QTextDocument>
 #include <QVariant>
 
 #include "platform/file_system.h"
@@ -32,6 +33,15 @@ qsizetype LongestFitting(qsizetype limit, Fits fits) {
     }
   }
   return low;
+}
+
+// A tool tip holding `text` as written. Qt takes a tip that looks like markup for rich text (a
+// folder may be called "<b>2016"): such a text goes as markup of its own, escaped, its blanks kept
+// and on one line, as a plain tip shows.
+QString ToolTipOf(const QString& text) {
+  if (!Qt::mightBeRichText(text)) return text;
+  return QStringLiteral("<p style=\"white-space:pre\">") + text.toHtmlEscaped() +
+         QStringLiteral("</p>");
 }
 
 }  // namespace
@@ -70,7 +80,7 @@ void CompactPathDisp(QWidget* ctl, const QString& path, int flags) {
   } else if (auto* label = qobject_cast<QLabel*>(ctl)) {
     label->setText(shown);
   }
-  if (ctl->property("tag").toString() != shown) ctl->setToolTip(path);
+  if (ctl->property("tag").toString() != shown) ctl->setToolTip(ToolTipOf(path));
 }
 
 }  // namespace tokiren::ui

@@ -19,7 +19,8 @@ QString CompactPath(const QString& path, const QFontMetrics& metrics, int width)
 
 // Shows `path` in `ctl` (a label or a one-line text box) in its compact form for 97 % of the
 // control's width, measured in the window's font. The full path goes to the control's "tag"
-// property, and to its tool tip when the shown text differs; the tool tip is never reset.
+// property, and to its tool tip when the shown text differs (a tip that shows it as written, even
+// where it looks like markup); the tool tip is never reset.
 // `flags` without kPathEllipsis shows the path unshortened.
 void CompactPathDisp(QWidget* ctl, const QString& path, int flags);
 

@@ -34,7 +34,7 @@ struct Controls {
   QGroupBox* Frame1;
   QRadioButton* Option1;  // LastWrite
   QRadioButton* Option2;  // Creation
-  QRadioButton* Option3;  // Taken; null where the system reads no capture times
+  QRadioButton* Option3;  // Taken; null where the window offers none
   QFrame* FrameRunning;
   QPushButton* Command4;  // Keep Folder Name
   QPushButton* Command1;  // RUN

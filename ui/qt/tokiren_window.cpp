@@ -5,9 +5,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "media/capture_times.h"
-#include "ui/qt/compact_path.h"
 #include "ui/behaviour/captions.h"
+#include "ui/qt/compact_path.h"
 
 // The icon's pictures (ui/resources/tokiren.qrc) live in this static library, which the linker
 // would otherwise leave out: Q_INIT_RESOURCE, outside any namespace, brings them in.
@@ -27,16 +26,17 @@ void MoveTop(QWidget* panel, int twips) { panel->move(panel->x(), Pixels(twips))
 
 }  // namespace
 
-Tokiren::Tokiren(std::string appPath, Dialogs* dialogs)
+Tokiren::Tokiren(std::string appPath, behaviour::CaptureTimeReaderMaker makeCaptureTimes,
+                 Dialogs* dialogs)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       ownDialogs_(dialogs ? nullptr : std::make_unique<WindowDialogs>(this)),
       dialogs_(dialogs ? *dialogs : *ownDialogs_),
       progress_(this),
-      behaviour_(*this, std::move(appPath), [] { return MakeCaptureTimeReader(); }) {
+      behaviour_(*this, std::move(appPath), std::move(makeCaptureTimes)) {
   setFont(WindowFont());  // before the controls, which inherit it
-  c_ = BuildControls(this, CanReadCaptureTimes());
+  c_ = BuildControls(this, behaviour_.OffersTaken());
   setWindowTitle(QString::fromUtf8(kWindowCaption));
   InitResources();
   QIcon icon;
@@ -89,6 +89,7 @@ behaviour::OptionControls Tokiren::CurrentOptionControls() const {
   options.CheckSep = c_.CheckSep->isChecked();
   options.Check1 = c_.Check1->isChecked();
   options.Option2 = c_.Option2->isChecked();
+  // Option3 is made only where the behaviour offers Taken.
   options.Option3 = c_.Option3 && c_.Option3->isChecked();
   return options;
 }

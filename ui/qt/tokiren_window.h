@@ -17,9 +17,11 @@ namespace tokiren::ui {
 class Tokiren : public QWidget, private behaviour::View {
  public:
   // `AppPath` is the program folder (ending with the separator) holding the log and the settings
-  // files. `dialogs` answers the message boxes and the folder picker; by default the window
+  // files. `makeCaptureTimes` makes the reader of a "Taken" run; without one the window offers no
+  // "Taken". `dialogs` answers the message boxes and the folder picker; by default the window
   // shows the real ones.
-  explicit Tokiren(std::string AppPath, Dialogs* dialogs = nullptr);
+  Tokiren(std::string AppPath, behaviour::CaptureTimeReaderMaker makeCaptureTimes,
+          Dialogs* dialogs = nullptr);
 
   const Controls& controls() const { return c_; }
   // The job state (SelectedPath, AppPath, DefaultPath) and the extension list.

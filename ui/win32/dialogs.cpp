@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "platform/win32/wide_path.h"
 #include "ui/behaviour/captions.h"
+#include "ui/behaviour/wide_path.h"
 #include "ui/win32/preview_window.h"
 #include "ui/win32/title_bar.h"
 

@@ -9,8 +9,8 @@
 #include <initializer_list>
 #include <vector>
 
-#include "platform/win32/wide_path.h"
 #include "ui/behaviour/captions.h"
+#include "ui/behaviour/wide_path.h"
 #include "ui/win32/compact_path.h"
 #include "ui/win32/window_kit.h"
 
@@ -96,11 +96,12 @@ HFONT MakeFont(const std::wstring& face, int hundredthsOfPoint, int dpi) {
 
 }  // namespace
 
-MainWindow::MainWindow(std::string appPath, Dialogs* dialogs, bool quitOnClose)
+MainWindow::MainWindow(std::string appPath, behaviour::CaptureTimeReaderMaker makeCaptureTimes,
+                       Dialogs* dialogs, bool quitOnClose)
     : ownDialogs_(dialogs ? nullptr : std::make_unique<SystemDialogs>()),
       dialogs_(dialogs ? *dialogs : *ownDialogs_),
       quitOnClose_(quitOnClose),
-      behaviour_(*this, std::move(appPath)) {
+      behaviour_(*this, std::move(appPath), std::move(makeCaptureTimes)) {
   RegisterClasses(WindowProc);
   lightGrey_ = CreateSolidBrush(kLightGrey);
   const std::wstring caption = Widen(behaviour::kWindowCaption);
@@ -624,7 +625,7 @@ behaviour::OptionControls MainWindow::CurrentOptionControls() const {
   options.CheckSep = Button_GetCheck(Control(Id::CheckSep)) == BST_CHECKED;
   options.Check1 = Button_GetCheck(Control(Id::Check1)) == BST_CHECKED;
   options.Option2 = Button_GetCheck(Control(Id::Option2)) == BST_CHECKED;
-  options.Option3 = false;  // no capture-time reader on this system
+  options.Option3 = false;  // the window has no Taken button yet
   return options;
 }
 

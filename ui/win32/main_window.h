@@ -22,9 +22,11 @@ namespace tokiren::ui::win32 {
 class MainWindow final : public behaviour::View {
  public:
   // Makes the window (hidden) with its controls and starts the behaviour: the extension list and
-  // the kept folder read from `appPath`. `dialogs`: the system's when null. `quitOnClose`: end the
-  // thread's message loop when the window goes.
-  explicit MainWindow(std::string appPath, Dialogs* dialogs = nullptr, bool quitOnClose = true);
+  // the kept folder read from `appPath`. `makeCaptureTimes` makes the reader of a "Taken" run, and
+  // the behaviour offers "Taken" only with one. `dialogs`: the system's when null. `quitOnClose`:
+  // end the thread's message loop when the window goes.
+  MainWindow(std::string appPath, behaviour::CaptureTimeReaderMaker makeCaptureTimes,
+             Dialogs* dialogs = nullptr, bool quitOnClose = true);
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;

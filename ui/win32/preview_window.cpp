@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <climits>
 
-#include "platform/win32/wide_path.h"
 #include "ui/behaviour/captions.h"
 #include "ui/behaviour/strings.h"
+#include "ui/behaviour/wide_path.h"
 #include "ui/win32/window_kit.h"
 
 namespace tokiren::ui::win32 {

@@ -1,30 +1,14 @@
-// Arguments and output on Windows: the wide command line, and UTF-16 to a console. Win32 only.
+// The console on Windows: the wide command line, and UTF-16 to a console. Win32 only.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
 
-#include "cli/console.h"
-#include "cli/terminal_text.h"
+#include "platform/console.h"
+#include "platform/wide_path.h"
 
 namespace tokiren {
 namespace {
-
-std::wstring Widen(std::string_view text) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
-
-std::string Narrow(std::wstring_view text) {
-  const int size = static_cast<int>(text.size());
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
-  return narrow;
-}
 
 // The console behind `stream`, or null when it goes to a file or a pipe.
 HANDLE ConsoleOf(std::FILE* stream) {
@@ -61,6 +45,6 @@ void WriteText(std::FILE* stream, std::string_view text) {
   WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
 }
 
-std::string ShownOnTerminal(std::string_view text) { return EscapeForWindowsConsole(text); }
+bool IsTerminal(std::FILE* stream) { return ConsoleOf(stream) != nullptr; }
 
 }  // namespace tokiren

@@ -1,6 +1,7 @@
-// Arguments and output on POSIX: argv and the standard streams as they are. Generic POSIX.
-#include "cli/console.h"
-#include "cli/terminal_text.h"
+// The console on POSIX: argv and the standard streams as they are. Generic POSIX only.
+#include "platform/console.h"
+
+#include <unistd.h>
 
 namespace tokiren {
 
@@ -12,6 +13,9 @@ void WriteText(std::FILE* stream, std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stream);
 }
 
-std::string ShownOnTerminal(std::string_view text) { return EscapeForTerminal(text); }
+bool IsTerminal(std::FILE* stream) {
+  const int fd = fileno(stream);
+  return fd >= 0 && isatty(fd) == 1;
+}
 
 }  // namespace tokiren

@@ -1,4 +1,6 @@
-// UTF-8 paths and text turned into UTF-16 for the wide (W) system calls, and back.
+// UTF-8 paths and text turned into UTF-16 for the wide (W) system calls, and back: the one
+// conversion of the program, for every layer that calls Windows. Windows only (defined in
+// platform/win32/).
 #pragma once
 
 #include <string>
