@@ -447,7 +447,7 @@ TEST_F(Win32WindowTest, AFolderNamedWithAnAmpersandAndInJapaneseIsShownAsItIsAnd
   const std::string shown = TextOf(C(Id::Label3));
   EXPECT_EQ(shown.substr(shown.size() - 15), "\\写真&動画\\") << shown;
   Click(C(Id::Command1));
-  EXPECT_EQ(tree_.Names("写真&動画"), (std::vector<std::string>{"20160830124842"}));
+  EXPECT_EQ(tree_.Names("写真&動画"), (std::vector<std::string>{"20160830124842.JPG"}));
 }
 
 TEST_F(Win32WindowTest, TheFolderBrowserOpensAtTheKeptFolder) {
@@ -585,10 +585,10 @@ TEST_F(Win32WindowTest, TheRunsOptionsComeFromTheOptionControls) {
   Click(C(Id::Command8));
   Button_SetCheck(C(Id::CheckSep), BST_CHECKED);  // separater
   Click(C(Id::Command6));
-  ChooseByDrop(photos);  // ".*": every file, and the names carry no extension
+  ChooseByDrop(photos);  // ".*": every file, each keeping its own extension
   Click(C(Id::Command1));
   EXPECT_EQ(tree_.Names("photos"),
-            (std::vector<std::string>{"2016_0830_124842", "2016_0830_124843"}));
+            (std::vector<std::string>{"2016_0830_124842.JPG", "2016_0830_124843.JPG"}));
 
   // Without "Same > +1" the second file of the same second keeps its name.
   Click(C(Id::Command5));
@@ -597,7 +597,7 @@ TEST_F(Win32WindowTest, TheRunsOptionsComeFromTheOptionControls) {
   Click(C(Id::Command6));
   Drop(C(Id::Command7), {photos});
   Click(C(Id::Command1));
-  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"2016_0830_124842", "b.JPG"}));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"2016_0830_124842.JPG", "b.JPG"}));
 }
 
 TEST_F(Win32WindowTest, TheProgressWindowHoldsTheWindowAndShowsItsTitleWhole) {
