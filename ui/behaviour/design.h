@@ -73,6 +73,12 @@ inline constexpr int kClientHeightTwips = 1080;
 inline constexpr int kPanelTopTwips = 0;
 inline constexpr int kOptionsTopTwips = -10;
 
+// The preview's dialog: its first client size, and its columns' first widths (folder, name, new
+// name, note), in pixels at 96 dots per inch.
+inline constexpr int kPreviewWidth = 760;
+inline constexpr int kPreviewHeight = 480;
+inline constexpr int kPreviewColumnWidths[] = {140, 160, 170, 250};
+
 // Every control in creation order; the panels at their design places (start-up moves them).
 extern const std::array<ControlDesign, 21> kDesign;
 

@@ -10,15 +10,11 @@
 #include <limits>
 
 #include "ui/behaviour/captions.h"
+#include "ui/behaviour/design.h"
 #include "ui/behaviour/strings.h"
 
 namespace tokiren::ui {
 namespace {
-
-// The dialog's first size and its columns' first widths, in pixels at 96 dots per inch.
-constexpr int kWidth = 760;
-constexpr int kHeight = 480;
-constexpr int kColumnWidths[behaviour::Preview::kColumns] = {170, 170, 170, 200};
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -70,7 +66,7 @@ PreviewDialog::PreviewDialog(const behaviour::Preview& preview, QWidget* parent)
   QHeaderView* columns = table_->horizontalHeader();
   columns->setSectionResizeMode(QHeaderView::Interactive);
   for (int column = 0; column < behaviour::Preview::kColumns; ++column) {
-    table_->setColumnWidth(column, kColumnWidths[column]);
+    table_->setColumnWidth(column, behaviour::kPreviewColumnWidths[column]);
   }
   columns->setStretchLastSection(true);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -85,7 +81,7 @@ PreviewDialog::PreviewDialog(const behaviour::Preview& preview, QWidget* parent)
   close->setDefault(true);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
-  resize(kWidth, kHeight);
+  resize(behaviour::kPreviewWidth, behaviour::kPreviewHeight);
 }
 
 }  // namespace tokiren::ui

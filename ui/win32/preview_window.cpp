@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "ui/behaviour/captions.h"
+#include "ui/behaviour/design.h"
 #include "ui/behaviour/strings.h"
 #include "ui/behaviour/wide_path.h"
 #include "ui/win32/window_kit.h"
@@ -17,16 +18,15 @@ namespace {
 constexpr wchar_t kClassName[] = L"TokirenPreview";
 constexpr int kListId = 1;
 
-// Sizes at 96 dots per inch: the window's first client area, the margins, the lines of text
-// above the list, the button, and the columns' first widths.
-constexpr int kClientWidth = 760;
-constexpr int kClientHeight = 480;
+// Sizes at 96 dots per inch (the window's first client area and the columns' first widths are
+// the design's): the margins, the lines of text above the list, the button.
+constexpr int kClientWidth = behaviour::kPreviewWidth;
+constexpr int kClientHeight = behaviour::kPreviewHeight;
 constexpr int kMargin = 10;
 constexpr int kLineHeight = 18;
 constexpr int kHeadingLines = 3;  // the counts may take two lines, the line about RUN one
 constexpr int kButtonWidth = 88;
 constexpr int kButtonHeight = 26;
-constexpr int kColumnWidths[behaviour::Preview::kColumns] = {170, 170, 170, 200};
 
 void RegisterClassOnce(WNDPROC procedure) {
   static const bool registered = [procedure] {
@@ -87,7 +87,7 @@ PreviewWindow::PreviewWindow(HWND owner, const behaviour::Preview& preview)
     LVCOLUMNW description{};
     description.mask = LVCF_TEXT | LVCF_WIDTH;
     description.pszText = caption.data();
-    description.cx = Scaled(kColumnWidths[column], dpi_);
+    description.cx = Scaled(behaviour::kPreviewColumnWidths[column], dpi_);
     ListView_InsertColumn(list_, column, &description);
   }
   // The rows are only counted: their cells are asked for when they come into sight.
