@@ -20,8 +20,10 @@ std::string CountsLine(const RunSummary& summary);
 // are some; "" for a file renamed as asked.
 std::string WhyText(const FileReport& file);
 
-// A message shows at most this many lines of details; a line after them says how many more.
-inline constexpr std::size_t kDetailLines = 100;
+// A message shows at most this many lines of details; a line after them says how many more. A task
+// dialog does not scroll its expandable part, and each path may take lines of its own there: more
+// would reach past the screen. The preview lists every file.
+inline constexpr std::size_t kDetailLines = 20;
 
 // The details part of a message: a line for each file that the user should know was left alone
 // or named otherwise than asked, and for each log line a Reset could not find.
