@@ -1,8 +1,10 @@
 // tokiren-cli: the rename run and Reset without the window, for scripts and tests.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -113,8 +115,15 @@ class ConsoleSink final : public EngineSink {
     }
   }
 
+  // Drawn at most ten times a second, and at the end of each phase.
   void Progress(Phase phase, std::uint64_t done, std::uint64_t total) override {
     if (!showProgress_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (phase == lastPhase_ && done != total && now - lastDrawn_ < std::chrono::milliseconds(100)) {
+      return;
+    }
+    lastPhase_ = phase;
+    lastDrawn_ = now;
     const auto n = [](std::uint64_t number) { return std::to_string(number); };
     if (phase == Phase::kCollecting) {
       ShowProgress("collecting: " + n(done) + " files");
@@ -157,6 +166,8 @@ class ConsoleSink final : public EngineSink {
   const bool showProgress_;
   const bool dryRun_;
   const bool list_;
+  std::optional<Phase> lastPhase_;
+  std::chrono::steady_clock::time_point lastDrawn_;
   size_t progressWidth_ = 0;  // the columns the progress line takes; 0 when none is shown
 };
 

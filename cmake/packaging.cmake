@@ -1,9 +1,9 @@
 # The Windows package: `cmake --build build-win --target package` makes
-# tokiren-<version>-win64.zip, whose one top folder of the same name holds the executables and
-# README.txt. The programs keep their log and settings beside themselves, so the unpacked folder
+# tokiren-<version>-win64.zip, whose one top folder of the same name holds the executables (the
+# window, tokiren-cli and the capture-time helper they start) and README.txt. The programs keep their log and settings beside themselves, so the unpacked folder
 # is the whole installation. The installer (target `installer`, below) installs the same files.
 
-# The executables install themselves (app/, cli/).
+# The executables install themselves (app/, cli/, media/).
 
 # The read-me with the version filled in and CR LF line ends, for Notepad.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt
@@ -24,7 +24,7 @@ include(CPack)
 # between two folders). It installs the files the zip holds, stripped the same way, staged by
 # `cmake --install`.
 find_program(TOKIREN_MAKENSIS makensis)
-if(TOKIREN_MAKENSIS AND TARGET tokiren)
+if(TOKIREN_MAKENSIS AND TARGET tokiren AND TARGET tokiren-media-helper)
   set(installer_stage ${PROJECT_BINARY_DIR}/packaging/installer-files)
   set(installer_file ${PROJECT_BINARY_DIR}/tokiren-${PROJECT_VERSION}-win64-setup.exe)
   set(installer_script ${PROJECT_SOURCE_DIR}/packaging/installer.nsi)
@@ -37,11 +37,12 @@ if(TOKIREN_MAKENSIS AND TARGET tokiren)
             -DVERSION=${PROJECT_VERSION}
             -DTOKIREN_EXE=${installer_stage}/tokiren.exe
             -DTOKIREN_CLI_EXE=${installer_stage}/tokiren-cli.exe
+            -DTOKIREN_HELPER_EXE=${installer_stage}/tokiren-media-helper.exe
             -DREADME=${installer_stage}/README.txt
             -DICON=${installer_icon}
             -DOUTFILE=${installer_file}
             ${installer_script}
-    DEPENDS tokiren tokiren-cli ${PROJECT_BINARY_DIR}/packaging/README.txt ${installer_script}
+    DEPENDS tokiren tokiren-cli tokiren-media-helper ${PROJECT_BINARY_DIR}/packaging/README.txt ${installer_script}
             ${installer_icon}
     COMMENT "Making tokiren-${PROJECT_VERSION}-win64-setup.exe"
     VERBATIM)

@@ -3,6 +3,7 @@
 #include "engine/engine.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 
 #include "engine/apply.h"
@@ -18,8 +19,9 @@
 namespace tokiren {
 namespace {
 
-// Files between two progress reports.
-constexpr std::uint64_t kProgressStep = 4096;
+// Files between two progress reports while renaming: often enough that a slow file system (a
+// share, Wine) still moves the display every second or so; the sinks limit how often they draw.
+constexpr std::uint64_t kProgressStep = 64;
 
 constexpr std::uint32_t kNoFolder = std::numeric_limits<std::uint32_t>::max();
 
@@ -28,17 +30,62 @@ bool HasAsciiLetter(std::string_view name) {
                      [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
 }
 
-// The plan's view of the folders: the disk as it stands.
-class DiskNames final : public NameView {
+// The plan's view of the folders. Where case tells names apart, whether a name is taken comes
+// from the folder's listing made moments ago by this run, which holds every regular file that
+// is not hidden (exactly what the existence test looks for): no system call per candidate. A
+// file that appears since is still never replaced (the rename replaces nothing) and a file gone
+// since costs only a higher count. Elsewhere, and in folders holding the program's own files
+// (left out of the listing), the file system is asked, which knows its own rules of case.
+class FolderView final : public NameView {
  public:
-  explicit DiskNames(FileSystem& fileSystem) : fileSystem_(fileSystem) {}
-  bool Exists(const std::string& path) override { return fileSystem_.FileExists(path); }
+  FolderView(FileSystem& fileSystem, const Collection& collection, const OwnFiles& own)
+      : fileSystem_(fileSystem), collection_(collection), own_(own) {}
+
+  // Starts on the folder of collected file `first`, whose files follow it in the collection.
+  void Enter(std::uint32_t first, bool caseInsensitive) {
+    listed_.clear();
+    const std::string& folder = collection_.folder(first);
+    useListing_ = !caseInsensitive && !own_.MayHold(folder);
+    if (!useListing_) return;
+    // The folder's files by name: an open-addressing table of indices into the collection, at
+    // most half full (8 bytes a file at the most).
+    const std::uint32_t index = collection_.folderIndex(first);
+    std::uint32_t begin = first;
+    while (begin > 1 && collection_.folderIndex(begin - 1) == index) --begin;
+    std::uint32_t end = first;
+    while (end <= collection_.size() && collection_.folderIndex(end) == index) ++end;
+    size_t slots = 16;
+    while (slots < 2 * static_cast<size_t>(end - begin)) slots *= 2;
+    listed_.assign(slots, 0);
+    for (std::uint32_t k = begin; k < end; ++k) {
+      size_t slot = Hash(collection_.name(k));
+      while (listed_[slot] != 0) slot = (slot + 1) & (listed_.size() - 1);
+      listed_[slot] = k;  // collected files count from 1: 0 is an empty slot
+    }
+  }
+
+  bool Exists(const std::string& path) override {
+    if (!useListing_) return fileSystem_.FileExists(path);
+    const std::string_view name = NameOf(path);
+    for (size_t slot = Hash(name); listed_[slot] != 0; slot = (slot + 1) & (listed_.size() - 1)) {
+      if (collection_.name(listed_[slot]) == name) return true;
+    }
+    return false;
+  }
   bool IsCutOffRename(const std::string& oldPath, const std::string& newPath) override {
     return fileSystem_.InterruptedRename(oldPath, newPath) != FileSystem::Interruption::kNone;
   }
 
  private:
+  size_t Hash(std::string_view name) const {
+    return std::hash<std::string_view>{}(name) & (listed_.size() - 1);
+  }
+
   FileSystem& fileSystem_;
+  const Collection& collection_;
+  const OwnFiles& own_;
+  bool useListing_ = false;
+  std::vector<std::uint32_t> listed_;
 };
 
 }  // namespace
@@ -219,8 +266,9 @@ RunSummary RenameJob::ReName(RunMode mode) {
   }
 
   const StampFormat format(options.separator);
-  DiskNames disk(fileSystem_);
-  Planner planner(format, options.countUp, disk);
+  const OwnFiles own(AppPath, ProtectedFiles);
+  FolderView view(fileSystem_, *collection_, own);
+  Planner planner(format, options.countUp, view);
   Applier applier(fileSystem_, log, sink_, summary);
   auto stop = [&](const std::vector<ErrorReport>& failures) {
     for (const ErrorReport& failure : failures) ErrorDisp(failure);
@@ -255,7 +303,9 @@ RunSummary RenameJob::ReName(RunMode mode) {
     matcher.Matches(name, &extension);
     if (collection_->folderIndex(i) != currentFolder) {
       currentFolder = collection_->folderIndex(i);
-      planner.EnterFolder(folder, IsCaseInsensitive(i));
+      const bool caseInsensitive = IsCaseInsensitive(i);
+      view.Enter(i, caseInsensitive);
+      planner.EnterFolder(folder, caseInsensitive);
     }
     std::string oldPath = folder + name;
     if (applier.IsCutOffSecondName(oldPath, dryRun)) continue;

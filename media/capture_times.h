@@ -1,5 +1,6 @@
 // The capture-time reader of this system, for the front ends: the helper pool where the media
-// library is built (Linux), nothing elsewhere. CMake picks the implementation.
+// library is built (Linux; Windows with the libraries of scripts/build-windows-libs.sh), nothing
+// elsewhere. CMake picks the implementation.
 #pragma once
 
 #include <memory>

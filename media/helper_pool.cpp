@@ -1,33 +1,20 @@
-// The helper pool: posix_spawn, Unix stream sockets carrying open files, and poll. Generic POSIX.
+// The helper pool: which helper reads which file, the time limits, and what a lost helper costs.
+// Every system; the processes themselves are helper_process_*.cpp.
 #include "media/helper_pool.h"
 
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 #include "media/helper_protocol.h"
 #include "platform/program_folder.h"
 
-extern char** environ;
-
 namespace tokiren::media {
 namespace {
 
-constexpr char kHelperName[] = "tokiren-media-helper";
 // Files handed to one helper and not yet answered: enough to keep it busy through a batch of the
 // engine's renames, when nobody collects answers or hands over files, and few enough that their
-// one-byte messages, each carrying a descriptor, fit in the socket's buffer at its default size
-// (about 270 of them): a send never waits on a helper stuck in a parser.
+// requests, each carrying a descriptor, fit in the socket's buffer at its default size (about 270
+// of them; Windows: in the pipe's buffer): a send never waits on a helper stuck in a parser.
 constexpr std::size_t kMaxInFlight = 128;
-constexpr std::size_t kReceiveChunk = 4096;
 // Helpers lost in a row before they were ready, after which none is started again: one that
 // cannot load or seal itself would otherwise be started anew for every file.
 constexpr int kMostFailedStarts = 3;
@@ -38,7 +25,7 @@ ErrorCode NoReader(int cause) { return kFileNotFound.Because(cause); }
 
 std::string HelperBesideProgram() {
   const std::string folder = ExecutableFolder();
-  return folder.empty() ? std::string() : folder + kHelperName;
+  return folder.empty() ? std::string() : folder + kHelperFileName;
 }
 
 HelperPool::HelperPool(HelperPoolOptions options)
@@ -46,10 +33,7 @@ HelperPool::HelperPool(HelperPoolOptions options)
       helpers_(static_cast<std::size_t>(std::max(1, options_.helpers))) {
   // Every file handed over stays open until answered: never more than half the descriptors this
   // process may open, nor more than the helpers can hold.
-  rlimit files{};
-  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
-    options_.readAhead = std::min<std::size_t>(options_.readAhead, files.rlim_cur / 2);
-  }
+  options_.readAhead = std::min(options_.readAhead, MostFilesForHelpers());
   options_.readAhead =
       std::max<std::size_t>(1, std::min(options_.readAhead, helpers_.size() * kMaxInFlight));
 }
@@ -67,54 +51,23 @@ bool HelperPool::Launch(Helper& helper, std::string* detail) {
     *detail = "the folder of the running program cannot be found, nor the helper beside it";
     return false;
   }
-  int sockets[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
-    *detail = std::string("cannot make a socket for the helper: ") + std::strerror(errno);
-    return false;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  // The helper takes files on its standard input and answers on its standard output; dup2 leaves
-  // these two without close-on-exec, every other descriptor of ours closes at the exec.
-  posix_spawn_file_actions_adddup2(&actions, sockets[1], STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, sockets[1], STDOUT_FILENO);
-  // Nothing of ours beyond the socket, whatever a front end left without close-on-exec.
-  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-  // The helper ends itself when this process goes; it learns from this which process that is.
-  std::string parent = std::to_string(getpid());
-  char* const argv[] = {const_cast<char*>(options_.helperPath.c_str()), parent.data(), nullptr};
-  pid_t pid = -1;
-  const int spawned =
-      posix_spawn(&pid, options_.helperPath.c_str(), &actions, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(sockets[1]);
-  if (spawned != 0) {
-    close(sockets[0]);
-    *detail = "cannot start " + options_.helperPath + ": " + std::strerror(spawned);
-    return false;
-  }
-  helper.pid = pid;
-  helper.socket = sockets[0];
+  helper.process = StartHelperProcess(options_.helperPath, detail);
+  if (!helper.process) return false;
   helper.ready = false;
   helper.since = Clock::now();
   return true;
 }
 
 void HelperPool::Stop(Helper& helper) {
-  if (helper.pid < 0) return;
-  close(helper.socket);
-  kill(helper.pid, SIGKILL);  // holds nothing of value; may be stuck inside a parser
-  while (waitpid(helper.pid, nullptr, 0) < 0 && errno == EINTR) {
-  }
-  helper = Helper{};
+  helper = Helper{};  // ends the process
 }
 
 ErrorCode HelperPool::Start(std::string* detail) {
   if (AnyRunning()) return kSuccess;
   Helper& helper = helpers_.front();
   if (!Launch(helper, detail)) return NoReader(kSystemNoCaptureReader);
-  while (helper.pid >= 0 && !helper.ready) Collect(true);
-  if (helper.pid < 0) {
+  while (Running(helper) && !helper.ready) Collect(true);
+  if (!Running(helper)) {
     *detail = options_.helperPath + " ended before it was ready to read";
     return NoReader(kSystemNoCaptureReader);
   }
@@ -123,7 +76,7 @@ ErrorCode HelperPool::Start(std::string* detail) {
 
 bool HelperPool::AnyRunning() const {
   return std::any_of(helpers_.begin(), helpers_.end(),
-                     [](const Helper& helper) { return helper.pid >= 0; });
+                     [](const Helper& helper) { return Running(helper); });
 }
 
 HelperPool::File* HelperPool::Find(std::uint64_t ticket) {
@@ -199,7 +152,7 @@ void HelperPool::Dispatch() {
     if (least == helpers_.size() || helpers_[least].inFlight.size() >= kMaxInFlight) return;
     Helper& helper = helpers_[least];
     std::string detail;
-    if (helper.pid < 0 && !Launch(helper, &detail)) {
+    if (!Running(helper) && !Launch(helper, &detail)) {
       wontStart[least] = true;
       continue;
     }
@@ -209,7 +162,7 @@ void HelperPool::Dispatch() {
       waiting_.pop_front();
       continue;
     }
-    if (!SendFile(helper.socket, static_cast<int>(file->file->NativeHandle()))) {
+    if (!helper.process->SendFile(file->file->NativeHandle())) {
       Lose(helper);  // died before this file was sent: it stays waiting for another helper
       continue;
     }
@@ -221,27 +174,27 @@ void HelperPool::Dispatch() {
 }
 
 void HelperPool::Collect(bool wait) {
-  std::vector<pollfd> polled;
+  std::vector<HelperProcess*> waited;
   std::vector<Helper*> owners;
   Clock::time_point deadline = Clock::time_point::max();
   for (Helper& helper : helpers_) {
-    if (helper.pid < 0 || (helper.ready && helper.inFlight.empty())) continue;
-    polled.push_back(pollfd{helper.socket, POLLIN, 0});
+    if (!Running(helper) || (helper.ready && helper.inFlight.empty())) continue;
+    waited.push_back(helper.process.get());
     owners.push_back(&helper);
     deadline = std::min(deadline, helper.since + (helper.ready ? options_.fileTimeLimit
                                                                : options_.startTimeLimit));
   }
-  if (polled.empty()) return;
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-  const int timeout = wait ? static_cast<int>(std::max<long>(0, left.count())) : 0;
-  const int ready = poll(polled.data(), polled.size(), timeout);
-  if (ready < 0 && errno != EINTR) return;
-  for (std::size_t i = 0; i < polled.size(); ++i) {
-    if (polled[i].revents != 0) Receive(*owners[i]);
+  if (waited.empty()) return;
+  if (wait) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    WaitForHelpers(waited, std::max(left, std::chrono::milliseconds(0)));
+  }
+  for (Helper* helper : owners) {
+    if (Running(*helper)) Receive(*helper);
   }
   const Clock::time_point now = Clock::now();
   for (Helper& helper : helpers_) {
-    if (helper.pid < 0) continue;
+    if (!Running(helper)) continue;
     if (!helper.ready && now >= helper.since + options_.startTimeLimit) {
       Lose(helper);
     } else if (helper.ready && !helper.inFlight.empty() &&
@@ -252,14 +205,10 @@ void HelperPool::Collect(bool wait) {
 }
 
 void HelperPool::Receive(Helper& helper) {
-  char chunk[kReceiveChunk];
-  const ssize_t got = recv(helper.socket, chunk, sizeof chunk, MSG_DONTWAIT);
-  if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
-  if (got <= 0) {  // the helper is gone: crashed, or killed by its memory limit
-    Lose(helper);
+  if (!helper.process->Receive(&helper.received)) {
+    Lose(helper);  // the helper is gone: crashed, or killed by its memory limit
     return;
   }
-  helper.received.append(chunk, static_cast<std::size_t>(got));
   bool malformed = false;
   while (std::optional<std::string> message =
              TakeMessage(&helper.received, kMaxAnswerMessage, &malformed)) {

@@ -2,8 +2,9 @@
 // processes that read the metadata of the files the engine opened and handed over, so that a
 // parser crashing, hanging or running away with memory on a damaged or crafted file costs that one
 // file its capture time, never the run. The helpers get open files, never paths, and seal
-// themselves before they read one: they cannot open anything. POSIX processes and sockets; links
-// no metadata library itself.
+// themselves (POSIX) or are started unable to (Windows) before they read one: they cannot open
+// anything. How each system starts and talks to a helper: helper_process.h. Links no metadata
+// library itself.
 #pragma once
 
 #include <chrono>
@@ -13,10 +14,10 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 #include "engine/capture_time.h"
+#include "media/helper_process.h"
 
 namespace tokiren::media {
 
@@ -30,13 +31,13 @@ struct HelperPoolOptions {
   std::chrono::milliseconds startTimeLimit{10000};
   // How many files the engine may hand over ahead of the one it asks for: the helpers read on
   // through a batch of renames. Each is open meanwhile: never more than half of the process's
-  // limit of open descriptors, nor more than the helpers hold in flight.
+  // limit of open descriptors (POSIX), nor more than the helpers hold in flight.
   std::size_t readAhead = 256;
 };
 
 // The helper beside the running executable (tokiren-media-helper in the same folder, found
-// through /proc/self/exe); "" when the running executable cannot be told. Never a path relative to
-// the working folder.
+// through /proc/self/exe; tokiren-media-helper.exe on Windows); "" when the running executable
+// cannot be told. Never a path relative to the working folder.
 std::string HelperBesideProgram();
 
 class HelperPool final : public CaptureTimeReader {
@@ -67,8 +68,7 @@ class HelperPool final : public CaptureTimeReader {
     std::optional<CapturedMoment> moment;
   };
   struct Helper {
-    pid_t pid = -1;
-    int socket = -1;
+    std::unique_ptr<HelperProcess> process;  // null when not running
     bool ready = false;                // it said so once loaded and sealed
     Clock::time_point since;           // its start, until ready; then when its oldest file began
     std::deque<std::uint64_t> inFlight;  // tickets sent, oldest (being read now) first
@@ -86,6 +86,7 @@ class HelperPool final : public CaptureTimeReader {
   // Takes in the answers that have come; with `wait`, first waits for one (or a time limit).
   void Collect(bool wait);
   void Receive(Helper& helper);
+  static bool Running(const Helper& helper) { return helper.process != nullptr; }
   bool AnyRunning() const;
 
   HelperPoolOptions options_;

@@ -3,9 +3,6 @@
 // stops here: a file the libraries cannot read simply has no capture time.
 #include "media/metadata_reader.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -23,71 +20,17 @@ extern "C" {
 }
 
 #include "media/capture_time_text.h"
+#include "media/file_bytes.h"
 
 namespace tokiren::media {
 namespace {
 
 // The ISO base media "ftyp" box at the start of a file: its major brand tells a still (HEIF,
 // AVIF, Canon's CR3) from a movie, which exiv2 would open alike as a generic BMFF image.
-// exiv2 tells every still format it knows from this many first bytes.
-constexpr size_t kFileHeadBytes = 1024;
 constexpr std::string_view kFtyp = "ftyp";
 constexpr std::string_view kCanonRawBrand = "crx ";
-// What is read when a file cannot be mapped: every header the readers look at sits near the
-// start, and the copy counts against the helper's memory limit.
-constexpr size_t kMaxReadBytes = size_t{64} << 20;
 // The buffer through which libavformat reads the bytes in memory.
 constexpr int kMovieBufferBytes = 64 * 1024;
-
-// A file's bytes, read through its descriptor only. A private read-only mapping costs nothing
-// against RLIMIT_DATA however large the file, and works where the file system bypasses the page
-// cache (FUSE direct I/O) too. A file truncated by another process while mapped raises SIGBUS on
-// the next access past its new end: that ends the helper, which the pool counts as that file's
-// failure alone.
-class FileBytes {
- public:
-  explicit FileBytes(int fd) {
-    // The size by seeking, not fstat: the sealed helper may not stat.
-    const off_t end = lseek(fd, 0, SEEK_END);
-    if (end <= 0) return;
-    const auto size = static_cast<size_t>(end);
-    void* mapping = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (mapping != MAP_FAILED) {
-      mapping_ = mapping;
-      data_ = static_cast<const std::uint8_t*>(mapping);
-      size_ = size;
-      return;
-    }
-    copy_.resize(std::min(size, kMaxReadBytes));
-    size_t done = 0;
-    while (done < copy_.size()) {
-      const ssize_t got = pread(fd, copy_.data() + done, copy_.size() - done,
-                                static_cast<off_t>(done));
-      if (got <= 0) break;
-      done += static_cast<size_t>(got);
-    }
-    copy_.resize(done);
-    data_ = copy_.data();
-    size_ = done;
-  }
-  ~FileBytes() {
-    if (mapping_ != nullptr) munmap(mapping_, size_);
-  }
-  FileBytes(const FileBytes&) = delete;
-  FileBytes& operator=(const FileBytes&) = delete;
-
-  const std::uint8_t* data() const { return data_; }
-  size_t size() const { return size_; }
-  std::string_view Head() const {
-    return {reinterpret_cast<const char*>(data_), std::min(size_, kFileHeadBytes)};
-  }
-
- private:
-  void* mapping_ = nullptr;
-  std::vector<std::uint8_t> copy_;
-  const std::uint8_t* data_ = nullptr;
-  size_t size_ = 0;
-};
 
 std::optional<CapturedMoment> WallClock(const std::optional<LocalTime>& time) {
   if (!time) return std::nullopt;
@@ -271,9 +214,9 @@ void InitializeMetadataLibraries() {
   av_log_set_level(AV_LOG_QUIET);
 }
 
-std::optional<CapturedMoment> ReadCaptureTime(int fd) {
+std::optional<CapturedMoment> ReadCaptureTime(std::intptr_t file) {
   try {
-    const FileBytes bytes(fd);
+    const FileBytes bytes(file);
     if (bytes.size() == 0) return std::nullopt;
     return Read(bytes);
   } catch (...) {  // exiv2 throws Exiv2::AnyError and std::bad_alloc on damaged files

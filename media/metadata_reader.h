@@ -4,6 +4,7 @@
 // tokiren-media-helper only: a damaged or crafted file may crash or hang these libraries.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "engine/capture_time.h"
@@ -14,15 +15,16 @@ namespace tokiren::media {
 // plugins). Once, before the first ReadCaptureTime and before the helper seals itself.
 void InitializeMetadataLibraries();
 
-// The moment the open file `fd` was taken; nothing when it holds none that is a real moment, or
-// cannot be read. Reads only through `fd` (its size by seeking to its end, then a private
-// read-only mapping, or its first 64 MiB when it cannot be mapped), opens nothing, leaves `fd`
-// open. Never throws; a file cut short while mapped may end the process with SIGBUS.
+// The moment the open file `file` (a descriptor on POSIX, a HANDLE on Windows) was taken; nothing
+// when it holds none that is a real moment, or cannot be read. Reads only through `file` (mapped
+// read-only, or its first 64 MiB when it cannot be mapped: file_bytes.h), opens nothing, leaves
+// it open. Never throws; a file cut short while mapped may end the process (SIGBUS, or an
+// in-page error on Windows).
 //  - Stills: EXIF DateTimeOriginal, else DateTimeDigitized, as the camera's wall clock stands
 //    (utc false); never DateTime, which every edit changes.
 //  - Movies: Apple's com.apple.quicktime.creationdate as its wall clock stands (utc false), else
 //    the movie header's creation time as its UTC fields stand (utc true); the header's "not set"
 //    values, 1904-01-01 00:00:00 and 1970-01-01 00:00:00, count as none.
-std::optional<CapturedMoment> ReadCaptureTime(int fd);
+std::optional<CapturedMoment> ReadCaptureTime(std::intptr_t file);
 
 }  // namespace tokiren::media

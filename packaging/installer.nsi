@@ -1,6 +1,6 @@
 ; The installer for Windows users, tokiren-<version>-win64-setup.exe, made by the `installer`
-; target (cmake/packaging.cmake), which passes VERSION, TOKIREN_EXE, TOKIREN_CLI_EXE, README, ICON
-; and OUTFILE as defines.
+; target (cmake/packaging.cmake), which passes VERSION, TOKIREN_EXE, TOKIREN_CLI_EXE,
+; TOKIREN_HELPER_EXE, README, ICON and OUTFILE as defines.
 ;
 ; It installs for the current user alone, without administrator rights, into
 ; %LOCALAPPDATA%\Programs\Tokiren: a folder the user may write, so both programs keep their log
@@ -13,8 +13,8 @@ Unicode true
 ; without its 32-bit half).
 Target amd64-unicode
 
-!ifndef VERSION | TOKIREN_EXE | TOKIREN_CLI_EXE | README | ICON | OUTFILE
-  !error "Pass VERSION, TOKIREN_EXE, TOKIREN_CLI_EXE, README, ICON and OUTFILE with -D"
+!ifndef VERSION | TOKIREN_EXE | TOKIREN_CLI_EXE | TOKIREN_HELPER_EXE | README | ICON | OUTFILE
+  !error "Pass VERSION, TOKIREN_EXE, TOKIREN_CLI_EXE, TOKIREN_HELPER_EXE, README, ICON and OUTFILE with -D"
 !endif
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tokiren"
@@ -89,6 +89,7 @@ Function FindProgramInUse
   StrCpy $R1 ""
   !insertmacro FindInUse "tokiren.exe"
   !insertmacro FindInUse "tokiren-cli.exe"
+  !insertmacro FindInUse "tokiren-media-helper.exe"
 FunctionEnd
 
 ; Waits, asking the user, until no installed program is in use; sets $R1 to the one in use when
@@ -138,6 +139,7 @@ Section
   SetOutPath "$INSTDIR"
   File "/oname=tokiren.exe" "${TOKIREN_EXE}"
   File "/oname=tokiren-cli.exe" "${TOKIREN_CLI_EXE}"
+  File "/oname=tokiren-media-helper.exe" "${TOKIREN_HELPER_EXE}"
   File "/oname=README.txt" "${README}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
@@ -160,6 +162,7 @@ SectionEnd
 Section "Uninstall"
   Delete "$INSTDIR\tokiren.exe"
   Delete "$INSTDIR\tokiren-cli.exe"
+  Delete "$INSTDIR\tokiren-media-helper.exe"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Cross-builds tokiren.exe (the native window) and tokiren-cli.exe for 64-bit Windows with
+# Cross-builds tokiren.exe (the native window), tokiren-cli.exe and tokiren-media-helper.exe (the
+# capture-time reader, over exiv2, libheif and libavformat cross-built from Debian's source
+# packages by scripts/build-windows-libs.sh, kept in ~/.cache/tokiren/) for 64-bit Windows with
 # mingw-w64 into build-win/, checks that they need no DLL beyond Windows' own, and runs the
 # Windows tests under Wine through CTest, in a virtual display with Japanese fonts; then makes the package for Windows users,
 # build-win/tokiren-<version>-win64.zip, and checks what it holds, and the installer,
@@ -19,6 +21,8 @@ packages=(
   locales                     # the Japanese locale below
   unzip                       # checks the package's contents
   nsis                        # makensis: the installer for Windows users
+  # The media tests' photos and videos, made on this machine by the tools the Linux tests use.
+  imagemagick exiv2 libheif-examples ffmpeg libimage-exiftool-perl
 )
 
 ./scripts/install-packages.sh "${packages[@]}"
@@ -34,18 +38,21 @@ fi
 
 build=build-win
 jobs="${TOKIREN_JOBS:-2}"
+# The metadata libraries, built once per pinned version (minutes when the cache is cold).
+media_prefixes=$(./scripts/build-windows-libs.sh | tail -n 1)
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTOKIREN_BUILD_UI=ON \
-  -DTOKIREN_GTEST_SOURCE=/usr/src/googletest > /dev/null
+  -DTOKIREN_GTEST_SOURCE=/usr/src/googletest -DTOKIREN_MEDIA_PREFIXES="$media_prefixes" > /dev/null
 cmake --build "$build" -j "$jobs"
 
-# The programs must run on a bare Windows: only the system's own DLLs.
-allowed='^(KERNEL32|USER32|GDI32|SHELL32|ADVAPI32|COMCTL32|ole32|msvcrt|api-ms-win-crt-.*)\.dll$'
-for program in tokiren-cli.exe tokiren.exe; do
+# The programs must run on a bare Windows: only the system's own DLLs (bcrypt: libavutil's random
+# seeds; psapi and ws2_32: exiv2's), whatever the case of their names.
+allowed='^(kernel32|user32|gdi32|shell32|advapi32|comctl32|ole32|msvcrt|bcrypt|psapi|ws2_32|api-ms-win-crt-.*)\.dll$'
+for program in tokiren-cli.exe tokiren.exe tokiren-media-helper.exe; do
   dlls=$(x86_64-w64-mingw32-objdump -p "$build/bin/$program" | sed -n 's/^\s*DLL Name: //p')
   echo "$program imports: $(echo $dlls)"
   for dll in $dlls; do
-    if ! [[ "$dll" =~ $allowed ]]; then
+    if ! [[ "${dll,,}" =~ $allowed ]]; then
       echo "$program needs $dll, which Windows does not bring" >&2
       exit 1
     fi
@@ -100,7 +107,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
 cmake --build "$build" --target package > /dev/null
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 top="tokiren-$version-win64"
-expected=("$top/README.txt" "$top/tokiren-cli.exe")
+expected=("$top/README.txt" "$top/tokiren-cli.exe" "$top/tokiren-media-helper.exe")
 expected+=("$top/tokiren.exe")
 listed=$(unzip -Z1 "$build/$top.zip" | sort)
 if [ "$listed" != "$(printf '%s\n' "${expected[@]}" | sort)" ]; then
@@ -148,7 +155,7 @@ setup="$build/$top-setup.exe"
     fail "winepath knows no Start menu"
   shortcut="${menu%/}/Tokiren.lnk"
   staged="$build/packaging/installer-files"
-  installed=(tokiren.exe tokiren-cli.exe README.txt)
+  installed=(tokiren.exe tokiren-cli.exe tokiren-media-helper.exe README.txt)
 
   check_installed() {
     for file in "${installed[@]}"; do

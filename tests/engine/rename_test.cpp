@@ -240,8 +240,12 @@ TEST_F(RenameTest, NoRenameFollowsALineThatDidNotReachTheDisk) {
 }
 
 // Every name in the photos is taken.
+// Every name of the folder is taken, though its listing does not show them: a folder where case
+// does not count, whose names the run asks the file system about rather than reading them from
+// the listing.
 class CrowdedFileSystem : public ForwardingFileSystem {
  public:
+  bool IsCaseInsensitiveFolder(const std::string&, std::string_view) override { return true; }
   bool FileExists(const std::string& path) override {
     if (path.find(kPathSeparator + std::string("photos") + kPathSeparator) == std::string::npos) return base_.FileExists(path);
     ++tests;
@@ -334,6 +338,19 @@ TEST_F(RenameTest, NeverRenamesTheProgramsOwnFilesInTheTree) {
                                       "tokiren_log.txt", "tokiren_log.txt.Ab12Cd"}));
   EXPECT_EQ(fixture.job.Reset().restored, 1u);
   EXPECT_EQ(tree_.Read("photos/a.jpg"), "a");
+}
+
+TEST_F(RenameTest, ANameTakenByTheProgramsOwnFileIsCountedUpPast) {
+  JobOnTree fixture(tree_, Checked({".JPG"}));
+  // A settings file the user happened to name like a stamp, in the tree: the collection leaves it
+  // out, yet its name is taken.
+  fixture.job.ProtectedFiles = {fixture.job.SelectedPath + "20160830124842.JPG"};
+  tree_.Write("photos/20160830124842.JPG", "own", stamp42_ + 60);
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  const RunSummary summary = fixture.job.Run();
+  EXPECT_TRUE(summary.error.ok()) << summary.error.number;
+  EXPECT_EQ(tree_.Read("photos/20160830124842.JPG"), "own");
+  EXPECT_EQ(tree_.Read("photos/20160830124843.JPG"), "a");
 }
 
 // A photo's capture time, known to the fake reader by the photo's own last-write time.

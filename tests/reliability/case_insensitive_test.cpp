@@ -57,7 +57,8 @@ bool SaysRenamed(const Outcome& outcome, int count) {
   const std::string wanted =
       std::to_string(count) + (count == 1 ? " file renamed" : " files renamed");
   for (std::string line; std::getline(lines, line);) {
-    if (line == wanted) return true;
+    // The count of renames leads the line of the outcomes' counts.
+    if (line == wanted || line.rfind(wanted + ", ", 0) == 0) return true;
   }
   return false;
 }
