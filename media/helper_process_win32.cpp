@@ -11,7 +11,7 @@
 
 #include "media/helper_process.h"
 #include "media/helper_protocol.h"
-#include "platform/win32/wide_path.h"
+#include "platform/wide_path.h"
 
 namespace tokiren::media {
 

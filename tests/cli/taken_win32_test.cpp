@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/win32/wide_path.h"
+#include "platform/wide_path.h"
 #include "tests/cli/cli_test_support.h"
 
 namespace tokiren {
