@@ -265,23 +265,25 @@ TEST(RunOptionsFromTest, TakesTheRunsOptionsFromTheOptionControls) {
   EXPECT_EQ(RunOptionsFrom({.Option3 = true}, {}).timeSource, TimeSource::kTaken);
 }
 
-TEST(FinishedMessageTest, AddsALineForAStopAndForEachKindOfFileLeftOtherwise) {
+TEST(FinishedMessageTest, AddsALineForAStopForEachKindOfFileLeftOtherwiseAndTheCounts) {
   const std::string stopped =
       "\r\nエラーのため途中で止めました。それまでに 4 個のファイルの名前を変更しました。";
   const std::string notTaken = "\r\n撮影日時のなかった 2 個のファイルは、更新日時で名前を付けました。";
   const std::string unreadable = "\r\n時刻を読めなかった 3 個のファイルはそのままにしました。";
+  const std::string counts = "\r\n名前を変更 4 個。";
+  const std::string countsUnreadable = "\r\n名前を変更 4 個、時刻を読めずそのまま 3 個。";
   const struct {
     std::uint64_t notTaken, unreadable;
     ErrorCode error;
     std::string expected;
   } cases[] = {
-      {0, 0, kSuccess, ""},
-      {2, 0, kSuccess, notTaken},
-      {2, 3, kSuccess, notTaken + unreadable},
-      {0, 3, kSuccess, unreadable},
-      {0, 0, kFileAlreadyExists, stopped},
-      {2, 3, kDiskFull, stopped + notTaken + unreadable},
-      {0, 0, ErrorCode::Unlisted(70), stopped},
+      {0, 0, kSuccess, counts},
+      {2, 0, kSuccess, notTaken + counts},
+      {2, 3, kSuccess, notTaken + unreadable + countsUnreadable},
+      {0, 3, kSuccess, unreadable + countsUnreadable},
+      {0, 0, kFileAlreadyExists, stopped + counts},
+      {2, 3, kDiskFull, stopped + notTaken + unreadable + countsUnreadable},
+      {0, 0, ErrorCode::Unlisted(70), stopped + counts},
   };
   for (const auto& c : cases) {
     RunSummary summary;
@@ -306,12 +308,34 @@ TEST_F(WindowBehaviourTest, RunRenamesThenSaysItFinishedAndShowsTheStartPanel) {
   ASSERT_EQ(view_.messages.size(), 1u);
   EXPECT_EQ(view_.messages[0].icon, MessageIcon::kInformation);
   EXPECT_EQ(view_.messages[0].title, "");
-  EXPECT_EQ(view_.messages[0].text, "処理を終了しました。");
+  EXPECT_EQ(view_.messages[0].text, "処理を終了しました。\r\n名前を変更 1 個。");
+  EXPECT_EQ(view_.messages[0].details, "");
   EXPECT_EQ(view_.panel, Panel::kStart);
   EXPECT_FALSE(view_.progressOpen);
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"2016_0830_124842.JPG", "b.png"}));
   EXPECT_EQ(tree_.Read("app/tokiren_log.txt"),
             tree_ / "photos/a.jpg as " + tree_ / "photos/2016_0830_124842.JPG\r\n");
+}
+
+// The files left alone are told by name in the details, with why; those that have their name
+// already only in the counts.
+TEST_F(WindowBehaviourTest, RunListsTheFilesLeftAloneInTheDetails) {
+  ScopedTimeZone zone("UTC");
+  const auto time = LocalTimestamp(2016, 8, 30, 12, 48, 42);
+  tree_.Write("photos/a.jpg", "a", time);
+  tree_.Write("photos/b.jpg", "b", time);
+  tree_.Write("photos/20160830124842.JPG", "named", time);
+  const auto window = Open();
+  window->AddClicked("jpg");
+  Check(*window, ".JPG");
+  Choose(*window, "photos");
+  window->RunClicked({.Check1 = false});
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].text,
+            "処理を終了しました。\r\nすでにその名前 1 個、名前が使われていてそのまま 2 個。");
+  EXPECT_EQ(view_.messages[0].details,
+            tree_ / "photos/a.jpg： その名前はほかのファイルが使っています\r\n" + tree_ /
+                "photos/b.jpg： その名前はほかのファイルが使っています");
 }
 
 TEST_F(WindowBehaviourTest, RunShowsItsErrorThenTheFinishedMessage) {
@@ -415,6 +439,10 @@ TEST_F(WindowBehaviourTest, ResetShowsTheFilesNotFoundAloneWhenNothingFailed) {
   EXPECT_EQ(view_.messages[0].title, "");
   EXPECT_EQ(view_.messages[0].text,
             "見つからなかった 2 個のファイルは、あとでもとにもどせるようにログに残しました。");
+  // The last rename first, as Reset goes.
+  EXPECT_EQ(view_.messages[0].details, p + "3.JPG： 見つかりません（もとの名前 " + p +
+                                           "c.jpg）\r\n" + p + "2.JPG： 見つかりません（もとの名前 " +
+                                           p + "b.jpg）");
 }
 
 TEST_F(WindowBehaviourTest, MayCloseWhenIdle) {
@@ -467,6 +495,117 @@ TEST(WindowBehaviourRootTest, ARootChosenAndKeptGetsNoSecondSeparator) {
   EXPECT_EQ(tree.Read("app/tokirenfolder"), root + "\r\n");
   window.FolderClicked();
   EXPECT_EQ(view.starts.back(), root);
+}
+
+}  // namespace
+}  // namespace tokiren::behaviour
+
+namespace tokiren::behaviour {
+namespace {
+
+class WindowPreviewTest : public ::testing::Test {
+ protected:
+  // Three files of one second in "photos": one named already, two that want its name.
+  std::unique_ptr<Window> OpenOnPhotos() {
+    const auto time = LocalTimestamp(2016, 8, 30, 12, 48, 42);
+    tree_.Write("photos/a.jpg", "a", time);
+    tree_.Write("photos/20160830124842.JPG", "named", time);
+    tree_.Write("photos/trip/b.jpg", "b", time);
+    auto window = std::make_unique<Window>(view_, tree_.MakeFolder("app"));
+    window->Start();
+    window->AddClicked("jpg");
+    window->ExtensionChecked(1, true);  // .JPG, after .*
+    view_.answer = tree_ / "photos";
+    window->FolderClicked();
+    return window;
+  }
+
+  ScopedTimeZone zone_{"UTC"};
+  TempTree tree_;
+  FakeView view_;
+};
+
+TEST_F(WindowPreviewTest, ListsEveryFileWithItsPlannedNameTouchingNothing) {
+  const auto window = OpenOnPhotos();
+  window->PreviewClicked({.Check1 = false});
+  ASSERT_EQ(view_.previews.size(), 1u);
+  const FakeView::PreviewSeen& seen = view_.previews[0];
+  EXPECT_EQ(seen.folder, tree_ / "photos/");
+  using Row = std::vector<std::string>;
+  EXPECT_EQ(seen.rows, (std::vector<Row>{
+                           {".", "20160830124842.JPG", "", "すでにその名前です"},
+                           {".", "a.jpg", "", "その名前はほかのファイルが使っています"},
+                           {"trip", "b.jpg", "20160830124842.JPG", ""},
+                       }));
+  EXPECT_EQ(seen.heading,
+            "名前を変更 1 個、すでにその名前 1 個、名前が使われていてそのまま 1 個。\r\n"
+            "RUN はその時点でもう一度計画し、そのときのプレビューが示すとおりに名前を変更します。");
+  EXPECT_TRUE(view_.messages.empty());
+  EXPECT_EQ(view_.panel, Panel::kRunning);
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20160830124842.JPG", "a.jpg", "trip"}));
+  EXPECT_EQ(tree_.Names("photos/trip"), (std::vector<std::string>{"b.jpg"}));
+  EXPECT_EQ(tree_.Names("app"), (std::vector<std::string>{"tokiren"}));  // the list; no log
+}
+
+// RUN plans again: what it does is what a preview at that moment shows, even after the tree has
+// changed since an earlier preview.
+TEST_F(WindowPreviewTest, RunDoesWhatAPreviewAtThatMomentShows) {
+  const auto window = OpenOnPhotos();
+  window->PreviewClicked({});
+  tree_.Write("photos/c.jpg", "c", LocalTimestamp(2016, 8, 30, 12, 48, 43));
+  window->PreviewClicked({});
+  ASSERT_EQ(view_.previews.size(), 2u);
+  window->RunClicked({});
+  std::vector<std::string> planned;
+  for (const auto& row : view_.previews[1].rows) {
+    planned.push_back(row[0] + "/" + (row[2].empty() ? row[1] : row[2]));
+  }
+  std::vector<std::string> after;
+  for (const std::string& name : tree_.Names("photos")) {
+    if (name != "trip") after.push_back("./" + name);
+  }
+  for (const std::string& name : tree_.Names("photos/trip")) after.push_back("trip/" + name);
+  std::sort(planned.begin(), planned.end());
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(after, planned);
+  EXPECT_EQ(planned.size(), 4u);
+}
+
+TEST_F(WindowPreviewTest, TheProgressDisplayOffersToCancelAndACancelledPlanShowsNothing) {
+  const auto window = OpenOnPhotos();
+  window->progressDelay = std::chrono::milliseconds(0);
+  view_.onProgress = [this] { view_.cancelPressed = true; };
+  window->PreviewClicked({});
+  EXPECT_TRUE(view_.progressCancellable);
+  EXPECT_FALSE(view_.progressOpen);
+  EXPECT_TRUE(view_.previews.empty());
+  EXPECT_TRUE(view_.messages.empty());
+
+  view_.cancelPressed = false;
+  view_.onProgress = nullptr;
+  window->RunClicked({});  // a run goes to its end
+  EXPECT_FALSE(view_.progressCancellable);
+}
+
+TEST_F(WindowPreviewTest, AWindowClosedDuringAPlanEndsItAndCloses) {
+  const auto window = OpenOnPhotos();
+  window->progressDelay = std::chrono::milliseconds(0);
+  bool mayClose = true;
+  view_.onProgress = [&] { mayClose = window->MayClose(); };
+  window->PreviewClicked({});
+  EXPECT_FALSE(mayClose);
+  EXPECT_TRUE(view_.previews.empty());
+  EXPECT_EQ(view_.closes, 1);
+}
+
+TEST_F(WindowPreviewTest, AnErrorIsShownInsteadOfAPreview) {
+  const auto window = OpenOnPhotos();
+  window->SelectedPath = tree_ / "gone/";
+  window->PreviewClicked({});
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].icon, MessageIcon::kWarning);
+  EXPECT_TRUE(view_.previews.empty());
 }
 
 }  // namespace

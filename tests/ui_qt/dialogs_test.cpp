@@ -6,9 +6,15 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QStyle>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 #include "ui/qt/dialogs.h"
+#include "ui/qt/preview_dialog.h"
 #include "ui/qt/run_progress.h"
 #include "ui/behaviour/captions.h"
 
@@ -42,7 +48,7 @@ TEST(TitleTest, AMessageBoxWithAShortTextShowsItsWholeTitle) {
     least = LeastWidthForTitle(*box);
     box->close();
   });
-  dialogs.ShowMessage(QMessageBox::Warning, title, QStringLiteral("a.jpg"));
+  dialogs.ShowMessage(QMessageBox::Warning, title, QStringLiteral("a.jpg"), {});
   EXPECT_EQ(shownTitle, title);
   EXPECT_GE(width, least);
 }
@@ -51,11 +57,73 @@ TEST(TitleTest, TheProgressDisplayShowsItsWholeTitle) {
   QWidget window;
   window.show();
   RunProgress progress(&window);
-  progress.Show(1, 4);
+  progress.Show(1, 4, false);
   const auto* dialog = window.findChild<QProgressDialog*>();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8(kWindowCaption));
   EXPECT_GE(dialog->frameGeometry().width(), LeastWidthForTitle(*dialog));
+}
+
+// A preview's display offers to cancel: the press is kept for the work to ask, and the display
+// stays (holding the window) until the work ends. A run's has no such button.
+TEST(RunProgressTest, CancellingIsAskedAndTheDisplayStaysUntilTheWorkEnds) {
+  for (const bool cancellable : {false, true}) {
+    SCOPED_TRACE(cancellable);
+    QWidget window;
+    window.show();
+    RunProgress progress(&window);
+    progress.Show(0, 0, cancellable);
+    auto* dialog = window.findChild<QProgressDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    auto* cancel = dialog->findChild<QPushButton*>();
+    EXPECT_EQ(cancel != nullptr, cancellable);
+    EXPECT_FALSE(progress.Cancelled());
+    if (cancel) {
+      EXPECT_EQ(cancel->text(), QString::fromUtf8(kCancelCaption));
+      QTest::mouseClick(cancel, Qt::LeftButton);
+    } else {
+      QTest::keyClick(dialog, Qt::Key_Escape);
+    }
+    progress.Show(1, 4, cancellable);
+    EXPECT_EQ(progress.Cancelled(), cancellable);
+    EXPECT_TRUE(dialog->isVisible());
+    if (cancel) {
+      EXPECT_FALSE(cancel->isEnabled());
+    }
+    progress.Hide();
+    EXPECT_EQ(window.findChild<QProgressDialog*>(), nullptr);
+  }
+}
+
+// The preview's table holds a million rows and reads only the cells it shows.
+TEST(PreviewDialogTest, HoldsAMillionRowsAndShowsTheHeading) {
+  constexpr std::size_t kRows = 1'000'000;
+  behaviour::Preview preview("/photos/");
+  std::string name, newName;
+  for (std::size_t i = 0; i < kRows; ++i) {
+    name = "IMG_" + std::to_string(i) + ".JPG";
+    newName = std::to_string(20160830000000 + i) + ".JPG";
+    FileReport file;
+    file.folder = "/photos/";
+    file.name = name;
+    file.newName = newName;
+    preview.Add(file);
+  }
+  PreviewDialog dialog(preview, nullptr);
+  dialog.show();
+  QTableView* table = dialog.table();
+  EXPECT_EQ(table->model()->rowCount(), static_cast<int>(kRows));
+  EXPECT_EQ(table->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("新しい名前"));
+  table->scrollToBottom();
+  QApplication::processEvents();
+  const QModelIndex last = table->indexAt(QPoint(1, table->viewport()->height() - 2));
+  EXPECT_EQ(last.row(), static_cast<int>(kRows - 1));
+  EXPECT_EQ(last.siblingAtColumn(2).data().toString(), QStringLiteral("20160830999999.JPG"));
+  const auto labels = dialog.findChildren<QLabel*>();
+  const bool headed = std::any_of(labels.begin(), labels.end(), [](const QLabel* label) {
+    return label->text().startsWith(QStringLiteral("名前を変更 1000000 個。\nRUN は"));
+  });
+  EXPECT_TRUE(headed);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QTableView>
 #include <QTextDocumentFragment>
 #include <QProgressDialog>
 #include <QWindow>
@@ -13,6 +14,7 @@
 #include "tests/media/media_files.h"
 #include "tests/support/temp_tree.h"
 #include "ui/behaviour/captions.h"
+#include "ui/qt/preview_dialog.h"
 #include "ui/qt/run_progress.h"
 #include "ui/qt/tokiren_window.h"
 
@@ -32,14 +34,31 @@ class RecordingDialogs : public Dialogs {
     QMessageBox::Icon icon;
     QString title;
     QString text;
+    QString details;
   };
-  void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) override {
-    messages.push_back({icon, title, text});
+  void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text,
+                   const QString& details) override {
+    messages.push_back({icon, title, text, details});
   }
   QString ChooseFolder(const QString& start) override {
     starts.push_back(start);
     return answer;
   }
+  // Looked at through the dialog's own model, as its table reads it.
+  void ShowPreview(const behaviour::Preview& preview) override {
+    PreviewDialog dialog(preview, nullptr);
+    const QAbstractItemModel& model = *dialog.table()->model();
+    std::vector<QStringList> rows;
+    for (int row = 0; row < model.rowCount(); ++row) {
+      QStringList cells;
+      for (int column = 0; column < model.columnCount(); ++column) {
+        cells.push_back(model.index(row, column).data().toString());
+      }
+      rows.push_back(cells);
+    }
+    previews.push_back(rows);
+  }
+  std::vector<std::vector<QStringList>> previews;
   std::vector<Message> messages;
   std::vector<QString> starts;
   QString answer;
@@ -112,7 +131,7 @@ TEST_F(WindowTest, StartsOnTheStartPanelWithTheDesignValues) {
   EXPECT_TRUE(dialogs_.messages.empty());
   // Fixed size, panels at the top, everything down to the notice inside the client area.
   EXPECT_EQ(window->minimumSize(), window->maximumSize());
-  EXPECT_EQ(c.FrameStart->geometry(), QRect(2, 0, 357, 53));
+  EXPECT_EQ(c.FrameStart->geometry(), QRect(2, 0, 411, 53));
   EXPECT_EQ(c.FrameOptions->y(), -1);
   EXPECT_EQ(c.Label2->geometry().topLeft(), QPoint(50, 54));
   EXPECT_EQ(c.Label2->width(), 276);
@@ -192,7 +211,10 @@ TEST_F(WindowTest, TakenNamesAPhotoAfterItsCaptureTimeAndSaysWhatHadNone) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text,
             QStringLiteral("処理を終了しました。\r\n撮影日時のなかった 1 "
-                           "個のファイルは、更新日時で名前を付けました。"));
+                           "個のファイルは、更新日時で名前を付けました。\r\n名前を変更 2 個。"));
+  EXPECT_EQ(dialogs_.messages[0].details,
+            QString::fromStdString(tree_ / "photos/b.jpg") +
+                QStringLiteral("： 撮影日時がないので更新日時で名前を付けます"));
   EXPECT_EQ(tree_.Names("photos"),
             (std::vector<std::string>{"20010203040506.JPG", "20160830124842.JPG"}));
 }
@@ -204,7 +226,7 @@ TEST_F(WindowTest, TheWindowAndItsProgressDisplayCarryTheIconInEverySize) {
     EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
   }
   RunProgress display(window.get());  // as a long run shows it
-  display.Show(0, 0);
+  display.Show(0, 0, false);
   const auto* progress = window->findChild<QProgressDialog*>();
   ASSERT_NE(progress, nullptr);
   ASSERT_NE(progress->windowHandle(), nullptr);
@@ -238,6 +260,7 @@ TEST_F(WindowTest, CarriesTheDesignToolTips) {
       {c.Command3, "下の拡張子をリストに加えます。"},
       {c.Command7, "フォルダ名をドロップするかフォルダ選択の画面に移動します。します。"},
       {c.Text1, "リストに加える拡張子を入力します。"},
+      {c.Command9, "何も変更せずに、実行したときに付く名前とそのままになるファイルを一覧で確かめます。"},
   };
   for (const auto& [widget, tip] : tips) {
     EXPECT_EQ(widget->toolTip(), QString::fromUtf8(tip)) << widget->metaObject()->className();
@@ -469,7 +492,7 @@ TEST_F(WindowTest, RunsOnTheChosenFolderThenResets) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Information);
   EXPECT_EQ(dialogs_.messages[0].title, QString());
-  EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("処理を終了しました。"));
+  EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("処理を終了しました。\r\n名前を変更 1 個。"));
   EXPECT_TRUE(c.FrameStart->isVisible());
   const std::vector<std::string> names = tree_.Names("photos");
   ASSERT_EQ(names.size(), 2u);
@@ -481,6 +504,49 @@ TEST_F(WindowTest, RunsOnTheChosenFolderThenResets) {
   Click(c.Command5);
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "b.png"}));
   EXPECT_EQ(dialogs_.messages.size(), 1u);  // Reset says nothing when all went well
+}
+
+// Preview sits beside RUN, its caption whole, clear of every control and inside the panel, in the
+// window's font and in the fallback font; the controls that were there keep their places.
+TEST_F(WindowTest, PreviewFitsBesideRunWithoutMovingAnything) {
+  QFont fallback(QStringLiteral("Sans"));
+  fallback.setPointSizeF(9.75);
+  for (const QFont& font : {WindowFont(), fallback}) {
+    SCOPED_TRACE(font.family().toStdString());
+    QWidget window;
+    window.setFont(font);
+    const Controls c = BuildControls(&window, false);
+    EXPECT_EQ(c.Command9->text(), QStringLiteral("Preview"));
+    EXPECT_EQ(c.Command9->parentWidget(), c.FrameRunning);
+    EXPECT_GE(c.Command9->width(), ButtonWidthForCaption(c.Command9));
+    EXPECT_GT(ButtonWidthForCaption(c.Command9), c.Command9->fontMetrics().horizontalAdvance("Preview"));
+    EXPECT_GT(c.Command9->x(), c.Command1->geometry().right() + 1);
+    EXPECT_LE(c.Command9->geometry().right(), c.FrameRunning->width() - 1);
+    EXPECT_EQ(c.Command1->geometry(), QRect(246, 26, 85, 25));
+    EXPECT_EQ(c.Command4->geometry(), QRect(89, 30, 147, 18));
+    EXPECT_EQ(c.Command2->geometry(), QRect(31, 29, 48, 21));
+  }
+}
+
+TEST_F(WindowTest, PreviewListsThePlanAndRunDoesIt) {
+  ScopedTimeZone zone("UTC");
+  tree_.Write("photos/a.jpg", "a", LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  tree_.Write("photos/b.png", "b", LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  const auto window = Open();
+  const Controls& c = window->controls();
+  Add(*window, "jpg");
+  Check(*window, ".JPG");
+  dialogs_.answer = QString::fromStdString(tree_ / "photos");
+  Click(c.Command7);
+  Click(c.Command9);
+  ASSERT_EQ(dialogs_.previews.size(), 1u);
+  EXPECT_EQ(dialogs_.previews[0],
+            (std::vector<QStringList>{{".", "a.jpg", "20160830124842.JPG", ""}}));
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_TRUE(c.FrameRunning->isVisible());
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "b.png"}));
+  Click(c.Command1);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG", "b.png"}));
 }
 
 TEST_F(WindowTest, ShowsOneBoxForAResetWithManyFailures) {
@@ -517,6 +583,9 @@ TEST_F(WindowTest, ResetSaysHowManyFilesItCouldNotFindAndKeepsThem) {
   EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Information);
   EXPECT_EQ(dialogs_.messages[0].text,
             QStringLiteral("見つからなかった 2 個のファイルは、あとでもとにもどせるようにログに残しました。"));
+  EXPECT_EQ(dialogs_.messages[0].details,
+            QString::fromStdString(p + "3.JPG： 見つかりません（もとの名前 " + p + "c.jpg）\r\n" + p +
+                                   "2.JPG： 見つかりません（もとの名前 " + p + "b.jpg）"));
   EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), missing);
 }
 

@@ -18,6 +18,7 @@
 #include "ui/behaviour/strings.h"
 #include "ui/behaviour/wide_path.h"
 #include "ui/win32/main_window.h"
+#include "ui/win32/preview_window.h"
 #include "ui/win32/title_bar.h"
 
 namespace tokiren::ui::win32 {
@@ -32,10 +33,11 @@ class FakeDialogs final : public Dialogs {
     behaviour::MessageIcon icon;
     std::string title;
     std::string text;
+    std::string details;
   };
   void ShowMessage(HWND owner, behaviour::MessageIcon icon, const std::string& title,
-                   const std::string& text) override {
-    messages.push_back({owner, icon, title, text});
+                   const std::string& text, const std::string& details) override {
+    messages.push_back({owner, icon, title, text, details});
     if (whileOpen) whileOpen(owner);
   }
   std::string ChooseFolder(HWND owner, const std::string& start) override {
@@ -44,6 +46,19 @@ class FakeDialogs final : public Dialogs {
     if (whileOpen) whileOpen(owner);
     return answer;
   }
+  void ShowPreview(HWND owner, const behaviour::Preview& preview) override {
+    owners.push_back(owner);
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t row = 0; row < preview.size(); ++row) {
+      std::vector<std::string> cells;
+      for (int column = 0; column < behaviour::Preview::kColumns; ++column) {
+        cells.push_back(preview.Cell(row, column));
+      }
+      rows.push_back(cells);
+    }
+    previews.push_back(rows);
+  }
+  std::vector<std::vector<std::vector<std::string>>> previews;
   // Done while a dialog is open, over its owner, which a real dialog disables meanwhile.
   std::function<void(HWND owner)> whileOpen;
   std::vector<Message> messages;
@@ -187,7 +202,7 @@ TEST_F(Win32WindowTest, PlacesTheControlsFromTwipsAtTheWindowsDpi) {
   const int dpi = window_->Dpi();
   RECT client{};
   GetClientRect(window_->hwnd(), &client);
-  EXPECT_EQ(client.right, Pixels(5415, dpi));
+  EXPECT_EQ(client.right, Pixels(6228, dpi));
   EXPECT_EQ(client.bottom, Pixels(1080, dpi));
   const auto placeIn = [](HWND control) {
     RECT rect{};
@@ -259,7 +274,7 @@ TEST_F(Win32WindowTest, LaysItselfOutAgainWhenMovedToAScreenOfAnotherDpi) {
   EXPECT_EQ(window_->Dpi(), 192);
   RECT client{};
   GetClientRect(window_->hwnd(), &client);
-  EXPECT_EQ(client.right, Pixels(5415, 192));
+  EXPECT_EQ(client.right, Pixels(6228, 192));
   RECT button{};
   GetWindowRect(C(Id::Command1), &button);
   EXPECT_EQ(button.right - button.left, Pixels(1272, 192));
@@ -432,7 +447,7 @@ TEST_F(Win32WindowTest, AFolderNamedWithAnAmpersandAndInJapaneseIsShownAsItIsAnd
   const std::string shown = TextOf(C(Id::Label3));
   EXPECT_EQ(shown.substr(shown.size() - 15), "\\写真&動画\\") << shown;
   Click(C(Id::Command1));
-  EXPECT_EQ(tree_.Names("写真&動画"), (std::vector<std::string>{"20160830124842"}));
+  EXPECT_EQ(tree_.Names("写真&動画"), (std::vector<std::string>{"20160830124842.JPG"}));
 }
 
 TEST_F(Win32WindowTest, TheFolderBrowserOpensAtTheKeptFolder) {
@@ -472,7 +487,7 @@ TEST_F(Win32WindowTest, RunRenamesTheTreeSaysItFinishedAndResetBringsTheNamesBac
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].icon, behaviour::MessageIcon::kInformation);
   EXPECT_EQ(dialogs_.messages[0].title, "");
-  EXPECT_EQ(dialogs_.messages[0].text, "処理を終了しました。");
+  EXPECT_EQ(dialogs_.messages[0].text, "処理を終了しました。\r\n名前を変更 1 個。");
   EXPECT_EQ(dialogs_.messages[0].owner, window_->hwnd());
   EXPECT_TRUE(Shown(C(Id::FrameStart)));
   EXPECT_TRUE(IsWindowEnabled(window_->hwnd()));
@@ -482,6 +497,87 @@ TEST_F(Win32WindowTest, RunRenamesTheTreeSaysItFinishedAndResetBringsTheNamesBac
   EXPECT_EQ(dialogs_.messages.size(), 1u);  // all restored: nothing more to say
 }
 
+// Preview sits beside RUN, clear of it, inside its panel, its caption whole in the font found;
+// RUN, Keep Folder Name and "<<" keep their design places.
+TEST_F(Win32WindowTest, PreviewFitsBesideRunWithoutMovingAnything) {
+  const int dpi = window_->Dpi();
+  const auto placeIn = [](HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+  };
+  HWND preview = C(Id::Command9);
+  EXPECT_EQ(GetParent(preview), C(Id::FrameRunning));
+  const RECT place = placeIn(preview), run = placeIn(C(Id::Command1));
+  EXPECT_GT(place.left, run.right);
+  RECT panel{};
+  GetClientRect(C(Id::FrameRunning), &panel);
+  EXPECT_LE(place.right, panel.right);
+  const std::wstring caption = Widen(TextOf(preview));
+  HDC dc = GetDC(preview);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(preview, WM_GETFONT, 0, 0)));
+  SIZE text{};
+  GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+  SelectObject(dc, old);
+  ReleaseDC(preview, dc);
+  EXPECT_GE(place.right - place.left, text.cx + MulDiv(8, dpi, 96));
+  for (Id id : {Id::Command1, Id::Command4, Id::Command2}) {
+    const ControlDesign& design = DesignOf(id);
+    const RECT at = placeIn(C(id));
+    EXPECT_EQ(at.left, Pixels(design.left, dpi)) << static_cast<int>(id);
+    EXPECT_EQ(at.right - at.left, Pixels(design.width, dpi)) << static_cast<int>(id);
+  }
+}
+
+TEST_F(Win32WindowTest, PreviewShowsThePlanOverTheWindowAndTouchesNothing) {
+  const std::string photos = tree_.MakeFolder("photos");
+  tree_.Write("photos/IMG_0001.JPG", "a", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  ChooseByDrop(photos);
+  Click(C(Id::Command9));
+  ASSERT_EQ(dialogs_.previews.size(), 1u);
+  EXPECT_EQ(dialogs_.previews[0], (std::vector<std::vector<std::string>>{
+                                      {".", "IMG_0001.JPG", "20160830124842.JPG", ""}}));
+  EXPECT_EQ(dialogs_.owners.back(), window_->hwnd());
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"IMG_0001.JPG"}));
+  EXPECT_TRUE(Shown(C(Id::FrameRunning)));
+}
+
+// The real window: a virtual list that holds a million rows and asks only for those in sight.
+TEST(PreviewWindowTest, ListsAMillionRowsWithTheHeadingAboveThem) {
+  constexpr std::size_t kRows = 1'000'000;
+  behaviour::Preview preview("C:\\photos\\");
+  std::string name;
+  for (std::size_t i = 0; i < kRows; ++i) {
+    name = "IMG_" + std::to_string(i) + ".JPG";
+    FileReport file;
+    file.folder = "C:\\photos\\";
+    file.name = name;
+    file.outcome = FileOutcome::kNameTaken;
+    preview.Add(file);
+  }
+  HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  {
+    PreviewWindow window(owner, preview);
+    ASSERT_NE(window.hwnd(), nullptr);
+    EXPECT_FALSE(IsWindowEnabled(owner));
+    EXPECT_EQ(TextOf(window.hwnd()), "プレビュー");
+    EXPECT_EQ(ListView_GetItemCount(window.list()), static_cast<int>(kRows));
+    EXPECT_TRUE(GetWindowLongPtrW(window.list(), GWL_STYLE) & LVS_OWNERDATA);
+    wchar_t text[256] = {};
+    ListView_GetItemText(window.list(), static_cast<int>(kRows - 1), 1, text, 256);
+    EXPECT_EQ(Narrow(text), "IMG_999999.JPG");
+    ListView_GetItemText(window.list(), static_cast<int>(kRows - 1), 3, text, 256);
+    EXPECT_EQ(Narrow(text), "その名前はほかのファイルが使っています");
+    EXPECT_TRUE(ListView_EnsureVisible(window.list(), static_cast<int>(kRows - 1), FALSE));
+    SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(window.hwnd(), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+  }
+  DestroyWindow(owner);
+}
+
 TEST_F(Win32WindowTest, TheRunsOptionsComeFromTheOptionControls) {
   const std::string photos = tree_.MakeFolder("photos");
   tree_.Write("photos/a.JPG", "a", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));
@@ -489,10 +585,10 @@ TEST_F(Win32WindowTest, TheRunsOptionsComeFromTheOptionControls) {
   Click(C(Id::Command8));
   Button_SetCheck(C(Id::CheckSep), BST_CHECKED);  // separater
   Click(C(Id::Command6));
-  ChooseByDrop(photos);  // ".*": every file, and the names carry no extension
+  ChooseByDrop(photos);  // ".*": every file, each keeping its own extension
   Click(C(Id::Command1));
   EXPECT_EQ(tree_.Names("photos"),
-            (std::vector<std::string>{"2016_0830_124842", "2016_0830_124843"}));
+            (std::vector<std::string>{"2016_0830_124842.JPG", "2016_0830_124843.JPG"}));
 
   // Without "Same > +1" the second file of the same second keeps its name.
   Click(C(Id::Command5));
@@ -501,11 +597,11 @@ TEST_F(Win32WindowTest, TheRunsOptionsComeFromTheOptionControls) {
   Click(C(Id::Command6));
   Drop(C(Id::Command7), {photos});
   Click(C(Id::Command1));
-  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"2016_0830_124842", "b.JPG"}));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"2016_0830_124842.JPG", "b.JPG"}));
 }
 
 TEST_F(Win32WindowTest, TheProgressWindowHoldsTheWindowAndShowsItsTitleWhole) {
-  window_->ShowProgress(0, 0);
+  window_->ShowProgress(0, 0, false);
   HWND progress = FindWindowW(L"TokirenProgress", nullptr);
   ASSERT_NE(progress, nullptr);
   EXPECT_EQ(GetWindow(progress, GW_OWNER), window_->hwnd());
@@ -533,11 +629,11 @@ TEST_F(Win32WindowTest, TheProgressWindowHoldsTheWindowAndShowsItsTitleWhole) {
   EXPECT_GT(frame.right - frame.left, size.cx + 2 * GetSystemMetrics(SM_CXSIZE));
 
   // A message while it is open goes over it, so the window stays held.
-  window_->ShowMessage(behaviour::MessageIcon::kWarning, "処理を中止します。", "x");
+  window_->ShowMessage(behaviour::MessageIcon::kWarning, "処理を中止します。", "x", {});
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].owner, progress);
 
-  window_->ShowProgress(5, 10);
+  window_->ShowProgress(5, 10, false);
   HWND bar = FindWindowExW(progress, nullptr, PROGRESS_CLASSW, nullptr);
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 500);
@@ -545,6 +641,33 @@ TEST_F(Win32WindowTest, TheProgressWindowHoldsTheWindowAndShowsItsTitleWhole) {
   window_->HideProgress();
   EXPECT_EQ(FindWindowW(L"TokirenProgress", nullptr), nullptr);
   EXPECT_TRUE(IsWindowEnabled(window_->hwnd()));
+}
+
+// A preview's progress window offers to cancel: the press is kept for the plan to ask, and the
+// window stays, holding the main window, until the plan has ended. A run's has no such button.
+TEST_F(Win32WindowTest, TheProgressWindowOfAPreviewCanBeCancelled) {
+  for (const bool cancellable : {false, true}) {
+    SCOPED_TRACE(cancellable);
+    window_->ShowProgress(0, 0, cancellable);
+    HWND progress = FindWindowW(L"TokirenProgress", nullptr);
+    ASSERT_NE(progress, nullptr);
+    HWND cancel = GetDlgItem(progress, IDCANCEL);
+    EXPECT_EQ(cancel != nullptr, cancellable);
+    EXPECT_FALSE(window_->ProgressCancelled());
+    if (cancel) {
+      EXPECT_EQ(TextOf(cancel), "キャンセル");
+      SendMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(cancel));
+      EXPECT_TRUE(window_->ProgressCancelled());
+      EXPECT_FALSE(IsWindowEnabled(cancel));
+    }
+    window_->ShowProgress(1, 4, cancellable);
+    EXPECT_EQ(FindWindowW(L"TokirenProgress", nullptr), progress);
+    EXPECT_FALSE(IsWindowEnabled(window_->hwnd()));
+    window_->HideProgress();
+    EXPECT_FALSE(window_->ProgressCancelled());
+    EXPECT_TRUE(IsWindowEnabled(window_->hwnd()));
+  }
 }
 
 // The system's message box, looked at and answered from a timer while it waits for the user.
@@ -576,7 +699,7 @@ TEST(SystemDialogsTest, AMessageBoxIsWideEnoughForItsWholeTitle) {
   for (const std::string title : {"処理を中止します。", "Change Tokiren Ver 3.0 - a longer title"}) {
     seenBox = {};
     SetTimer(nullptr, 0, 50, AnswerMessageBox);
-    SystemDialogs().ShowMessage(nullptr, behaviour::MessageIcon::kWarning, title, "a");
+    SystemDialogs().ShowMessage(nullptr, behaviour::MessageIcon::kWarning, title, "a", {});
     EXPECT_EQ(seenBox.text, title);
     EXPECT_GE(seenBox.width, TitleBarWidth(Widen(title), static_cast<int>(GetDpiForSystem())));
   }
@@ -612,7 +735,7 @@ TEST_F(Win32WindowTest, AltF4OnTheProgressWindowClosesTheWindowWhenTheRunEnds) {
   dialogs_.whileOpen = [&](HWND) {
     if (pressed) return;
     pressed = true;
-    window_->ShowProgress(0, 0);  // as a long run shows it
+    window_->ShowProgress(0, 0, false);  // as a long run shows it
     HWND progress = FindWindowW(L"TokirenProgress", nullptr);
     ASSERT_NE(progress, nullptr);
     SendMessageW(progress, WM_SYSKEYDOWN, VK_F4, 1 << 29);  // with Alt held

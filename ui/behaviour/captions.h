@@ -20,6 +20,9 @@ inline constexpr char kBackCaption[] = "<<";
 inline constexpr char kResetCaption[] = "Reset";
 inline constexpr char kAddCaption[] = "<<<";
 inline constexpr char kRemoveCaption[] = "Remove";  // List1's context menu
+inline constexpr char kPreviewCaption[] = "Preview";
+inline constexpr char kCancelCaption[] = "キャンセル";  // the progress display of a preview
+inline constexpr char kCloseCaption[] = "閉じる";       // the preview's dialog
 inline constexpr char kSelectFolderCaption[] = "Drag/Push to Select Folder";
 inline constexpr char kNotice[] = "タイムスタンプでファイル名を変更します。";
 
@@ -38,6 +41,8 @@ inline constexpr char kTipSelectFolder[] =
     "フォルダ名をドロップするかフォルダ選択の画面に移動します。します。";  // T10
 inline constexpr char kTipNewExtension[] = "リストに加える拡張子を入力します。";  // T11
 inline constexpr char kTipTaken[] = "写真や動画が撮影された日時を使います。";
+inline constexpr char kTipPreview[] =
+    "何も変更せずに、実行したときに付く名前とそのままになるファイルを一覧で確かめます。";
 
 // The progress display. What RUN, Reset and the settings files say lives in
 // ui/behaviour/strings.h.

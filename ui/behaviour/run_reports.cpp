@@ -16,18 +16,19 @@ std::string BoxText(const ErrorReport& report) {
 }  // namespace
 
 RunReports::RunReports(View& view, Errors errors, std::chrono::milliseconds progressDelay,
-                       Clock clock)
+                       Clock clock, Cancel cancel)
     : view_(view),
       errors_(errors),
       clock_(std::move(clock)),
       start_(clock_()),
-      progressDelay_(progressDelay) {}
+      progressDelay_(progressDelay),
+      cancel_(cancel) {}
 
 RunReports::~RunReports() { HideProgress(); }
 
 void RunReports::ShowError(const ErrorReport& report) {
   if (errors_ == Errors::kShowEach) {
-    view_.ShowMessage(MessageIcon::kWarning, report.title, BoxText(report));
+    view_.ShowMessage(MessageIcon::kWarning, report.title, BoxText(report), {});
   } else if (!haveFirst_) {
     haveFirst_ = true;
     first_ = report;
@@ -46,6 +47,16 @@ void RunReports::Progress(Phase phase, std::uint64_t done, std::uint64_t total) 
   Update(newPhase);
 }
 
+void RunReports::FileDone(const FileReport& file) { details_.Add(file); }
+
+void RunReports::LineNotFound(std::string_view oldPath, std::string_view newPath) {
+  details_.AddNotFound(oldPath, newPath);
+}
+
+bool RunReports::Cancelled() {
+  return cancel_ == Cancel::kOffered && showingProgress_ && view_.ProgressCancelled();
+}
+
 void RunReports::Tick() { Update(false); }
 
 void RunReports::Update(bool now) {
@@ -57,7 +68,7 @@ void RunReports::Update(bool now) {
     return;
   }
   lastUpdate_ = time;
-  view_.ShowProgress(done_, total_);
+  view_.ShowProgress(done_, total_, cancel_ == Cancel::kOffered);
 }
 
 void RunReports::HideProgress() {
@@ -69,13 +80,13 @@ void RunReports::HideProgress() {
 void RunReports::Finish(const std::string& note) {
   HideProgress();
   if (!haveFirst_) {
-    if (!note.empty()) view_.ShowMessage(MessageIcon::kInformation, {}, note);
+    if (!note.empty()) view_.ShowMessage(MessageIcon::kInformation, {}, note, details_.Text());
     return;
   }
   std::string text = BoxText(first_);
   if (more_ > 0) text += kLineEnd + WithNumber(kMoreResetFailures, more_);
   if (!note.empty()) text += kLineEnd + note;
-  view_.ShowMessage(MessageIcon::kWarning, first_.title, text);
+  view_.ShowMessage(MessageIcon::kWarning, first_.title, text, details_.Text());
   haveFirst_ = false;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "ui/behaviour/outcomes.h"
 #include "ui/behaviour/view.h"
 
 namespace tokiren::behaviour {
@@ -26,8 +27,13 @@ class RunReports final : public EngineSink {
 
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
+  enum class Cancel {
+    kNotOffered,  // a run or Reset goes to its end
+    kOffered,     // a preview: the progress display has a cancel button, and Cancelled asks it
+  };
+
   RunReports(View& view, Errors errors, std::chrono::milliseconds progressDelay = kProgressDelay,
-             Clock clock = std::chrono::steady_clock::now);
+             Clock clock = std::chrono::steady_clock::now, Cancel cancel = Cancel::kNotOffered);
   ~RunReports() override;
   RunReports(const RunReports&) = delete;
   RunReports& operator=(const RunReports&) = delete;
@@ -38,6 +44,11 @@ class RunReports final : public EngineSink {
   // when the phase changes, otherwise at most every kProgressInterval; while files are still being
   // collected the display is a busy one.
   void Progress(Phase phase, std::uint64_t done, std::uint64_t total) override;
+  // Kept for the details of the message at the end (see Details).
+  void FileDone(const FileReport& file) override;
+  void LineNotFound(std::string_view oldPath, std::string_view newPath) override;
+  // Whether the user cancelled the progress display, where cancelling is offered.
+  bool Cancelled() override;
   // Called as often as the work allows between the engine's reports (see TickingFileSystem): opens
   // the progress display once the delay has passed, busy until the engine has reported, and shows
   // the latest report again every kProgressInterval, so that the display moves and is repainted
@@ -45,8 +56,12 @@ class RunReports final : public EngineSink {
   void Tick();
 
   // Closes the progress display and shows what was held back, with `note` as its last line; a
-  // note alone is shown in a box of its own, with the information icon.
+  // note alone is shown in a box of its own, with the information icon. Either box carries the
+  // details kept.
   void Finish(const std::string& note = {});
+
+  // The details kept so far, as a message shows them.
+  std::string DetailsText() const { return details_.Text(); }
 
  private:
   void HideProgress();
@@ -59,6 +74,7 @@ class RunReports final : public EngineSink {
   const Clock clock_;
   const std::chrono::steady_clock::time_point start_;
   const std::chrono::milliseconds progressDelay_;
+  const Cancel cancel_;
   std::chrono::steady_clock::time_point lastUpdate_;
   bool showingProgress_ = false;
   std::uint64_t done_ = 0;   // the latest report, as shown: 0 of 0 is the busy display
@@ -68,6 +84,7 @@ class RunReports final : public EngineSink {
   bool haveFirst_ = false;
   ErrorReport first_;
   std::uint64_t more_ = 0;
+  Details details_;
 };
 
 }  // namespace tokiren::behaviour

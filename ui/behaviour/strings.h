@@ -22,6 +22,39 @@ inline constexpr char kNotTaken[] =
 // Added to a Reset's message: lines whose file was at neither name, kept for a later Reset.
 inline constexpr char kResetNotFound[] =
     "見つからなかった %1 個のファイルは、あとでもとにもどせるようにログに残しました。";
+// The finished message's last line: how many files had each outcome that occurred, in this order,
+// joined by kCountsJoin and ended by kCountsEnd.
+inline constexpr char kCountRenamed[] = "名前を変更 %1 個";
+inline constexpr char kCountAlreadyNamed[] = "すでにその名前 %1 個";
+inline constexpr char kCountNameTaken[] = "名前が使われていてそのまま %1 個";
+inline constexpr char kCountUnreadable[] = "時刻を読めずそのまま %1 個";
+inline constexpr char kCountNotOnOneLine[] = "パスに改行があってそのまま %1 個";
+inline constexpr char kCountsJoin[] = "、";
+inline constexpr char kCountsEnd[] = "。";
+// Why a file was left alone or named otherwise than asked: in a message's details, after the
+// file's path, and in the preview's last column.
+inline constexpr char kWhyAlreadyNamed[] = "すでにその名前です";
+inline constexpr char kWhyNameTaken[] = "その名前はほかのファイルが使っています";
+inline constexpr char kWhyUnreadable[] = "時刻を読めません";
+inline constexpr char kWhyChanged[] = "時刻を読んだあとで変わりました";
+inline constexpr char kWhyNotOnOneLine[] = "パスに改行があります";
+inline constexpr char kWhyNoCaptureTime[] = "撮影日時がないので更新日時で名前を付けます";
+// A Reset's log line whose file is at neither name: its new name, then its former one.
+inline constexpr char kWhyNotFound[] = "見つかりません（もとの名前 %1）";
+// Between a path and why, and before the system's own words.
+inline constexpr char kWhySeparator[] = "： ";
+// The last line of details that had more lines than a message shows.
+inline constexpr char kMoreDetails[] = "ほかに %1 件あります。";
+// The preview: its title, the columns, and what RUN does afterwards.
+inline constexpr char kPreviewTitle[] = "プレビュー";
+inline constexpr char kPreviewFolderColumn[] = "フォルダ";
+inline constexpr char kPreviewNameColumn[] = "名前";
+inline constexpr char kPreviewNewNameColumn[] = "新しい名前";
+inline constexpr char kPreviewNoteColumn[] = "備考";
+inline constexpr char kPreviewRunAgain[] =
+    "RUN はその時点でもう一度計画し、そのときのプレビューが示すとおりに名前を変更します。";
+// The chosen folder itself, in the preview's folder column.
+inline constexpr char kPreviewTopFolder[] = ".";
 // An extension refused by "<<<": the box's text stays for the user to mend.
 inline constexpr char kExtensionTitle[] = "拡張子";
 inline constexpr char kExtensionEmpty[] = "拡張子を入力してください。";
@@ -41,6 +74,15 @@ inline std::string WithNumber(std::string_view text, std::uint64_t number) {
   std::string filled(text);
   const std::size_t at = filled.find("%1");
   if (at != std::string::npos) filled.replace(at, 2, std::to_string(number));
+  return filled;
+}
+
+// `text` with its "%1" replaced by `value`.
+inline std::string WithText(std::string_view text, std::string_view value) {
+  const std::size_t at = text.find("%1");
+  if (at == std::string_view::npos) return std::string(text);
+  std::string filled(text.substr(0, at));
+  filled.append(value).append(text.substr(at + 2));
   return filled;
 }
 

@@ -7,6 +7,8 @@
 
 namespace tokiren::behaviour {
 
+class Preview;
+
 // The three panels; one is shown at a time.
 enum class Panel { kStart, kRunning, kOptions };
 
@@ -29,17 +31,25 @@ class View {
   // Shows the folder `path` in Label3, shortened where it does not fit.
   virtual void SetFolderLabel(const std::string& path) = 0;
   // A modal message box with an OK button. `title` may be empty; `text` holds CR LF and lone CR
-  // line ends.
-  virtual void ShowMessage(MessageIcon icon, const std::string& title, const std::string& text) = 0;
+  // line ends. `details`, unless empty, is a part the user may open to read (lines ended the
+  // same way).
+  virtual void ShowMessage(MessageIcon icon, const std::string& title, const std::string& text,
+                           const std::string& details) = 0;
   // The folder picker, opened at `start` with it selected; "" when the user cancels.
   virtual std::string ChooseFolder(const std::string& start) = 0;
-  // The progress display of a run or a Reset, opened at the first call: `done` of `total`, or a
-  // busy display while `total` is 0. While it is open the window takes no input but repaints.
-  virtual void ShowProgress(std::uint64_t done, std::uint64_t total) = 0;
+  // The progress display of a run, a Reset or a preview, opened at the first call: `done` of
+  // `total`, or a busy display while `total` is 0, with a cancel button when `cancellable`. While
+  // it is open the window takes no input but repaints.
+  virtual void ShowProgress(std::uint64_t done, std::uint64_t total, bool cancellable) = 0;
+  // Whether the user has pressed the open progress display's cancel button.
+  virtual bool ProgressCancelled() = 0;
   // Closes the progress display; nothing when none is open.
   virtual void HideProgress() = 0;
   // Closes the window: a close asked for during a run or Reset, once it ended.
   virtual void Close() = 0;
+  // The preview's modal dialog: its heading above a list of every row of `preview`, read a cell
+  // at a time (a virtual list), and a button that closes it.
+  virtual void ShowPreview(const Preview& preview) = 0;
 };
 
 }  // namespace tokiren::behaviour

@@ -3,6 +3,8 @@
 
 #include "engine/extension_entry.h"
 #include "ui/behaviour/extension_list.h"
+#include "ui/behaviour/outcomes.h"
+#include "ui/behaviour/preview.h"
 #include "ui/behaviour/run_reports.h"
 #include "ui/behaviour/strings.h"
 #include "ui/behaviour/ticking_file_system.h"
@@ -34,6 +36,26 @@ std::string WithSeparator(std::string path) {
 bool IsDriveRoot(const std::string& path) {
   return kPathSeparator == '\\' && path.size() == 3 && path[1] == ':' && path[2] == '\\';
 }
+
+// What a preview's plan reports: its files become the preview's rows; errors and progress go to
+// the window's reports. A close asked for meanwhile ends the plan, as cancelling does.
+class PreviewSink final : public EngineSink {
+ public:
+  PreviewSink(RunReports& reports, Preview& preview, const bool& closeAsked)
+      : reports_(reports), preview_(preview), closeAsked_(closeAsked) {}
+
+  void ShowError(const ErrorReport& report) override { reports_.ShowError(report); }
+  void Progress(Phase phase, std::uint64_t done, std::uint64_t total) override {
+    reports_.Progress(phase, done, total);
+  }
+  void FileDone(const FileReport& file) override { preview_.Add(file); }
+  bool Cancelled() override { return closeAsked_ || reports_.Cancelled(); }
+
+ private:
+  RunReports& reports_;
+  Preview& preview_;
+  const bool& closeAsked_;
+};
 
 }  // namespace
 
@@ -68,6 +90,8 @@ std::string FinishedMessage(const RunSummary& summary) {
   if (summary.unreadable > 0) {
     finished += kLineEnd + WithNumber(kUnreadableTimes, summary.unreadable);
   }
+  const std::string counts = CountsLine(summary);
+  if (!counts.empty()) finished += kLineEnd + counts;
   return finished;
 }
 
@@ -108,7 +132,7 @@ void Window::AddEntry(const std::string& text) {
 void Window::AddClicked(const std::string& typed) {
   const TypedExtension read = ExtensionFromTyped(typed);
   if (read.fault != ExtensionFault::kNone) {
-    view_.ShowMessage(MessageIcon::kWarning, kExtensionTitle, RefusalText(read.fault));
+    view_.ShowMessage(MessageIcon::kWarning, kExtensionTitle, RefusalText(read.fault), {});
   } else if (!HasEntry(List1_, read.entry)) {
     AddEntry(read.entry);
     SaveExtensionList();
@@ -145,7 +169,7 @@ void Window::ReportSettingsFailure(const char* what, const std::string& path, Er
   if (!reportedFiles_.insert(path).second) return;
   const std::string text =
       what + (kLineEnd + path) + kLineEnd + std::string(ErrorMessageText(error));
-  view_.ShowMessage(MessageIcon::kWarning, kSettingsTitle, text);
+  view_.ShowMessage(MessageIcon::kWarning, kSettingsTitle, text, {});
 }
 
 void Window::FolderClicked() {
@@ -175,35 +199,63 @@ void Window::KeepFolderClicked() {
   if (!AppPath.empty()) DefaultPath = SelectedPath;
 }
 
+std::unique_ptr<CaptureTimeReader> Window::PrepareRun(RenameJob& job,
+                                                      const OptionControls& options) {
+  job.SelectedPath = SelectedPath;
+  job.AppPath = AppPath;
+  job.ProtectedFiles = ProgramOwnFiles(AppPath);
+  job.options = RunOptionsFrom(options, List1_);
+  std::unique_ptr<CaptureTimeReader> captureTimes;
+  if (job.options.timeSource == TimeSource::kTaken && OffersTaken()) {
+    captureTimes = makeCaptureTimes_();
+    job.captureTimes = captureTimes.get();
+  }
+  return captureTimes;
+}
+
 void Window::RunClicked(const OptionControls& options) {
   busy_ = true;
   RunSummary summary;
+  std::string details;
   {
-    RunReports reports(view_, RunReports::Errors::kShowEach);
+    RunReports reports(view_, RunReports::Errors::kShowEach, progressDelay);
     TickingFileSystem fileSystem(SystemFileSystem(), [&reports] { reports.Tick(); });
     RenameJob job(fileSystem, reports);
-    job.SelectedPath = SelectedPath;
-    job.AppPath = AppPath;
-    job.ProtectedFiles = ProgramOwnFiles(AppPath);
-    job.options = RunOptionsFrom(options, List1_);
-    std::unique_ptr<CaptureTimeReader> captureTimes;
-    if (job.options.timeSource == TimeSource::kTaken && OffersTaken()) {
-      captureTimes = makeCaptureTimes_();
-      job.captureTimes = captureTimes.get();
-    }
+    const std::unique_ptr<CaptureTimeReader> captureTimes = PrepareRun(job, options);
     summary = job.Run();
+    reports.Finish();
+    details = reports.DetailsText();
+  }
+  busy_ = false;
+  view_.ShowMessage(MessageIcon::kInformation, {}, FinishedMessage(summary), details);
+  FrameStartDisp();
+  CloseIfAsked();
+}
+
+void Window::PreviewClicked(const OptionControls& options) {
+  busy_ = true;
+  Preview preview(SelectedPath);
+  RunSummary summary;
+  {
+    RunReports reports(view_, RunReports::Errors::kShowEach, progressDelay,
+                       std::chrono::steady_clock::now, RunReports::Cancel::kOffered);
+    PreviewSink sink(reports, preview, closeWhenDone_);
+    TickingFileSystem fileSystem(SystemFileSystem(), [&reports] { reports.Tick(); });
+    RenameJob job(fileSystem, sink);
+    const std::unique_ptr<CaptureTimeReader> captureTimes = PrepareRun(job, options);
+    summary = job.Run(RunMode::kDryRun);
     reports.Finish();
   }
   busy_ = false;
-  view_.ShowMessage(MessageIcon::kInformation, {}, FinishedMessage(summary));
-  FrameStartDisp();
+  // An error has been shown in its own box; a cancelled plan shows nothing.
+  if (summary.error.ok() && !summary.cancelled) view_.ShowPreview(preview);
   CloseIfAsked();
 }
 
 void Window::ResetClicked() {
   busy_ = true;
   {
-    RunReports reports(view_, RunReports::Errors::kShowFirstOnly);
+    RunReports reports(view_, RunReports::Errors::kShowFirstOnly, progressDelay);
     TickingFileSystem fileSystem(SystemFileSystem(), [&reports] { reports.Tick(); });
     RenameJob job(fileSystem, reports);
     job.AppPath = AppPath;

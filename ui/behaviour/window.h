@@ -3,6 +3,7 @@
 // as one call here and shows what it is told through View.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <set>
@@ -11,6 +12,7 @@
 
 #include "engine/engine.h"
 #include "settings/settings_files.h"
+#include "ui/behaviour/run_reports.h"
 #include "ui/behaviour/view.h"
 
 namespace tokiren::behaviour {
@@ -43,8 +45,8 @@ RunOptions RunOptionsFrom(const OptionControls& controls,
                           const std::vector<ExtensionEntry>& extensions);
 
 // The message at the end of a run: "処理を終了しました。", a line saying so when an error stopped
-// the run (with the renames made before it), and a line for each kind of file the run named or
-// left otherwise than asked.
+// the run (with the renames made before it), a line for each kind of file the run named or left
+// otherwise than asked, and last the counts of the outcomes that occurred (CountsLine).
 std::string FinishedMessage(const RunSummary& summary);
 
 // Makes the capture-time reader of one "Taken" run; may return null.
@@ -66,6 +68,8 @@ class Window {
   std::string SelectedPath;
   std::string AppPath;
   std::string DefaultPath;
+  // How long a run, Reset or preview works before its progress display opens.
+  std::chrono::milliseconds progressDelay = kProgressDelay;
 
   const std::vector<ExtensionEntry>& List1() const { return List1_; }
 
@@ -97,10 +101,15 @@ class Window {
   void FolderDropped(const std::vector<DroppedItem>& items);  // a drop on Command7
   void KeepFolderClicked();                      // Command4
   void RunClicked(const OptionControls& options);  // Command1
+  // Command9 (Preview): plans a run of the chosen folder with `options` exactly as RUN would run it
+  // now, touching nothing, and shows every file with its planned name or why it is left alone
+  // (ShowPreview). The progress display offers to cancel; a cancelled plan, or one an error ended
+  // (shown in its own box), shows no preview. RUN plans again when it is pressed.
+  void PreviewClicked(const OptionControls& options);
   void ResetClicked();                           // Command5
 
   // Whether the window may close now. During a run or Reset it may not: the run goes to its end
-  // and the window is closed then (View::Close).
+  // and the window is closed then (View::Close); a preview's plan ends at once, showing nothing.
   bool MayClose();
 
  private:
@@ -110,6 +119,9 @@ class Window {
   void SaveExtensionList();
   void ReportSettingsFailure(const char* what, const std::string& path, ErrorCode error);
   void CloseIfAsked();
+  // Gives `job` the window's state and the run's options; returns the capture-time reader it
+  // reads with, kept for the run's length.
+  std::unique_ptr<CaptureTimeReader> PrepareRun(RenameJob& job, const OptionControls& options);
 
   View& view_;
   const CaptureTimeReaderMaker makeCaptureTimes_;

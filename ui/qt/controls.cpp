@@ -2,11 +2,14 @@
 #include "ui/qt/controls.h"
 
 #include <QKeyEvent>
+#include <QStyle>
 #include <QStringList>
 #include <algorithm>
+#include <map>
 #include <vector>
 
 #include "ui/behaviour/captions.h"
+#include "ui/behaviour/design.h"
 
 namespace tokiren::ui {
 
@@ -31,15 +34,8 @@ QFont FontOf(const QStringList& families, double pointSize) {
   return font;
 }
 
-QRect TwipsRect(int left, int top, int width, int height) {
-  return QRect(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
-}
-
-template <typename Widget>
-Widget* Place(Widget* widget, int left, int top, int width, int height, const char* tip = nullptr) {
-  widget->setGeometry(TwipsRect(left, top, width, height));
-  if (tip) widget->setToolTip(QString::fromUtf8(tip));
-  return widget;
+QRect TwipsRect(const behaviour::ControlDesign& design, int top) {
+  return QRect(Pixels(design.left), Pixels(top), Pixels(design.width), Pixels(design.height));
 }
 
 void LightGrey(QWidget* widget) {
@@ -101,12 +97,6 @@ void LayOutTimeSources(QWidget* frame, const std::vector<QWidget*>& buttons, int
   frame->setGeometry(geometry);
 }
 
-QFrame* Panel(QWidget* window, int top) {
-  auto* panel = new QFrame(window);
-  panel->setFrameShape(QFrame::NoFrame);
-  return Place(panel, 30, top, 5355, 795);
-}
-
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Enter (and the keypad's Enter) on a focused push button presses it, as Space does; outside a
@@ -125,6 +115,75 @@ class EnterPressesButtons : public QObject {
   }
 };
 
+// One control of the design, made as its kind is made in Qt, at its design place with its caption,
+// tool tip and font (the window's font is inherited). Panels are plain frames, a captioned frame
+// a group box; the folder button takes drops.
+QWidget* Make(const behaviour::ControlDesign& design, QWidget* parent, const QFont& small,
+              const QFont& run) {
+  using Kind = behaviour::ControlKind;
+  const QString caption = design.caption ? Text(design.caption) : QString();
+  QWidget* widget = nullptr;
+  switch (design.kind) {
+    case Kind::kCaptionedFrame:
+      widget = new QGroupBox(caption, parent);
+      break;
+    case Kind::kPanel: {
+      auto* panel = new QFrame(parent);
+      panel->setFrameShape(QFrame::NoFrame);
+      widget = panel;
+      break;
+    }
+    case Kind::kBorderedGroup:
+      widget = new QGroupBox(parent);
+      break;
+    case Kind::kButton:
+      widget = design.id == behaviour::ControlId::Command7 ? new DropButton(caption, parent)
+                                                           : new QPushButton(caption, parent);
+      break;
+    case Kind::kCheckBox:
+      widget = new QCheckBox(caption, parent);
+      break;
+    case Kind::kOptionButton:
+      widget = new QRadioButton(caption, parent);
+      break;
+    case Kind::kFolderLabel: {
+      auto* label = new QLabel(caption, parent);
+      label->setFrameStyle(QFrame::Box | QFrame::Plain);
+      label->setAlignment(Qt::AlignCenter);
+      label->setTextFormat(Qt::PlainText);  // a folder may be named like markup
+      LightGrey(label);
+      widget = label;
+      break;
+    }
+    case Kind::kCheckList: {
+      auto* list = new QListWidget(parent);
+      // The design's list box scrolls only up and down: a scroll bar across would take a row of
+      // its three for an entry wider than the list, whose end is cut instead.
+      list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      LightGrey(list);
+      widget = list;
+      break;
+    }
+    case Kind::kTextBox: {
+      auto* box = new QLineEdit(caption, parent);
+      LightGrey(box);
+      widget = box;
+      break;
+    }
+    case Kind::kNotice: {
+      auto* label = new QLabel(caption, parent);
+      label->setAlignment(Qt::AlignCenter);
+      widget = label;
+      break;
+    }
+  }
+  widget->setGeometry(TwipsRect(design, design.top));
+  if (design.tip) widget->setToolTip(Text(design.tip));
+  if (design.font == behaviour::ControlFont::kSmall) widget->setFont(small);
+  if (design.font == behaviour::ControlFont::kRun) widget->setFont(run);
+  return widget;
+}
+
 }  // namespace
 
 int Pixels(int twips) { return qRound(static_cast<double>(twips) / kTwipsPerPixel); }
@@ -132,22 +191,42 @@ int Pixels(int twips) { return qRound(static_cast<double>(twips) / kTwipsPerPixe
 QFont WindowFont() { return FontOf(kProportionalGothic, kWindowPointSize); }
 
 Controls BuildControls(QWidget* window, bool taken) {
-  Controls c;
+  using Id = behaviour::ControlId;
   const QFont small = FontOf(kProportionalGothic, kSmallPointSize);
-
+  const QFont run = FontOf(kFixedGothic, kRunPointSize);
   // The panels lie one below the other as designed; start-up moves them to the top.
-  c.FrameOptions = Place(new QGroupBox(Text(kOptionsCaption), window), 30, 4350, 5355, 795);
-  c.Command6 = Place(new QPushButton(Text(kSetCaption), c.FrameOptions), 4350, 375, 675, 285);
-  c.CheckSep = Place(new QCheckBox(Text(kSeparatorCaption), c.FrameOptions), 3015, 480, 1035, 255,
-                     kTipCountUp);
-  c.CheckSep->setFont(small);
-  c.Check1 = Place(new QCheckBox(Text(kCountUpCaption), c.FrameOptions), 3015, 210, 1155, 255,
-                   kTipCountUp);
-  c.Check1->setFont(small);
+  std::map<Id, QWidget*> made;
+  for (const behaviour::ControlDesign& design : behaviour::kDesign) {
+    QWidget* parent = design.container == Id::None ? window : made.at(design.container);
+    made[design.id] = Make(design, parent, small, run);
+  }
+  const auto as = [&made]<typename Widget>(Widget*& widget, Id id) {
+    widget = static_cast<Widget*>(made.at(id));
+  };
+  Controls c;
+  as(c.FrameOptions, Id::FrameOptions);
+  as(c.Command6, Id::Command6);
+  as(c.CheckSep, Id::CheckSep);
+  as(c.Check1, Id::Check1);
+  as(c.Frame1, Id::Frame1);
+  as(c.Option1, Id::Option1);
+  as(c.Option2, Id::Option2);
+  as(c.FrameRunning, Id::FrameRunning);
+  as(c.Command4, Id::Command4);
+  as(c.Command1, Id::Command1);
+  as(c.Command2, Id::Command2);
+  as(c.Label3, Id::Label3);
+  as(c.FrameStart, Id::FrameStart);
+  as(c.Command5, Id::Command5);
+  as(c.Command8, Id::Command8);
+  as(c.List1, Id::List1);
+  as(c.Command3, Id::Command3);
+  as(c.Command7, Id::Command7);
+  as(c.Text1, Id::Text1);
+  as(c.Label2, Id::Label2);
+  as(c.Command9, Id::Command9);
+
   c.Check1->setChecked(true);
-  c.Frame1 = Place(new QGroupBox(c.FrameOptions), 420, 240, 2385, 420);
-  c.Option1 = Place(new QRadioButton(Text(kLastWriteCaption), c.Frame1), 90, 150, 1185, 195);
-  c.Option2 = Place(new QRadioButton(Text(kCreationCaption), c.Frame1), 1260, 150, 1065, 195);
   c.Option3 = taken ? new QRadioButton(Text(kTakenCaption), c.Frame1) : nullptr;
   if (c.Option3) {
     c.Option3->setToolTip(Text(kTipTaken));
@@ -158,62 +237,46 @@ Controls BuildControls(QWidget* window, bool taken) {
   GrowWidthToFit(c.CheckSep, c.Command6->x() - 1);
   GrowWidthToFit(c.Check1, c.Command6->x() - 1);
 
-  c.FrameRunning = Panel(window, 3300);
-  c.Command4 = Place(new QPushButton(Text(kKeepFolderCaption), c.FrameRunning), 1329, 456, 2208,
-                     264, kTipKeepFolder);
-  c.Command1 = Place(new QPushButton(Text(kRunCaption), c.FrameRunning), 3684, 396, 1272, 372,
-                     kTipRun);
-  c.Command1->setFont(FontOf(kFixedGothic, kRunPointSize));
-  c.Command2 = Place(new QPushButton(Text(kBackCaption), c.FrameRunning), 459, 432, 720, 312,
-                     kTipBack);
-  c.Label3 = Place(new QLabel(c.FrameRunning), 90, 90, 5175, 255, kTipFolder);
-  c.Label3->setFrameStyle(QFrame::Box | QFrame::Plain);
-  c.Label3->setAlignment(Qt::AlignCenter);
-  c.Label3->setTextFormat(Qt::PlainText);  // a folder may be named like markup
-  LightGrey(c.Label3);
-
-  c.FrameStart = Panel(window, 2130);
-  c.Command5 = Place(new QPushButton(Text(kResetCaption), c.FrameStart), 3780, 450, 1455, 285,
-                     kTipReset);
-  c.Command8 = Place(new QPushButton(Text(kOptionsCaption), c.FrameStart), 2400, 450, 1035, 285,
-                     kTipOptions);
-  c.List1 = Place(new QListWidget(c.FrameStart), 108, 36, 1272, 690, kTipList);
-  c.List1->setFont(small);
-  // The design's list box scrolls only up and down: a scroll bar across would take a row of its
-  // three for an entry wider than the list, whose end is cut instead.
-  c.List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  LightGrey(c.List1);
   c.RemoveEntry = new QAction(Text(kRemoveCaption), c.List1);
   c.RemoveEntry->setShortcut(QKeySequence::Delete);
   c.RemoveEntry->setShortcutContext(Qt::WidgetShortcut);
   c.List1->addAction(c.RemoveEntry);
   c.List1->setContextMenuPolicy(Qt::ActionsContextMenu);
-  c.Command3 = Place(new QPushButton(Text(kAddCaption), c.FrameStart), 1410, 36, 804, 264,
-                     kTipAdd);
-  c.Command7 = Place(new DropButton(Text(kSelectFolderCaption), c.FrameStart), 2400, 60, 2835,
-                     336, kTipSelectFolder);
-  c.Text1 = Place(new QLineEdit(c.FrameStart), 1415, 336, 795, 264, kTipNewExtension);
-  c.Text1->setFont(small);
-  LightGrey(c.Text1);
 
-  c.Label2 = Place(new QLabel(Text(kNotice), window), 750, 810, 4140, 180);
-  c.Label2->setAlignment(Qt::AlignCenter);
-  c.Label2->setFont(small);
   GrowHeightToFit(c.Label2, Pixels(kClientHeightTwips));
+  // Preview grows, where its caption needs more room in the font found, up to the panel's margin.
+  const int previewWanted = std::min(ButtonWidthForCaption(c.Command9),
+                                     c.FrameRunning->width() - c.Label3->x() - c.Command9->x());
+  if (previewWanted > c.Command9->width()) {
+    c.Command9->resize(previewWanted, c.Command9->height());
+  }
 
-  // Tab order of the design: Text1, Command7, Command2, Command1, Command3, List1, Command4,
-  // Option2, Option1, Check1, CheckSep, Command6, Command8, Command5; Option3, where there is
-  // one, before Option2, as the design orders the time sources from the right.
-  std::vector<QWidget*> order{c.Text1,   c.Command7, c.Command2, c.Command1, c.Command3,
-                              c.List1,   c.Command4, c.Option2,  c.Option1,  c.Check1,
-                              c.CheckSep, c.Command6, c.Command8, c.Command5};
-  if (c.Option3) order.insert(std::find(order.begin(), order.end(), c.Option2), c.Option3);
+  // The design's tab order; Option3, where there is one, before Option2, as the design orders the
+  // time sources from the right.
+  std::vector<const behaviour::ControlDesign*> designs;
+  for (const behaviour::ControlDesign& design : behaviour::kDesign) {
+    if (behaviour::TakesFocus(design.kind)) designs.push_back(&design);
+  }
+  std::sort(designs.begin(), designs.end(),
+            [](const auto* a, const auto* b) { return a->tab < b->tab; });
+  std::vector<QWidget*> order;
+  for (const behaviour::ControlDesign* design : designs) {
+    if (design->id == Id::Option2 && c.Option3) order.push_back(c.Option3);
+    order.push_back(made.at(design->id));
+  }
   for (size_t i = 0; i + 1 < order.size(); ++i) {
     QWidget::setTabOrder(order[i], order[i + 1]);
   }
   auto* enter = new EnterPressesButtons(window);
   for (QPushButton* button : window->findChildren<QPushButton*>()) button->installEventFilter(enter);
   return c;
+}
+
+int ButtonWidthForCaption(const QPushButton* button) {
+  const QStyle* style = button->style();
+  return button->fontMetrics().horizontalAdvance(button->text()) +
+         2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+              style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
 }
 
 }  // namespace tokiren::ui

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "ui/behaviour/design.h"
 #include "ui/qt/drop_button.h"
 
 namespace tokiren::ui {
@@ -19,13 +20,11 @@ namespace tokiren::ui {
 inline constexpr int kTwipsPerPixel = 15;
 int Pixels(int twips);
 
-// The client area, in twips: wide enough for the panels, and high enough to show everything down
-// to the notice label (which ends at 990) with a small margin, whatever the window manager adds.
-inline constexpr int kClientWidthTwips = 5415;
-inline constexpr int kClientHeightTwips = 1080;
-// Where start-up puts the panels.
-inline constexpr int kPanelTopTwips = 0;
-inline constexpr int kOptionsTopTwips = -10;
+// The client area and the panels' places at start-up, in twips.
+using behaviour::kClientHeightTwips;
+using behaviour::kClientWidthTwips;
+using behaviour::kOptionsTopTwips;
+using behaviour::kPanelTopTwips;
 
 struct Controls {
   QGroupBox* FrameOptions;
@@ -50,11 +49,18 @@ struct Controls {
   DropButton* Command7;   // Drag/Push to Select Folder
   QLineEdit* Text1;
   QLabel* Label2;         // the notice
+  QPushButton* Command9;  // Preview
 };
 
-// Creates every control inside `window`, in design position, with its design values.
+// Creates every control of the design table inside `window`, in design position, with its design
+// values.
 // `taken`: whether to offer the capture time as a third time source.
 Controls BuildControls(QWidget* window, bool taken);
+
+// How wide `button` must be to show its caption whole in its font: the caption, the style's margin
+// and frame on each side (a push button's size hint asks for more, a width of its own for a
+// dialog's buttons).
+int ButtonWidthForCaption(const QPushButton* button);
 
 // The window's font: "ＭＳ Ｐゴシック" 9.75 pt, or the nearest Japanese font installed.
 QFont WindowFont();

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPushButton>
 
 #include "ui/behaviour/captions.h"
 #include "ui/qt/title_bar.h"
@@ -15,12 +16,23 @@ namespace {
 
 constexpr int kProgressSteps = 1000;
 
+// The display stays open until the work has ended, even once cancelled: while it is open the
+// window takes no input. Cancelling (its button, Escape or its title bar's close) only asks the
+// work to end, and disables the button.
 class RunProgressDialog final : public QProgressDialog {
  public:
-  explicit RunProgressDialog(QWidget* parent) : QProgressDialog(parent) {
+  RunProgressDialog(QWidget* parent, bool cancellable) : QProgressDialog(parent) {
     setWindowTitle(QString::fromUtf8(kWindowCaption));
     setLabelText(QString::fromUtf8(kRunning));
-    setCancelButton(nullptr);
+    if (cancellable) {
+      cancel_ = new QPushButton(QString::fromUtf8(kCancelCaption), this);
+      setCancelButton(cancel_);
+      // In place of QProgressDialog's own cancel, which would hide the display at once.
+      disconnect(this, &QProgressDialog::canceled, this, &QProgressDialog::cancel);
+      connect(this, &QProgressDialog::canceled, this, [this] { AskToCancel(); });
+    } else {
+      setCancelButton(nullptr);
+    }
     setWindowModality(Qt::WindowModal);
     setMinimumDuration(0);
     setAutoReset(false);
@@ -29,18 +41,37 @@ class RunProgressDialog final : public QProgressDialog {
     setMinimumWidth(TitleBarWidth(*this));
   }
 
+  bool cancelAsked() const { return cancelAsked_; }
+
  protected:
-  void closeEvent(QCloseEvent* event) override { event->ignore(); }
-  void keyPressEvent(QKeyEvent* event) override {
-    if (event->key() != Qt::Key_Escape) QProgressDialog::keyPressEvent(event);
+  void closeEvent(QCloseEvent* event) override {
+    AskToCancel();
+    event->ignore();
   }
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Escape) {
+      AskToCancel();
+      return;
+    }
+    QProgressDialog::keyPressEvent(event);
+  }
+
+ private:
+  void AskToCancel() {
+    if (!cancel_) return;
+    cancelAsked_ = true;
+    cancel_->setEnabled(false);
+  }
+
+  QPushButton* cancel_ = nullptr;
+  bool cancelAsked_ = false;
 };
 
 }  // namespace
 
-void RunProgress::Show(std::uint64_t done, std::uint64_t total) {
+void RunProgress::Show(std::uint64_t done, std::uint64_t total, bool cancellable) {
   if (!progress_) {
-    progress_ = new RunProgressDialog(window_);
+    progress_ = new RunProgressDialog(window_, cancellable);
     progress_->show();
   }
   if (total == 0) {
@@ -51,6 +82,10 @@ void RunProgress::Show(std::uint64_t done, std::uint64_t total) {
   }
   // The display is window-modal, so the window itself takes no input meanwhile.
   QCoreApplication::processEvents();
+}
+
+bool RunProgress::Cancelled() const {
+  return progress_ && static_cast<const RunProgressDialog*>(progress_.data())->cancelAsked();
 }
 
 void RunProgress::Hide() { delete progress_; }

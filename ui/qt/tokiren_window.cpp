@@ -80,6 +80,8 @@ Tokiren::Tokiren(std::string appPath, behaviour::CaptureTimeReaderMaker makeCapt
   connect(c_.Command1, &QPushButton::clicked, this,
           [this, &b] { b.RunClicked(CurrentOptionControls()); });
   connect(c_.Command5, &QPushButton::clicked, this, [&b] { b.ResetClicked(); });
+  connect(c_.Command9, &QPushButton::clicked, this,
+          [this, &b] { b.PreviewClicked(CurrentOptionControls()); });
 }
 
 behaviour::OptionControls Tokiren::CurrentOptionControls() const {
@@ -119,21 +121,27 @@ void Tokiren::SetFolderLabel(const std::string& path) {
 }
 
 void Tokiren::ShowMessage(behaviour::MessageIcon icon, const std::string& title,
-                          const std::string& text) {
+                          const std::string& text, const std::string& details) {
   dialogs_.ShowMessage(
       icon == behaviour::MessageIcon::kWarning ? QMessageBox::Warning : QMessageBox::Information,
-      Text(title), Text(text));
+      Text(title), Text(text), Text(details));
 }
 
 std::string Tokiren::ChooseFolder(const std::string& start) {
   return dialogs_.ChooseFolder(Text(start)).toStdString();
 }
 
-void Tokiren::ShowProgress(std::uint64_t done, std::uint64_t total) { progress_.Show(done, total); }
+void Tokiren::ShowProgress(std::uint64_t done, std::uint64_t total, bool cancellable) {
+  progress_.Show(done, total, cancellable);
+}
+
+bool Tokiren::ProgressCancelled() { return progress_.Cancelled(); }
 
 void Tokiren::HideProgress() { progress_.Hide(); }
 
 void Tokiren::Close() { close(); }
+
+void Tokiren::ShowPreview(const behaviour::Preview& preview) { dialogs_.ShowPreview(preview); }
 
 void Tokiren::closeEvent(QCloseEvent* event) {
   if (behaviour_.MayClose()) {

@@ -38,12 +38,14 @@ class Tokiren : public QWidget, private behaviour::View {
   void SelectTypedExtension() override;
   void SetFolderButtonEnabled(bool enabled) override;
   void SetFolderLabel(const std::string& path) override;
-  void ShowMessage(behaviour::MessageIcon icon, const std::string& title,
-                   const std::string& text) override;
+  void ShowMessage(behaviour::MessageIcon icon, const std::string& title, const std::string& text,
+                   const std::string& details) override;
   std::string ChooseFolder(const std::string& start) override;
-  void ShowProgress(std::uint64_t done, std::uint64_t total) override;
+  void ShowProgress(std::uint64_t done, std::uint64_t total, bool cancellable) override;
+  bool ProgressCancelled() override;
   void HideProgress() override;
   void Close() override;
+  void ShowPreview(const behaviour::Preview& preview) override;
 
   // The option controls as they stand now.
   behaviour::OptionControls CurrentOptionControls() const;

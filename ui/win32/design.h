@@ -1,82 +1,29 @@
-// The window's controls as designed: kind, container, caption, place in twips, tab index, tool tip
-// and font. The Win32 window makes and lays out its controls from this table alone.
+// The design table (ui/behaviour/design.h) under the Win32 window's names, and twips in pixels.
 #pragma once
 
-#include <array>
+#include "ui/behaviour/design.h"
 
 namespace tokiren::ui::win32 {
 
-// Control ids; also each control's id in WM_COMMAND and WM_NOTIFY.
-enum class Id : int {
-  None = 0,
-  FrameOptions = 100,
-  Command6,  // set
-  CheckSep,  // separater
-  Check1,    // Same > +1
-  Frame1,
-  Option1,  // LastWrite
-  Option2,  // Creation
-  FrameRunning,
-  Command4,  // Keep Folder Name
-  Command1,  // RUN
-  Command2,  // <<
-  Label3,    // the chosen folder
-  FrameStart,
-  Command5,  // Reset
-  Command8,  // Options
-  List1,
-  Command3,  // <<<
-  Command7,  // Drag/Push to Select Folder
-  Text1,
-  Label2,  // the notice
-};
+using Id = behaviour::ControlId;
+using Kind = behaviour::ControlKind;
+using Font = behaviour::ControlFont;
+using behaviour::ControlDesign;
+using behaviour::DesignOf;
+using behaviour::IsContainer;
+using behaviour::kClientHeightTwips;
+using behaviour::kClientWidthTwips;
+using behaviour::kDesign;
+using behaviour::kOptionsTopTwips;
+using behaviour::kPanelTopTwips;
+using behaviour::kTwipsPerInch;
 
-enum class Kind {
-  kCaptionedFrame,  // a panel with a border and a caption
-  kPanel,           // a panel without a border
-  kBorderedGroup,   // a group with a border and no caption
-  kButton,
-  kCheckBox,
-  kOptionButton,
-  kFolderLabel,  // light grey, single border, centred
-  kCheckList,    // light grey, a check box on each entry
-  kTextBox,      // light grey
-  kNotice,       // centred
-};
-
-enum class Font {
-  kWindow,  // the window's: "ＭＳ Ｐゴシック" 9.75 pt
-  kSmall,   // the same at 9 pt
-  kRun,     // "ＭＳ ゴシック" 10.5 pt
-};
-
-struct ControlDesign {
-  Id id;
-  Kind kind;
-  Id container;  // None: the window itself
-  const char* caption;
-  int left, top, width, height;  // twips, in the container
-  int tab;
-  const char* tip;  // null: none
-  Font font;
-};
-
-// Design units: 1440 twips make an inch.
-inline constexpr int kTwipsPerInch = 1440;
-// The client area, in twips: the panels' width, and high enough for the notice label (which ends
-// at 990) with a small margin.
-inline constexpr int kClientWidthTwips = 5415;
-inline constexpr int kClientHeightTwips = 1080;
-// Where start-up puts the panels.
-inline constexpr int kPanelTopTwips = 0;
-inline constexpr int kOptionsTopTwips = -10;
-
-// Every control in creation order; the panels at their design places (start-up moves them).
-extern const std::array<ControlDesign, 20> kDesign;
-
-const ControlDesign& DesignOf(Id id);
-
-// `twips` in pixels at `dpi` dots per inch, rounded to the nearest.
-int Pixels(int twips, int dpi);
+// `twips` in pixels at `dpi` dots per inch, rounded to the nearest, half away from zero (so a
+// small negative place stays as far from 0 as a positive one).
+inline int Pixels(int twips, int dpi) {
+  const long long scaled = static_cast<long long>(twips) * dpi;
+  return static_cast<int>(scaled >= 0 ? (scaled + kTwipsPerInch / 2) / kTwipsPerInch
+                                      : -((-scaled + kTwipsPerInch / 2) / kTwipsPerInch));
+}
 
 }  // namespace tokiren::ui::win32

@@ -8,6 +8,7 @@
 
 #include "ui/behaviour/captions.h"
 #include "ui/behaviour/wide_path.h"
+#include "ui/win32/preview_window.h"
 #include "ui/win32/title_bar.h"
 
 namespace tokiren::ui::win32 {
@@ -68,6 +69,50 @@ LRESULT CALLBACK WatchForMessageBox(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// Every lone CR made a CR LF: a lone CR is no line end to a message box.
+std::string WithLineEnds(const std::string& text) {
+  std::string lines;
+  for (size_t i = 0; i < text.size(); ++i) {
+    lines += text[i];
+    if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) lines += '\n';
+  }
+  return lines;
+}
+
+// The task dialog of common controls 6, which the program's manifest asks for; null where only
+// an older version is at hand (it has none).
+using TaskDialogIndirectFunction = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+TaskDialogIndirectFunction TaskDialogOfCommonControls() {
+  static const TaskDialogIndirectFunction function = [] {
+    HMODULE controls = LoadLibraryW(L"comctl32.dll");
+    return controls ? reinterpret_cast<TaskDialogIndirectFunction>(
+                          reinterpret_cast<void*>(GetProcAddress(controls, "TaskDialogIndirect")))
+                    : nullptr;
+  }();
+  return function;
+}
+
+// A message with details: a task dialog whose expandable part holds them. False where there is
+// no task dialog.
+bool ShowTaskDialog(HWND owner, behaviour::MessageIcon icon, const std::string& title,
+                    const std::string& text, const std::string& details) {
+  const TaskDialogIndirectFunction taskDialog = TaskDialogOfCommonControls();
+  if (!taskDialog) return false;
+  const std::wstring wideTitle = Widen(title), content = Widen(WithLineEnds(text)),
+                     expanded = Widen(WithLineEnds(details));
+  TASKDIALOGCONFIG config{};
+  config.cbSize = sizeof config;
+  config.hwndParent = owner;
+  config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_SIZE_TO_CONTENT;
+  config.dwCommonButtons = TDCBF_OK_BUTTON;
+  config.pszWindowTitle = wideTitle.c_str();
+  config.pszMainIcon =
+      icon == behaviour::MessageIcon::kWarning ? TD_WARNING_ICON : TD_INFORMATION_ICON;
+  config.pszContent = content.c_str();
+  config.pszExpandedInformation = expanded.c_str();
+  return SUCCEEDED(taskDialog(&config, nullptr, nullptr, nullptr));
+}
+
 }  // namespace
 
 bool IsFolder(const std::wstring& path) {
@@ -76,13 +121,11 @@ bool IsFolder(const std::wstring& path) {
 }
 
 void SystemDialogs::ShowMessage(HWND owner, behaviour::MessageIcon icon, const std::string& title,
-                                const std::string& text) {
-  // A lone CR is no line end to a message box.
-  std::string lines;
-  for (size_t i = 0; i < text.size(); ++i) {
-    lines += text[i];
-    if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) lines += '\n';
-  }
+                                const std::string& text, const std::string& details) {
+  if (!details.empty() && ShowTaskDialog(owner, icon, title, text, details)) return;
+  // Without a task dialog the details follow the text, after an empty line.
+  const std::string lines =
+      WithLineEnds(details.empty() ? text : text + "\r\n\r\n" + details);
   const UINT type = MB_OK | (icon == behaviour::MessageIcon::kWarning ? MB_ICONWARNING
                                                                       : MB_ICONINFORMATION);
   HHOOK hook = SetWindowsHookExW(WH_CBT, WatchForMessageBox, nullptr, GetCurrentThreadId());
@@ -109,6 +152,11 @@ std::string SystemDialogs::ChooseFolder(HWND owner, const std::string& start) {
   // A zip file shows as a folder in the browser; the run could not enter it.
   if (chosen.empty() || !IsFolder(chosen)) return {};
   return NarrowPath(chosen);
+}
+
+void SystemDialogs::ShowPreview(HWND owner, const behaviour::Preview& preview) {
+  PreviewWindow window(owner, preview);
+  window.RunModal();
 }
 
 }  // namespace tokiren::ui::win32

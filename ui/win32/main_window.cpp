@@ -94,10 +94,6 @@ HFONT MakeFont(const std::wstring& face, int hundredthsOfPoint, int dpi) {
                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
 }
 
-bool IsContainer(Kind kind) {
-  return kind == Kind::kCaptionedFrame || kind == Kind::kPanel || kind == Kind::kBorderedGroup;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(std::string appPath, behaviour::CaptureTimeReaderMaker makeCaptureTimes,
@@ -319,6 +315,21 @@ void MainWindow::GrowToFitCaptions() {
   }
   grow(Id::Option2, end);
   grow(Id::Option1, placeOf(creation).left);
+
+  // Preview, beside RUN, as wide as its caption needs in the font found, up to the panel's margin.
+  HWND preview = Control(Id::Command9);
+  const RECT previewPlace = placeOf(preview);
+  RECT panel{};
+  GetClientRect(Control(Id::FrameRunning), &panel);
+  const int previewLimit = panel.right - Pixels(DesignOf(Id::Label3).left, dpi_);
+  const int previewWanted = TextWidth(fonts_[Font::kWindow], WindowText(preview)) +
+                            2 * GetSystemMetricsForDpi(SM_CXEDGE, dpi_) + Scaled(12, dpi_);
+  const int previewWidth = std::min(static_cast<int>(previewPlace.left) + previewWanted,
+                                    previewLimit) - previewPlace.left;
+  if (previewWidth > previewPlace.right - previewPlace.left) {
+    SetWindowPos(preview, nullptr, 0, 0, previewWidth, previewPlace.bottom - previewPlace.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 // The tool of `control`'s own tip, as the tool-tip control knows it.
@@ -531,6 +542,9 @@ void MainWindow::Command(Id id, int code) {
     case Id::Command5:
       behaviour_.ResetClicked();
       break;
+    case Id::Command9:
+      behaviour_.PreviewClicked(CurrentOptionControls());
+      break;
     default:
       break;
   }
@@ -701,22 +715,28 @@ void MainWindow::SetFolderLabel(const std::string& path) {
 }
 
 void MainWindow::ShowMessage(behaviour::MessageIcon icon, const std::string& title,
-                             const std::string& text) {
+                             const std::string& text, const std::string& details) {
   // Over the progress window while there is one, which keeps the window disabled behind it.
-  dialogs_.ShowMessage(progress_.hwnd() ? progress_.hwnd() : window_, icon, title, text);
+  dialogs_.ShowMessage(progress_.hwnd() ? progress_.hwnd() : window_, icon, title, text, details);
 }
 
 std::string MainWindow::ChooseFolder(const std::string& start) {
   return dialogs_.ChooseFolder(window_, start);
 }
 
-void MainWindow::ShowProgress(std::uint64_t done, std::uint64_t total) {
-  progress_.Show(window_, fonts_[Font::kWindow], dpi_, done, total);
+void MainWindow::ShowProgress(std::uint64_t done, std::uint64_t total, bool cancellable) {
+  progress_.Show(window_, fonts_[Font::kWindow], dpi_, done, total, cancellable);
 }
+
+bool MainWindow::ProgressCancelled() { return progress_.Cancelled(); }
 
 void MainWindow::HideProgress() { progress_.Hide(); }
 
 void MainWindow::Close() { PostMessageW(window_, WM_CLOSE, 0, 0); }
+
+void MainWindow::ShowPreview(const behaviour::Preview& preview) {
+  dialogs_.ShowPreview(window_, preview);
+}
 
 int RunMessageLoop(MainWindow& window) {
   MSG message;

@@ -24,19 +24,14 @@ constexpr int kMargin = 14;
 constexpr int kTextHeight = 20;
 constexpr int kBarHeight = 18;
 constexpr int kMarqueeMilliseconds = 40;
+// The cancel button's row, below the bar, where there is one.
+constexpr int kButtonWidth = 88;
+constexpr int kButtonHeight = 26;
+constexpr int kButtonRow = kButtonHeight + 10;
 
-LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CLOSE) {
-    // Alt+F4 here is the user closing the program: its window closes when the work has ended.
-    if (HWND owner = GetWindow(window, GW_OWNER)) SendMessageW(owner, WM_CLOSE, 0, 0);
-    return 0;  // it closes when the work ends
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
-void RegisterClassOnce() {
-  static const bool registered = [] {
-    WNDCLASSEXW windowClass = WindowClass(kClassName, ProgressProc, IDC_WAIT);
+void RegisterClassOnce(WNDPROC procedure) {
+  static const bool registered = [procedure] {
+    WNDCLASSEXW windowClass = WindowClass(kClassName, procedure, IDC_WAIT);
     SetProgramIcon(windowClass);
     return RegisterClassExW(&windowClass) != 0;
   }();
@@ -47,12 +42,38 @@ void RegisterClassOnce() {
 
 ProgressWindow::~ProgressWindow() { Hide(); }
 
-void ProgressWindow::Open(HWND owner, HFONT font, int dpi) {
-  RegisterClassOnce();
+LRESULT CALLBACK ProgressWindow::Procedure(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+  auto* self = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (message == WM_NCCREATE) {
+    self = static_cast<ProgressWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  const bool cancel = self && self->cancellable_ &&
+                      ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) ||
+                       message == WM_CLOSE);
+  if (cancel) {
+    // The work ends at its next question, and closes the window.
+    self->cancelled_ = true;
+    EnableWindow(GetDlgItem(window, IDCANCEL), FALSE);
+    return 0;
+  }
+  if (message == WM_CLOSE) {
+    // Alt+F4 here is the user closing the program: its window closes when the work has ended.
+    if (HWND owner = GetWindow(window, GW_OWNER)) SendMessageW(owner, WM_CLOSE, 0, 0);
+    return 0;  // it closes when the work ends
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void ProgressWindow::Open(HWND owner, HFONT font, int dpi, bool cancellable) {
+  RegisterClassOnce(Procedure);
+  cancellable_ = cancellable;
+  cancelled_ = false;
   const std::wstring title = Widen(behaviour::kWindowCaption);
   const DWORD style = WS_POPUP | WS_CAPTION;
   RECT frame{0, 0, std::max(Scaled(kClientWidth, dpi), TitleBarWidth(title, dpi)),
-             Scaled(kClientHeight, dpi)};
+             Scaled(kClientHeight + (cancellable ? kButtonRow : 0), dpi)};
   const int clientWidth = frame.right;
   AdjustWindowRectExForDpi(&frame, style, FALSE, WS_EX_DLGMODALFRAME, dpi);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
@@ -61,7 +82,7 @@ void ProgressWindow::Open(HWND owner, HFONT font, int dpi) {
   const int left = (over.left + over.right - width) / 2, top = (over.top + over.bottom - height) / 2;
   HINSTANCE instance = GetModuleHandleW(nullptr);
   window_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, title.c_str(), style, left, top,
-                            width, height, owner, nullptr, instance, nullptr);
+                            width, height, owner, nullptr, instance, this);
   if (!window_) return;
   owner_ = owner;
   const int margin = Scaled(kMargin, dpi);
@@ -78,14 +99,24 @@ void ProgressWindow::Open(HWND owner, HFONT font, int dpi) {
                          margin + Scaled(kTextHeight + 8, dpi), clientWidth - 2 * margin,
                          Scaled(kBarHeight, dpi), window_, nullptr, instance, nullptr);
   SendMessageW(bar_, PBM_SETRANGE32, 0, kSteps);
+  if (cancellable) {
+    const int buttonWidth = Scaled(kButtonWidth, dpi), buttonHeight = Scaled(kButtonHeight, dpi);
+    HWND cancel = CreateWindowExW(
+        0, L"BUTTON", Widen(behaviour::kCancelCaption).c_str(),
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, (clientWidth - buttonWidth) / 2,
+        Scaled(kClientHeight + kButtonRow - kButtonHeight - kMargin / 2, dpi), buttonWidth,
+        buttonHeight, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance,
+        nullptr);
+    SendMessageW(cancel, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  }
   EnableWindow(owner, FALSE);
   ShowWindow(window_, SW_SHOWNORMAL);
   UpdateWindow(window_);
 }
 
 void ProgressWindow::Show(HWND owner, HFONT font, int dpi, std::uint64_t done,
-                          std::uint64_t total) {
-  if (!window_) Open(owner, font, dpi);
+                          std::uint64_t total, bool cancellable) {
+  if (!window_) Open(owner, font, dpi, cancellable);
   if (!window_) return;
   const bool busy = total == 0;
   if (busy != busy_) {
@@ -112,6 +143,8 @@ void ProgressWindow::Hide() {
   font_ = nullptr;
   bar_ = nullptr;
   busy_ = false;
+  cancellable_ = false;
+  cancelled_ = false;
 }
 
 void HandleWaitingMessages() {

@@ -1,29 +1,31 @@
 // The design table.
-#include "ui/win32/design.h"
+#include "ui/behaviour/design.h"
 
 #include <cstdlib>
 
 #include "ui/behaviour/captions.h"
 
-namespace tokiren::ui::win32 {
+namespace tokiren::behaviour {
 
-using namespace tokiren::behaviour;  // the captions and tool tips
+using Id = ControlId;
+using Kind = ControlKind;
+using Font = ControlFont;
 
 // clang-format off
-const std::array<ControlDesign, 20> kDesign{{
-  {Id::FrameOptions, Kind::kCaptionedFrame, Id::None, kOptionsCaption, 30, 4350, 5355, 795, 11, nullptr, Font::kWindow},
+const std::array<ControlDesign, 21> kDesign{{
+  {Id::FrameOptions, Kind::kCaptionedFrame, Id::None, kOptionsCaption, 30, 4350, 6168, 795, 11, nullptr, Font::kWindow},
   {Id::Command6, Kind::kButton, Id::FrameOptions, kSetCaption, 4350, 375, 675, 285, 17, nullptr, Font::kWindow},
   {Id::CheckSep, Kind::kCheckBox, Id::FrameOptions, kSeparatorCaption, 3015, 480, 1035, 255, 16, kTipCountUp, Font::kSmall},
   {Id::Check1, Kind::kCheckBox, Id::FrameOptions, kCountUpCaption, 3015, 210, 1155, 255, 15, kTipCountUp, Font::kSmall},
   {Id::Frame1, Kind::kBorderedGroup, Id::FrameOptions, nullptr, 420, 240, 2385, 420, 12, nullptr, Font::kWindow},
   {Id::Option1, Kind::kOptionButton, Id::Frame1, kLastWriteCaption, 90, 150, 1185, 195, 14, nullptr, Font::kWindow},
   {Id::Option2, Kind::kOptionButton, Id::Frame1, kCreationCaption, 1260, 150, 1065, 195, 13, nullptr, Font::kWindow},
-  {Id::FrameRunning, Kind::kPanel, Id::None, nullptr, 30, 3300, 5355, 795, 1, nullptr, Font::kWindow},
+  {Id::FrameRunning, Kind::kPanel, Id::None, nullptr, 30, 3300, 6168, 795, 1, nullptr, Font::kWindow},
   {Id::Command4, Kind::kButton, Id::FrameRunning, kKeepFolderCaption, 1329, 456, 2208, 264, 10, kTipKeepFolder, Font::kWindow},
   {Id::Command1, Kind::kButton, Id::FrameRunning, kRunCaption, 3684, 396, 1272, 372, 6, kTipRun, Font::kRun},
   {Id::Command2, Kind::kButton, Id::FrameRunning, kBackCaption, 459, 432, 720, 312, 5, kTipBack, Font::kWindow},
-  {Id::Label3, Kind::kFolderLabel, Id::FrameRunning, "", 90, 90, 5175, 255, 7, kTipFolder, Font::kWindow},
-  {Id::FrameStart, Kind::kPanel, Id::None, nullptr, 30, 2130, 5355, 795, 2, nullptr, Font::kWindow},
+  {Id::Label3, Kind::kFolderLabel, Id::FrameRunning, "", 90, 90, 5988, 255, 7, kTipFolder, Font::kWindow},
+  {Id::FrameStart, Kind::kPanel, Id::None, nullptr, 30, 2130, 6168, 795, 2, nullptr, Font::kWindow},
   {Id::Command5, Kind::kButton, Id::FrameStart, kResetCaption, 3780, 450, 1455, 285, 19, kTipReset, Font::kWindow},
   {Id::Command8, Kind::kButton, Id::FrameStart, kOptionsCaption, 2400, 450, 1035, 285, 18, kTipOptions, Font::kWindow},
   {Id::List1, Kind::kCheckList, Id::FrameStart, nullptr, 108, 36, 1272, 690, 9, kTipList, Font::kSmall},
@@ -31,21 +33,37 @@ const std::array<ControlDesign, 20> kDesign{{
   {Id::Command7, Kind::kButton, Id::FrameStart, kSelectFolderCaption, 2400, 60, 2835, 336, 4, kTipSelectFolder, Font::kWindow},
   {Id::Text1, Kind::kTextBox, Id::FrameStart, "", 1415, 336, 795, 264, 3, kTipNewExtension, Font::kSmall},
   {Id::Label2, Kind::kNotice, Id::None, kNotice, 750, 810, 4140, 180, 0, nullptr, Font::kSmall},
+  {Id::Command9, Kind::kButton, Id::FrameRunning, kPreviewCaption, 5103, 432, 975, 312, 20, kTipPreview, Font::kWindow},
 }};
 // clang-format on
 
-const ControlDesign& DesignOf(Id id) {
+const ControlDesign& DesignOf(ControlId id) {
   for (const ControlDesign& design : kDesign) {
     if (design.id == id) return design;
   }
   std::abort();  // every id is in the table
 }
 
-int Pixels(int twips, int dpi) {
-  const long long scaled = static_cast<long long>(twips) * dpi;
-  // Rounded half away from zero, so a small negative place stays as far from 0 as a positive one.
-  return static_cast<int>(scaled >= 0 ? (scaled + kTwipsPerInch / 2) / kTwipsPerInch
-                                      : -((-scaled + kTwipsPerInch / 2) / kTwipsPerInch));
+bool IsContainer(ControlKind kind) {
+  return kind == Kind::kCaptionedFrame || kind == Kind::kPanel || kind == Kind::kBorderedGroup;
 }
 
-}  // namespace tokiren::ui::win32
+bool TakesFocus(ControlKind kind) {
+  switch (kind) {
+    case Kind::kButton:
+    case Kind::kCheckBox:
+    case Kind::kOptionButton:
+    case Kind::kCheckList:
+    case Kind::kTextBox:
+      return true;
+    case Kind::kCaptionedFrame:
+    case Kind::kPanel:
+    case Kind::kBorderedGroup:
+    case Kind::kFolderLabel:
+    case Kind::kNotice:
+      return false;
+  }
+  return false;
+}
+
+}  // namespace tokiren::behaviour
