@@ -20,6 +20,9 @@ struct CapturedMoment {
   // The moment in UTC (a movie header's creation time): the engine turns it into local time by
   // the zone rules of that date. Otherwise the camera's wall clock as it stood, taken as it is.
   bool utc = false;
+  // Billionths of a second past `time`, where the file tells them (EXIF's sub-second times, a
+  // movie time's fraction): they order a burst shot within one second.
+  std::optional<std::uint32_t> nanosecond;
   friend bool operator==(const CapturedMoment&, const CapturedMoment&) = default;
 };
 

@@ -29,6 +29,9 @@ struct RunOptions {
   bool countUp = true;                       // "Same > +1": count a taken name up
   TimeSource timeSource = TimeSource::kLastWrite;
   std::int64_t clockShift = 0;               // seconds added to every time (ParseClockShift)
+  bool companions = false;                   // files of one folder sharing a name up to its last
+                                             // dot (and sidecars named after a whole name) are
+                                             // renamed together, under one stamp
   std::vector<ExtensionEntry> extensions;    // the list in list order, with check marks
 };
 
@@ -56,6 +59,9 @@ struct FileReport {
   std::string_view newName;  // kRenamed: its new name, in `folder`
   std::string_view reason;   // kTimeUnreadable, kChanged: why, in the system's words
   bool noCaptureTime = false;  // a Taken run named it after its last-write time, lacking one
+  // With companions: the members of one group share a number (counting from 1, in the run's
+  // order) and are told one after another; 0 for a file alone.
+  std::uint32_t group = 0;
 };
 
 // Where the engine's reports go. The window shows message boxes and a progress display; the
