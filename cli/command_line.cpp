@@ -14,7 +14,7 @@ const char kUsage[] =
     "Usage:\n"
     "  tokiren-cli run FOLDER (--ext EXT [--ext EXT ...] | --all) [--separator]\n"
     "              [--no-count-up] [--creation | --taken [--helpers N]] [--shift OFFSET]\n"
-    "              [--dry-run] [--list]\n"
+    "              [--companions] [--dry-run] [--list]\n"
     "              [--log-dir DIR]\n"
     "  tokiren-cli reset [--log-dir DIR]\n"
     "  tokiren-cli --help | --version\n"
@@ -23,7 +23,7 @@ const char kUsage[] =
     "       stamp, e.g. photo.jpg -> 20160830124842.JPG, and writes each rename to the log.\n"
     "  --ext EXT       act on files ending with EXT (any case); \"jpg\", \".JPG\" and \"*.jpg\" are\n"
     "                  the same; several at once with commas: --ext jpg,png\n"
-    "  --all           act on every file; the new names then carry no extension\n"
+    "  --all           act on every file; each keeps its own extension, upper-cased\n"
     "  --separator     put \"_\" after the year and after the day: 2016_0830_124842\n"
     "  --no-count-up   leave a file alone when its new name is taken (default: count the\n"
     "                  stamp up by one until a name is free)\n"
@@ -34,6 +34,10 @@ const char kUsage[] =
     "                  (1 to 16; default 2)\n"
     "  --shift OFFSET  add OFFSET to every time, for a camera whose clock was set wrong:\n"
     "                  +1:00:00, -0:03:20, +2d 0:00:00 (the files are not changed)\n"
+    "  --companions    rename the files of a folder that share a name up to its last dot\n"
+    "                  (IMG_0001.CR2, IMG_0001.JPG, IMG_0001.xmp) and sidecars named after a\n"
+    "                  whole name (IMG_0001.JPG.xmp) together, under the earliest stamp of\n"
+    "                  those a chosen extension matches; a group is renamed whole or not at all\n"
     "  --dry-run       print the log lines the run would write, and change nothing\n"
     "  --list          name every file that is not renamed, and why\n"
     "reset  Renames the files of the last run back to their former names, from the log. Lines\n"
@@ -179,6 +183,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
         return false;
       }
       line->options.clockShift = *shift;
+    } else if (run && arg == "--companions") {
+      line->options.companions = true;
     } else if (run && arg == "--dry-run") {
       line->dryRun = true;
     } else if (run && arg == "--list") {
@@ -224,6 +230,9 @@ std::string RunCountLines(const RunSummary& summary, bool dryRun) {
   if (summary.alreadyNamed > 0) outcomes.push_back(std::to_string(summary.alreadyNamed) + " already named");
   if (summary.nameTaken > 0) {
     outcomes.push_back(std::to_string(summary.nameTaken) + " left alone: the name was taken");
+  }
+  if (summary.withGroup > 0) {
+    outcomes.push_back(std::to_string(summary.withGroup) + " left alone with their companions");
   }
   std::string lines;
   for (const std::string& outcome : outcomes) {

@@ -102,6 +102,9 @@ class ConsoleSink final : public EngineSink {
       case FileOutcome::kNotOnOneLine:
         what = "left alone, its path holds a line break: ";
         break;
+      case FileOutcome::kWithGroup:
+        what = "left alone with its companions: ";
+        break;
     }
     if (file.reason.empty() && !list_) return;
     EraseProgress();

@@ -4,17 +4,15 @@
 #include "engine/log_file.h"
 
 namespace tokiren {
-namespace {
 
-FileReport Report(const std::string& oldPath, FileOutcome outcome) {
+FileReport Applier::Report(const Pending& rename, FileOutcome outcome) {
   FileReport report;
-  report.folder = FolderOf(oldPath);
-  report.name = NameOf(oldPath);
+  report.folder = FolderOf(rename.oldPath);
+  report.name = NameOf(rename.oldPath);
   report.outcome = outcome;
+  report.group = rename.group;
   return report;
 }
-
-}  // namespace
 
 bool Applier::IsCutOffSecondName(const std::string& path, bool changeNothing) {
   const std::string firstName = log_.UnfinishedRenameTo(path);
@@ -27,12 +25,13 @@ bool Applier::IsCutOffSecondName(const std::string& path, bool changeNothing) {
 }
 
 void Applier::Add(std::string oldPath, std::string newPath, const FileId& id, bool leftover,
-                  bool noCaptureTime) {
+                  bool noCaptureTime, std::uint32_t group) {
   lines_ += oldPath;
   lines_ += kLogSeparator;
   lines_ += newPath;
   lines_ += kLogLineEnd;
-  pending_.push_back(Pending{std::move(oldPath), std::move(newPath), id, leftover, noCaptureTime});
+  pending_.push_back(
+      Pending{std::move(oldPath), std::move(newPath), id, leftover, noCaptureTime, group});
 }
 
 std::vector<ErrorReport> Applier::Flush() {
@@ -47,47 +46,88 @@ std::vector<ErrorReport> Applier::Flush() {
                                   log_.path())};
   }
   wrote_ = true;
-  std::uint64_t made = log_.size() - lines_.size();  // the log up to this batch's lines
-  std::uint64_t lineEnd = 0;                          // where the next line begins in `lines_`
-  for (const Pending& rename : pending_) {
-    const std::uint64_t lineSize = rename.oldPath.size() + kLogSeparator.size() +
-                                   rename.newPath.size() + kLogLineEnd.size();
-    lineEnd += lineSize;
-    if (!rename.leftover && !fileSystem_.IsSameFile(rename.oldPath, rename.id)) {
-      // The name leads to another file than the one whose time made the new name (replaced
-      // since): it is left alone, and its line leaves the log before the next rename is made.
+  auto lineSize = [](const Pending& rename) {
+    return rename.oldPath.size() + kLogSeparator.size() + rename.newPath.size() +
+           kLogLineEnd.size();
+  };
+  std::uint64_t made = log_.size() - lines_.size();  // the log up to the renames made
+  std::uint64_t lineEnd = 0;                          // where the next unit's lines end in `lines_`
+  // Unit by unit: a file alone, or a group of companions.
+  for (size_t begin = 0, end; begin < pending_.size(); begin = end) {
+    end = begin + 1;
+    while (pending_[begin].group != 0 && end < pending_.size() &&
+           pending_[end].group == pending_[begin].group) {
+      ++end;
+    }
+    std::uint64_t unitSize = 0;
+    for (size_t k = begin; k < end; ++k) unitSize += lineSize(pending_[k]);
+    lineEnd += unitSize;
+
+    // A name that leads to another file than the one whose time made the new name (replaced
+    // since) is left alone with its group; their lines leave the log before the next rename.
+    size_t changed = begin;
+    while (changed < end && (pending_[changed].leftover ||
+                             fileSystem_.IsSameFile(pending_[changed].oldPath, pending_[changed].id))) {
+      ++changed;
+    }
+    if (changed < end) {
       error = log_.Withdraw(made, std::string_view(lines_).substr(lineEnd));
       if (!error.ok()) {
         log_.StopAt(made);
-        return {MakeFailureReport(error, Where(rename), "cannot write the log " + log_.path())};
+        return {MakeFailureReport(error, Where(pending_[changed]),
+                                  "cannot write the log " + log_.path())};
       }
-      summary_.Count(FileOutcome::kChanged);
-      FileReport report = Report(rename.oldPath, FileOutcome::kChanged);
       const std::string reason = DescribeError(kFileNotFound.Because(kSystemChangedDuringRun));
-      report.reason = reason;
-      sink_.FileDone(report);
+      for (size_t k = begin; k < end; ++k) {
+        const FileOutcome outcome = k == changed ? FileOutcome::kChanged : FileOutcome::kWithGroup;
+        summary_.Count(outcome);
+        FileReport report = Report(pending_[k], outcome);
+        if (k == changed) report.reason = reason;
+        sink_.FileDone(report);
+      }
       continue;
     }
-    error = rename.leftover ? fileSystem_.FinishInterruptedRename(rename.oldPath, rename.newPath)
-                            : fileSystem_.RenameNoReplace(rename.oldPath, rename.newPath);
-    if (!error.ok()) {
-      // Only the lines of renames made stay, so Reset never moves a file this run did not.
+
+    for (size_t k = begin; k < end; ++k) {
+      const Pending& rename = pending_[k];
+      error = rename.leftover ? fileSystem_.FinishInterruptedRename(rename.oldPath, rename.newPath)
+                              : fileSystem_.RenameNoReplace(rename.oldPath, rename.newPath);
+      if (error.ok()) {
+        log_.RenameMade();
+        continue;
+      }
       std::vector<ErrorReport> failures{MakeFailureReport(
           error, Where(rename), "cannot rename " + rename.oldPath + " to " + rename.newPath)};
-      const ErrorCode cut = log_.StopAt(made);
+      // A group is never left split: its renames made are taken back, last first. One that
+      // cannot be keeps its line, and those before it theirs.
+      std::uint64_t keep = made;
+      for (size_t undo = k; undo > begin; --undo) {
+        const Pending& back = pending_[undo - 1];
+        const ErrorCode undone = fileSystem_.RenameNoReplace(back.newPath, back.oldPath);
+        if (!undone.ok()) {
+          failures.push_back(MakeFailureReport(
+              undone, back.newPath + "\r" + back.oldPath,
+              "cannot rename " + back.newPath + " back to " + back.oldPath));
+          for (size_t kept = begin; kept < undo; ++kept) keep += lineSize(pending_[kept]);
+          break;
+        }
+      }
+      // Only the lines of renames made stay, so Reset never moves a file this run did not.
+      const ErrorCode cut = log_.StopAt(keep);
       if (!cut.ok()) {
         failures.push_back(
             MakeFailureReport(cut, log_.path(), "cannot cut the log back " + log_.path()));
       }
       return failures;
     }
-    log_.RenameMade();
-    made += lineSize;
-    summary_.Count(FileOutcome::kRenamed);
-    FileReport report = Report(rename.oldPath, FileOutcome::kRenamed);
-    report.newName = NameOf(rename.newPath);
-    report.noCaptureTime = rename.noCaptureTime;
-    sink_.FileDone(report);
+    made += unitSize;
+    for (size_t k = begin; k < end; ++k) {
+      summary_.Count(FileOutcome::kRenamed);
+      FileReport report = Report(pending_[k], FileOutcome::kRenamed);
+      report.newName = NameOf(pending_[k].newPath);
+      report.noCaptureTime = pending_[k].noCaptureTime;
+      sink_.FileDone(report);
+    }
   }
   pending_.clear();
   lines_.clear();

@@ -26,13 +26,21 @@ class Applier {
 
   // A rename to be made, of the file `id` (whose time made the new name). `leftover`: the new
   // name already names the file, only the old one is left to remove.
+  // Renames of one `group` of companions (0: a file alone) are added one after another, in one
+  // batch (see Fits), and are made all or none.
   void Add(std::string oldPath, std::string newPath, const FileId& id, bool leftover,
-           bool noCaptureTime);
+           bool noCaptureTime, std::uint32_t group = 0);
   bool Full() const { return pending_.size() >= kRenamesPerBatch; }
+  // Whether `renames` more go into this batch.
+  bool Fits(std::size_t renames) const {
+    return pending_.empty() || pending_.size() + renames <= kRenamesPerBatch;
+  }
 
-  // Puts the waiting lines on the disk, then makes their renames. A failure ends the run: the log
-  // then keeps only the lines of the renames made, and the failure comes back (with a second one
-  // when the log cannot be cut back).
+  // Puts the waiting lines on the disk, then makes their renames. A group one member of which was
+  // replaced since its time was read is left alone whole, its lines withdrawn. A failure ends the
+  // run: a group whose rename failed is renamed back first, the log then keeps only the lines of
+  // the renames made, and the failure comes back (with more when a rename back or the cut-back
+  // of the log fails).
   std::vector<ErrorReport> Flush();
 
  private:
@@ -45,8 +53,10 @@ class Applier {
     FileId id;  // the file `oldPath` named when its time was read
     bool leftover;
     bool noCaptureTime;
+    std::uint32_t group;
   };
 
+  static FileReport Report(const Pending& rename, FileOutcome outcome);
   static std::string Where(const Pending& rename) {
     return rename.oldPath + "\r" + rename.newPath;
   }

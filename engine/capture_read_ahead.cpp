@@ -28,8 +28,10 @@ void CaptureReadAhead::Fill() {
 }
 
 ErrorCode CaptureReadAhead::Read(const std::string& path, FileTimes* times,
-                                 std::optional<LocalTime>* captured) {
+                                 std::optional<LocalTime>* captured,
+                                 std::optional<std::uint32_t>* nanosecond) {
   captured->reset();
+  nanosecond->reset();
   Fill();
   // Files passed over are never asked for: their tickets are taken back unread, in order.
   while (!ahead_.empty() && ahead_.front().path != path) {
@@ -54,7 +56,10 @@ ErrorCode CaptureReadAhead::Read(const std::string& path, FileTimes* times,
   Fill();  // the reader goes on while the pass renames this file
   if (!error.ok()) return error;
   *times = opened.times;
-  if (moment) *captured = moment->utc ? LocalTimeOfUtc(moment->time) : moment->time;
+  if (moment) {
+    *captured = moment->utc ? LocalTimeOfUtc(moment->time) : moment->time;
+    if (*captured) *nanosecond = moment->nanosecond;
+  }
   return kSuccess;
 }
 

@@ -21,10 +21,11 @@ class CaptureReadAhead {
                    std::vector<std::string> paths);
 
   // The times of the file `path` as it was opened (its identity among them) and its capture time
-  // in local time, nothing when it has none. Files are asked for in the order given; a file never
+  // in local time, nothing when it has none, with the fraction of its second where the file tells. Files are asked for in the order given; a file never
   // given is opened on its own. Fails when the file could not be opened (gone, a link or a fifo
   // put in its place, held under a lease) or no reader could read it.
-  ErrorCode Read(const std::string& path, FileTimes* times, std::optional<LocalTime>* captured);
+  ErrorCode Read(const std::string& path, FileTimes* times, std::optional<LocalTime>* captured,
+                 std::optional<std::uint32_t>* nanosecond);
 
  private:
   struct Opened {

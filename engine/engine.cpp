@@ -11,85 +11,12 @@
 #include "engine/clock_shift.h"
 #include "engine/collection.h"
 #include "engine/log_file.h"
-#include "engine/plan.h"
+#include "engine/pass.h"
 #include "engine/run_log.h"
 #include "engine/stamp.h"
 #include "platform/log_privacy.h"
 
 namespace tokiren {
-namespace {
-
-// Files between two progress reports while renaming: often enough that a slow file system (a
-// share, Wine) still moves the display every second or so; the sinks limit how often they draw.
-constexpr std::uint64_t kProgressStep = 64;
-
-constexpr std::uint32_t kNoFolder = std::numeric_limits<std::uint32_t>::max();
-
-bool HasAsciiLetter(std::string_view name) {
-  return std::any_of(name.begin(), name.end(),
-                     [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
-}
-
-// The plan's view of the folders. Where case tells names apart, whether a name is taken comes
-// from the folder's listing made moments ago by this run, which holds every regular file that
-// is not hidden (exactly what the existence test looks for): no system call per candidate. A
-// file that appears since is still never replaced (the rename replaces nothing) and a file gone
-// since costs only a higher count. Elsewhere, and in folders holding the program's own files
-// (left out of the listing), the file system is asked, which knows its own rules of case.
-class FolderView final : public NameView {
- public:
-  FolderView(FileSystem& fileSystem, const Collection& collection, const OwnFiles& own)
-      : fileSystem_(fileSystem), collection_(collection), own_(own) {}
-
-  // Starts on the folder of collected file `first`, whose files follow it in the collection.
-  void Enter(std::uint32_t first, bool caseInsensitive) {
-    listed_.clear();
-    const std::string& folder = collection_.folder(first);
-    useListing_ = !caseInsensitive && !own_.MayHold(folder);
-    if (!useListing_) return;
-    // The folder's files by name: an open-addressing table of indices into the collection, at
-    // most half full (8 bytes a file at the most).
-    const std::uint32_t index = collection_.folderIndex(first);
-    std::uint32_t begin = first;
-    while (begin > 1 && collection_.folderIndex(begin - 1) == index) --begin;
-    std::uint32_t end = first;
-    while (end <= collection_.size() && collection_.folderIndex(end) == index) ++end;
-    size_t slots = 16;
-    while (slots < 2 * static_cast<size_t>(end - begin)) slots *= 2;
-    listed_.assign(slots, 0);
-    for (std::uint32_t k = begin; k < end; ++k) {
-      size_t slot = Hash(collection_.name(k));
-      while (listed_[slot] != 0) slot = (slot + 1) & (listed_.size() - 1);
-      listed_[slot] = k;  // collected files count from 1: 0 is an empty slot
-    }
-  }
-
-  bool Exists(const std::string& path) override {
-    if (!useListing_) return fileSystem_.FileExists(path);
-    const std::string_view name = NameOf(path);
-    for (size_t slot = Hash(name); listed_[slot] != 0; slot = (slot + 1) & (listed_.size() - 1)) {
-      if (collection_.name(listed_[slot]) == name) return true;
-    }
-    return false;
-  }
-  bool IsCutOffRename(const std::string& oldPath, const std::string& newPath) override {
-    return fileSystem_.InterruptedRename(oldPath, newPath) != FileSystem::Interruption::kNone;
-  }
-
- private:
-  size_t Hash(std::string_view name) const {
-    return std::hash<std::string_view>{}(name) & (listed_.size() - 1);
-  }
-
-  FileSystem& fileSystem_;
-  const Collection& collection_;
-  const OwnFiles& own_;
-  bool useListing_ = false;
-  std::vector<std::uint32_t> listed_;
-};
-
-}  // namespace
-
 void RunSummary::Count(FileOutcome outcome) {
   switch (outcome) {
     case FileOutcome::kRenamed:
@@ -107,6 +34,9 @@ void RunSummary::Count(FileOutcome outcome) {
       break;
     case FileOutcome::kNotOnOneLine:
       ++notOnOneLine;
+      break;
+    case FileOutcome::kWithGroup:
+      ++withGroup;
       break;
   }
 }
@@ -189,18 +119,15 @@ RunSummary RenameJob::Run(RunMode mode) {
   return summary;
 }
 
-ErrorCode RenameJob::GetFileTimeStrings(const std::string& FileName,
-                                        std::string& FileTimeStrings, FileId* id,
-                                        bool* noCaptureTime) {
+ErrorCode RenameJob::GetFileTimeStrings(const std::string& FileName, FileStamp* FileTimeStrings) {
   FileTimes times;
   std::optional<LocalTime> captured;
+  std::optional<std::uint32_t> nanosecond;
   // A run that reads capture times has them read ahead; the file times come from the file opened
   // for that, too.
-  const ErrorCode error = readAhead_ ? readAhead_->Read(FileName, &times, &captured)
+  const ErrorCode error = readAhead_ ? readAhead_->Read(FileName, &times, &captured, &nanosecond)
                                      : fileSystem_.GetFileTimes(FileName, &times);
   if (!error.ok()) return error;
-  *noCaptureTime = readAhead_ && !captured;
-  *id = times.id;
   const LocalTime& chosen = captured                                      ? *captured
                             : options.timeSource == TimeSource::kCreation ? times.creation
                                                                           : times.lastWrite;
@@ -208,7 +135,10 @@ ErrorCode RenameJob::GetFileTimeStrings(const std::string& FileName,
       StampFormat(options.separator)
           .Format(options.clockShift == 0 ? chosen : ShiftedBy(chosen, options.clockShift));
   if (!stamp) return kInvalidPropertyValue;
-  FileTimeStrings = std::move(*stamp);
+  FileTimeStrings->text = std::move(*stamp);
+  FileTimeStrings->id = times.id;
+  FileTimeStrings->noCaptureTime = readAhead_ && !captured;
+  FileTimeStrings->nanosecond = nanosecond;
   return kSuccess;
 }
 
@@ -241,105 +171,19 @@ RunSummary RenameJob::ReName(RunMode mode) {
 
   // The files the run acts on, found first: progress counts them, and capture times are read
   // ahead of the renames.
-  const Matcher matcher(options.extensions);
-  const size_t count = collection_->size();
-  std::vector<std::uint32_t> matching;
+  const bool takesCaptureTimes = options.timeSource == TimeSource::kTaken && captureTimes;
+  const OwnFiles own(AppPath, ProtectedFiles);
+  RunPass pass(fileSystem_, sink_, *collection_, options, own, log, dryRun, takesCaptureTimes,
+               summary);
   {
-    std::string extension;
-    for (size_t i = 1; i <= count; ++i) {
-      if (matcher.Matches(collection_->name(i), &extension)) {
-        matching.push_back(static_cast<std::uint32_t>(i));
-      }
-    }
-  }
-  {
-    std::vector<std::string> paths;
-    if (options.timeSource == TimeSource::kTaken && captureTimes) {
-      for (const std::uint32_t i : matching) {
-        const std::string& folder = collection_->folder(i);
-        const std::string& name = collection_->name(i);
-        if (FitsOnOneLine(folder) && FitsOnOneLine(name)) paths.push_back(folder + name);
-      }
-    }
-    summary.error = StartCaptureTimes(paths);
+    summary.error = StartCaptureTimes(pass.Prepare(takesCaptureTimes));
     if (!summary.error.ok()) return summary;
   }
-
-  const StampFormat format(options.separator);
-  const OwnFiles own(AppPath, ProtectedFiles);
-  FolderView view(fileSystem_, *collection_, own);
-  Planner planner(format, options.countUp, view);
-  Applier applier(fileSystem_, log, sink_, summary);
-  auto stop = [&](const std::vector<ErrorReport>& failures) {
-    for (const ErrorReport& failure : failures) ErrorDisp(failure);
-    summary.error = failures.front().code;
+  if (!pass.Run([this](const std::string& path, FileStamp* stamp) {
+        return GetFileTimeStrings(path, stamp);
+      })) {
     return summary;
-  };
-  std::string extension, stamp;
-  std::uint32_t currentFolder = kNoFolder;
-  std::uint64_t done = 0;
-  for (const std::uint32_t i : matching) {
-    if (++done % kProgressStep == 0) {
-      sink_.Progress(EngineSink::Phase::kRenaming, done, matching.size());
-    }
-    if (dryRun && sink_.Cancelled()) {
-      summary.cancelled = true;
-      return summary;
-    }
-    const std::string& folder = collection_->folder(i);
-    const std::string& name = collection_->name(i);
-    FileReport report;
-    report.folder = folder;
-    report.name = name;
-    auto tell = [&](FileOutcome outcome) {
-      report.outcome = outcome;
-      summary.Count(outcome);
-      sink_.FileDone(report);
-    };
-    if (!FitsOnOneLine(folder) || !FitsOnOneLine(name)) {
-      tell(FileOutcome::kNotOnOneLine);
-      continue;
-    }
-    matcher.Matches(name, &extension);
-    if (collection_->folderIndex(i) != currentFolder) {
-      currentFolder = collection_->folderIndex(i);
-      const bool caseInsensitive = IsCaseInsensitive(i);
-      view.Enter(i, caseInsensitive);
-      planner.EnterFolder(folder, caseInsensitive);
-    }
-    std::string oldPath = folder + name;
-    if (applier.IsCutOffSecondName(oldPath, dryRun)) continue;
-    bool noCaptureTime = false;
-    FileId id;
-    const ErrorCode timeError = GetFileTimeStrings(oldPath, stamp, &id, &noCaptureTime);
-    if (!timeError.ok()) {  // never named after another file's time
-      const std::string reason = timeError == kInvalidPropertyValue && timeError.system == 0
-                                     ? std::string("its year lies outside 0-9999")
-                                     : Reason(timeError);
-      report.reason = reason;
-      tell(FileOutcome::kTimeUnreadable);
-      continue;
-    }
-    if (noCaptureTime) ++summary.notTaken;
-    report.noCaptureTime = noCaptureTime;
-    Decision decision = planner.Decide(name, stamp, extension, log.UnfinishedRenameOf(oldPath));
-    if (decision.kind == Decision::Kind::kAlreadyNamed) {
-      tell(FileOutcome::kAlreadyNamed);
-    } else if (decision.kind == Decision::Kind::kNameTaken) {
-      tell(FileOutcome::kNameTaken);
-    } else if (dryRun) {
-      sink_.PlannedLine(oldPath + std::string(kLogSeparator) + folder + decision.newName);
-      report.newName = decision.newName;
-      tell(FileOutcome::kRenamed);
-    } else {
-      applier.Add(std::move(oldPath), folder + decision.newName, id, decision.leftover,
-                  noCaptureTime);
-      if (applier.Full()) {
-        if (const auto failures = applier.Flush(); !failures.empty()) return stop(failures);
-      }
-    }
   }
-  if (const auto failures = applier.Flush(); !failures.empty()) return stop(failures);
   if (!dryRun) {
     const ErrorCode ended = log.End();
     if (!ended.ok()) {
@@ -347,19 +191,7 @@ RunSummary RenameJob::ReName(RunMode mode) {
       summary.error = ended;
     }
   }
-  sink_.Progress(EngineSink::Phase::kRenaming, matching.size(), matching.size());
   return summary;
-}
-
-bool RenameJob::IsCaseInsensitive(std::uint32_t first) const {
-  // The folder's file system tells, by one of its names, whether case tells names apart.
-  const std::uint32_t folder = collection_->folderIndex(first);
-  for (size_t k = first; k <= collection_->size() && collection_->folderIndex(k) == folder; ++k) {
-    if (HasAsciiLetter(collection_->name(k))) {
-      return fileSystem_.IsCaseInsensitiveFolder(collection_->folder(k), collection_->name(k));
-    }
-  }
-  return false;
 }
 
 void RenameJob::ErrorDisp(const ErrorReport& report) { sink_.ShowError(report); }

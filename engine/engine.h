@@ -18,6 +18,7 @@ namespace tokiren {
 
 class CaptureReadAhead;
 class Collection;
+struct FileStamp;
 
 // kTaken: the moment the photo or video was taken, from its metadata (see CaptureTimeReader);
 // a file without one gets its last-write time.
@@ -48,8 +49,9 @@ enum class FileOutcome : std::uint8_t {
   kTimeUnreadable,  // left alone: its time cannot be read, or its year lies outside 0-9999
   kChanged,         // left alone: replaced or changed after its time was read
   kNotOnOneLine,    // left alone: its path holds a line break, which one log line cannot hold
+  kWithGroup,       // left alone with its companions: another of them could not be renamed
 };
-inline constexpr int kFileOutcomes = 6;
+inline constexpr int kFileOutcomes = 7;
 
 // One file's outcome, as the sink is told it. The views are valid during the call only.
 struct FileReport {
@@ -104,6 +106,7 @@ struct RunSummary {
   std::uint64_t nameTaken = 0;     // kNameTaken
   std::uint64_t unreadable = 0;    // kTimeUnreadable and kChanged
   std::uint64_t notOnOneLine = 0;  // kNotOnOneLine
+  std::uint64_t withGroup = 0;     // kWithGroup
   std::uint64_t notTaken = 0;      // of the renamed: named after their last-write time, having no
                                    // capture time
   ErrorCode error;                 // the failure that ended the run, if one did
@@ -186,16 +189,10 @@ class RenameJob {
   // will ask for, in order) ahead. A reader that cannot start is reported.
   ErrorCode StartCaptureTimes(const std::vector<std::string>& paths);
 
-  // The stamp of FileName from the chosen time, or why there is none (FileTimeStrings is then left
-  // alone): the time cannot be read, or its year lies outside 0-9999 (kInvalidPropertyValue).
-  // `id` receives the identity of the file the time was read from; `noCaptureTime` whether a
-  // run reading capture times found none (the last-write time stands in).
-  ErrorCode GetFileTimeStrings(const std::string& FileName, std::string& FileTimeStrings,
-                               FileId* id, bool* noCaptureTime);
-
-  // Whether case tells names apart in the folder of collected file `first` and the files after
-  // it in that folder, as its file system says by one of their names.
-  bool IsCaseInsensitive(std::uint32_t first) const;
+  // The stamp of FileName from the chosen time, shifted by the options' offset, with the
+  // identity of the file the time was read from; or why there is none (FileTimeStrings is then
+  // left alone): the time cannot be read, or its year lies outside 0-9999 (kInvalidPropertyValue).
+  ErrorCode GetFileTimeStrings(const std::string& FileName, FileStamp* FileTimeStrings);
 
   // Shows one failure.
   void ErrorDisp(const ErrorReport& report);

@@ -70,6 +70,42 @@ Decision Planner::Decide(std::string_view name, std::string stamp, const std::st
   }
 }
 
+std::vector<Decision> Planner::DecideGroup(const std::vector<GroupMember>& members,
+                                          std::string stamp) {
+  std::vector<Decision> decisions(members.size());
+  std::vector<Candidate> tried(members.size());
+  for (int distance = 0;; ++distance) {
+    bool taken = false;
+    for (size_t m = 0; m < members.size() && !taken; ++m) {
+      const GroupMember& member = members[m];
+      Decision& decision = decisions[m];
+      decision.newName = member.anchor == kSharedStamp ? stamp : decisions[member.anchor].newName;
+      decision.newName += member.ownPart;
+      // Two members given one name (names alike but for case): no count separates them.
+      for (size_t k = 0; k < m; ++k) {
+        if (folderNames_.Same(decisions[k].newName, decision.newName)) {
+          return std::vector<Decision>(members.size(), Decision{Decision::Kind::kNameTaken, {}, false});
+        }
+      }
+      tried[m] = Try(member.name, decision.newName, member.unfinishedPath, &decision.leftover);
+      taken = tried[m] == Candidate::kTaken;
+    }
+    if (!taken) break;
+    if (!countUp_ || distance + 1 >= kCounterValues) {
+      return std::vector<Decision>(members.size(), Decision{Decision::Kind::kNameTaken, {}, false});
+    }
+    PlusOne(stamp);
+  }
+  for (size_t m = 0; m < members.size(); ++m) {
+    if (tried[m] == Candidate::kOwn) {
+      decisions[m] = Decision{Decision::Kind::kAlreadyNamed, {}, false};
+    } else {
+      decisions[m] = Take(members[m].name, std::move(decisions[m].newName), decisions[m].leftover);
+    }
+  }
+  return decisions;
+}
+
 Planner::Candidate Planner::Try(std::string_view name, const std::string& newName,
                                 const std::string& unfinishedPath, bool* leftover) {
   *leftover = false;

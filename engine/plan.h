@@ -5,7 +5,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "engine/companions.h"
 #include "engine/folder_names.h"
 #include "engine/stamp.h"
 
@@ -34,6 +36,14 @@ struct Decision {
   bool leftover = false;
 };
 
+// One member of a group of companions, as the plan sees it.
+struct GroupMember {
+  std::string_view name;       // its name now (a name of the collection)
+  std::uint32_t anchor;        // kSharedStamp, or the member whose new whole name its own follows
+  std::string ownPart;         // what follows the stamp (or that name) in its new name
+  std::string unfinishedPath;  // the name a run that did not end gave it, "" for none
+};
+
 class Planner {
  public:
   Planner(const StampFormat& format, bool countUp, NameView& names)
@@ -48,6 +58,11 @@ class Planner {
   // file planned kRename is counted as renamed: the names after it see its old name free.
   Decision Decide(std::string_view name, std::string stamp, const std::string& extension,
                   const std::string& unfinishedPath);
+
+  // The new names of a group of companions, which count up together: a stamp is free only when
+  // each member's name from it is free (or already that member's). Either every member is
+  // planned kRename or kAlreadyNamed, or every one kNameTaken.
+  std::vector<Decision> DecideGroup(const std::vector<GroupMember>& members, std::string stamp);
 
  private:
   enum class Candidate { kOwn, kFree, kTaken };

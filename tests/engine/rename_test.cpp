@@ -356,10 +356,10 @@ TEST_F(RenameTest, ANameTakenByTheProgramsOwnFileIsCountedUpPast) {
 // A photo's capture time, known to the fake reader by the photo's own last-write time.
 std::optional<CapturedMoment> ShotsOnly(const FileTimes& times) {
   if (times.lastWrite == LocalTime{2016, 8, 30, 12, 48, 50}) {
-    return CapturedMoment{{2013, 5, 26, 16, 5, 9}, false};
+    return CapturedMoment{{2013, 5, 26, 16, 5, 9}, false, {}};
   }
   if (times.lastWrite == LocalTime{2016, 8, 30, 12, 48, 51}) {  // a movie: its header's UTC
-    return CapturedMoment{{2013, 12, 31, 23, 30, 0}, true};
+    return CapturedMoment{{2013, 12, 31, 23, 30, 0}, true, {}};
   }
   return std::nullopt;
 }

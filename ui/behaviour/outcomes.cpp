@@ -15,6 +15,7 @@ std::string CountsLine(const RunSummary& summary) {
       {summary.nameTaken, kCountNameTaken},
       {summary.unreadable, kCountUnreadable},
       {summary.notOnOneLine, kCountNotOnOneLine},
+      {summary.withGroup, kCountWithGroup},
   };
   std::string line;
   for (const auto& count : counts) {
@@ -46,6 +47,9 @@ std::string WhyText(const FileReport& file) {
       break;
     case FileOutcome::kNotOnOneLine:
       why = kWhyNotOnOneLine;
+      break;
+    case FileOutcome::kWithGroup:
+      why = kWhyWithGroup;
       break;
   }
   if (!file.reason.empty()) why += kWhySeparator + std::string(file.reason);

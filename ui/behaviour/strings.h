@@ -29,6 +29,7 @@ inline constexpr char kCountAlreadyNamed[] = "すでにその名前 %1 個";
 inline constexpr char kCountNameTaken[] = "名前が使われていてそのまま %1 個";
 inline constexpr char kCountUnreadable[] = "時刻を読めずそのまま %1 個";
 inline constexpr char kCountNotOnOneLine[] = "パスに改行があってそのまま %1 個";
+inline constexpr char kCountWithGroup[] = "組のほかのファイルに合わせてそのまま %1 個";
 inline constexpr char kCountsJoin[] = "、";
 inline constexpr char kCountsEnd[] = "。";
 // Why a file was left alone or named otherwise than asked: in a message's details, after the
@@ -38,6 +39,7 @@ inline constexpr char kWhyNameTaken[] = "その名前はほかのファイルが
 inline constexpr char kWhyUnreadable[] = "時刻を読めません";
 inline constexpr char kWhyChanged[] = "時刻を読んだあとで変わりました";
 inline constexpr char kWhyNotOnOneLine[] = "パスに改行があります";
+inline constexpr char kWhyWithGroup[] = "同じ組のほかのファイルの名前を変えられません";
 inline constexpr char kWhyNoCaptureTime[] = "撮影日時がないので更新日時で名前を付けます";
 // A Reset's log line whose file is at neither name: its new name, then its former one.
 inline constexpr char kWhyNotFound[] = "見つかりません（もとの名前 %1）";
