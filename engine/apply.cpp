@@ -92,10 +92,7 @@ std::vector<ErrorReport> Applier::Flush() {
       const Pending& rename = pending_[k];
       error = rename.leftover ? fileSystem_.FinishInterruptedRename(rename.oldPath, rename.newPath)
                               : fileSystem_.RenameNoReplace(rename.oldPath, rename.newPath);
-      if (error.ok()) {
-        log_.RenameMade();
-        continue;
-      }
+      if (error.ok()) continue;
       std::vector<ErrorReport> failures{MakeFailureReport(
           error, Where(rename), "cannot rename " + rename.oldPath + " to " + rename.newPath)};
       // A group is never left split: its renames made are taken back, last first. One that
@@ -109,6 +106,7 @@ std::vector<ErrorReport> Applier::Flush() {
               undone, back.newPath + "\r" + back.oldPath,
               "cannot rename " + back.newPath + " back to " + back.oldPath));
           for (size_t kept = begin; kept < undo; ++kept) keep += lineSize(pending_[kept]);
+          log_.RenameMade();
           break;
         }
       }
@@ -120,6 +118,9 @@ std::vector<ErrorReport> Applier::Flush() {
       }
       return failures;
     }
+    // Only once the whole group stands: one taken back whole must leave the last run's log the
+    // way back.
+    log_.RenameMade();
     made += unitSize;
     for (size_t k = begin; k < end; ++k) {
       summary_.Count(FileOutcome::kRenamed);

@@ -35,7 +35,9 @@ std::vector<std::vector<Companion>> FindCompanions(const std::vector<std::string
   const auto count = static_cast<std::uint32_t>(names.size());
   std::unordered_map<std::string, std::uint32_t> wholeNames;  // folded, the first of each
   wholeNames.reserve(count);
-  for (std::uint32_t f = 0; f < count; ++f) wholeNames.emplace(Folded(names[f]), f);
+  for (std::uint32_t f = 0; f < count; ++f) {
+    if (!Shared(names[f]).empty()) wholeNames.emplace(Folded(names[f]), f);
+  }
 
   // Each file followed (a sidecar of another's whole name) or sharing a stamp with the first
   // file of its shared name; groups are joined through a union-find.
