@@ -1,12 +1,15 @@
 // Makes a deterministic folder tree for the benchmarks:
 //
-//   make-tree FOLDER FILES SEED [--name-bytes N] [--flat (--same-second | --distinct-seconds)]
+//   make-tree FOLDER FILES SEED [--name-bytes N] [--pairs]
+//             [--flat (--same-second | --distinct-seconds)]
 //
 // By default: folders of 100 to 1000 files up to 10 deep; about 1 % hidden files and some hidden
 // folders; .jpg, .JPG, .png and .txt mixed; last-write times spread over 2005-2024 (UTC), about 5 %
 // sharing a second with another file of their folder; about 0.2 % already named after their stamp.
 //
 // --name-bytes N  pads every name not already a stamp to N bytes (IMG_12_xxx...x.jpg).
+// --pairs         about half the files come in pairs, a photo and its raw of the same name and
+//                 time (IMG_12.jpg and IMG_12.CR2), as a camera set to RAW+JPEG makes them.
 // --flat          puts every file in FOLDER itself, named IMG_<n>.jpg, all empty, and either
 //   --same-second       all with the last-write time 2016-08-30 12:48:42 UTC, as a folder copied
 //                       without its times is, so every stamp after the first is counted up;
@@ -66,7 +69,7 @@ std::string Padded(const std::string& stem, const char* extension, size_t bytes)
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: make-tree FOLDER FILES SEED [--name-bytes N] "
+               "usage: make-tree FOLDER FILES SEED [--name-bytes N] [--pairs] "
                "[--flat (--same-second | --distinct-seconds)]\n");
   return 2;
 }
@@ -76,11 +79,13 @@ int Usage() {
 int main(int argc, char** argv) {
   if (argc < 4) return Usage();
   size_t nameBytes = 0;
-  bool flat = false, sameSecond = false, distinctSeconds = false;
+  bool flat = false, sameSecond = false, distinctSeconds = false, pairs = false;
   for (int i = 4; i < argc; ++i) {
     if (std::strcmp(argv[i], "--name-bytes") == 0 && i + 1 < argc) {
       nameBytes = std::strtoul(argv[++i], nullptr, 10);
       if (nameBytes > 255) return Usage();
+    } else if (std::strcmp(argv[i], "--pairs") == 0) {
+      pairs = true;
     } else if (std::strcmp(argv[i], "--flat") == 0) {
       flat = true;
     } else if (std::strcmp(argv[i], "--same-second") == 0) {
@@ -153,6 +158,13 @@ int main(int argc, char** argv) {
         name = Padded(".hidden" + std::to_string(i), ".jpg", nameBytes);
       } else if (kind < 12) {
         name = Stamp(when) + ".JPG";
+      } else if (pairs && i + 1 < count && uniform(0, 2) == 0) {
+        // A third of the draws make two files: half the files come in pairs.
+        const std::string stem = "IMG_" + std::to_string(made + i);
+        MakeFile(folder + "/" + Padded(stem, ".CR2", nameBytes), when);
+        name = Padded(stem, ".jpg", nameBytes);
+        times.push_back(when);
+        ++i;
       } else {
         name = Padded("IMG_" + std::to_string(made + i), extensions[uniform(0, 3)], nameBytes);
       }
