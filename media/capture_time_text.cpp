@@ -116,8 +116,7 @@ std::string StampDigits(const LocalTime& time) {
 }
 
 std::optional<LocalTime> FromStampDigits(std::string_view digits) {
-  constexpr size_t kStampLength = 14;
-  if (digits.size() != kStampLength) return std::nullopt;
+  if (digits.size() != kStampDigitCount) return std::nullopt;
   const LocalTime time{Digits(digits, 0, 4), Digits(digits, 4, 2),  Digits(digits, 6, 2),
                        Digits(digits, 8, 2), Digits(digits, 10, 2), Digits(digits, 12, 2)};
   if (!IsRealMoment(time)) return std::nullopt;

@@ -45,7 +45,9 @@ std::string FractionDigits(std::uint32_t nanosecond);
 std::optional<std::uint32_t> FromFractionDigits(std::string_view digits);
 
 // The stamp digits "YYYYMMDDhhmmss" of `time`, and back; the helper's answers travel this way.
-// FromStampDigits gives nothing unless `digits` is exactly 14 digits of a real moment.
+// FromStampDigits gives nothing unless `digits` is exactly kStampDigitCount digits of a real
+// moment.
+inline constexpr size_t kStampDigitCount = 14;
 std::string StampDigits(const LocalTime& time);
 std::optional<LocalTime> FromStampDigits(std::string_view digits);
 
