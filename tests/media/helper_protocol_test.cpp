@@ -80,29 +80,15 @@ TEST(HelperProtocolTest, AnswersRoundTrip) {
     }
     EXPECT_LE(std::string_view(c.text).size(), kMaxAnswerMessage);
   }
+  // Trailing zeros are no answer of ours, but no fault either.
+  EXPECT_EQ(FromAnswerText("U20160830124842.500000000"),
+            (CapturedMoment{summer, true, 500'000'000}));
 }
 
 TEST(HelperProtocolTest, AFractionOfAWholeSecondOrMoreIsLeftOut) {
   // No reader gives a fraction of a whole second or more; the time still goes over the wire.
   const CapturedMoment tooMuch{{2016, 8, 30, 12, 48, 42}, false, 1'000'000'000};
   EXPECT_EQ(AnswerText(tooMuch), "W20160830124842");
-}
-
-TEST(HelperProtocolTest, AnswersTakeTheFractionsEveryWayItCanBeWritten) {
-  const struct {
-    const char* text;
-    std::uint32_t nanosecond;
-  } cases[] = {
-      {"W20160830124842.50", 500'000'000},
-      {"W20160830124842.500000000", 500'000'000},
-      {"U20160830124842.05", 50'000'000},
-      {"U20160830124842.000000000", 0},
-  };
-  for (const auto& c : cases) {
-    const auto moment = FromAnswerText(c.text);
-    ASSERT_TRUE(moment) << c.text;
-    EXPECT_EQ(moment->nanosecond, c.nanosecond) << c.text;
-  }
 }
 
 TEST(HelperProtocolTest, MalformedAnswersAreRefused) {

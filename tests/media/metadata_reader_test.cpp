@@ -165,16 +165,15 @@ TEST_F(MetadataReaderTest, EachTimeTakesTheSubSecondTimeThatRefinesIt) {
   for (const auto& c : cases) EXPECT_EQ(Read(Tagged("a.jpg", c.tags)), c.expected) << c.what;
 }
 
+// The text's own rules are capture_time_text_test's; here, that the tag's text reaches them whole.
 TEST_F(MetadataReaderTest, ASubSecondTimeIsItsDigitsBetweenBlanks) {
   constexpr char kShot[] = "2016:08:30 12:48:42";
   const struct {
     const char* text;
     std::optional<std::uint32_t> nanosecond;
   } cases[] = {
-      {"  42", 420'000'000},        {"42  ", 420'000'000}, {" 007 ", 7'000'000},
-      {"0", 0},                     {"1234567891", 123'456'789},
-      {"1.5", std::nullopt},        {"abc", std::nullopt}, {"   ", std::nullopt},
-      {"-5", std::nullopt},         {"4 2", std::nullopt},
+      {" 42 ", 420'000'000}, {"1234567891", 123'456'789}, {"1.5", std::nullopt},
+      {"   ", std::nullopt},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Read(Tagged("a.jpg", {{kOriginal, kShot}, {kSubSecOriginal, c.text}})),
