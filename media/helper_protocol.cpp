@@ -12,6 +12,8 @@ namespace {
 
 constexpr char kWallClock = 'W';
 constexpr char kUtc = 'U';
+constexpr char kFraction = '.';
+static_assert(1 + kStampDigitCount + 1 + kFractionDigits <= kMaxAnswerMessage);
 
 }  // namespace
 
@@ -40,14 +42,25 @@ std::optional<std::string> TakeMessage(std::string* buffer, size_t limit, bool* 
 
 std::string AnswerText(const std::optional<CapturedMoment>& moment) {
   if (!moment) return {};
-  return (moment->utc ? kUtc : kWallClock) + StampDigits(moment->time);
+  std::string text = (moment->utc ? kUtc : kWallClock) + StampDigits(moment->time);
+  if (moment->nanosecond && *moment->nanosecond < kNanosecondsPerSecond) {
+    text += kFraction + FractionDigits(*moment->nanosecond);
+  }
+  return text;
 }
 
 std::optional<CapturedMoment> FromAnswerText(std::string_view text) {
   if (text.empty() || (text[0] != kWallClock && text[0] != kUtc)) return std::nullopt;
-  const std::optional<LocalTime> time = FromStampDigits(text.substr(1));
+  const std::optional<LocalTime> time = FromStampDigits(text.substr(1, kStampDigitCount));
   if (!time) return std::nullopt;
-  return CapturedMoment{*time, text[0] == kUtc};
+  const std::string_view rest = text.substr(1 + kStampDigitCount);
+  std::optional<std::uint32_t> nanosecond;
+  if (!rest.empty()) {
+    if (rest[0] != kFraction) return std::nullopt;
+    nanosecond = FromFractionDigits(rest.substr(1));
+    if (!nanosecond) return std::nullopt;
+  }
+  return CapturedMoment{*time, text[0] == kUtc, nanosecond};
 }
 
 }  // namespace tokiren::media

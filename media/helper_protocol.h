@@ -23,6 +23,7 @@
 
 namespace tokiren::media {
 
+// Room for the longest answer, "W", 14 digits, "." and 9 digits, and to spare.
 inline constexpr size_t kMaxAnswerMessage = 64;
 inline constexpr size_t kLengthBytes = 4;
 inline constexpr std::string_view kReadyMessage = "R";
@@ -39,11 +40,13 @@ std::string FramedMessage(std::string_view message);
 std::optional<std::string> TakeMessage(std::string* buffer, size_t limit, bool* malformed);
 
 // The answer for a file: empty when it has no capture time; "W" and the 14 stamp digits
-// "YYYYMMDDhhmmss" for the camera's wall clock; "U" and 14 digits for a UTC moment.
+// "YYYYMMDDhhmmss" for the camera's wall clock; "U" and 14 digits for a UTC moment. A fraction of
+// a second follows as "." and its 1 to 9 digits, the fewest that say it ("W20160830124842.5" for
+// half a second past); a fraction of a billion or more is none and is left out.
 std::string AnswerText(const std::optional<CapturedMoment>& moment);
 
 // The moment an answer text gives; nothing unless the text has exactly the shape above and its
-// digits are a real moment.
+// digits are a real moment. A text without a fraction gives a moment without one.
 std::optional<CapturedMoment> FromAnswerText(std::string_view text);
 
 // POSIX (helper_protocol_posix.cpp).

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,21 +33,46 @@ constexpr std::string_view kCanonRawBrand = "crx ";
 // The buffer through which libavformat reads the bytes in memory.
 constexpr int kMovieBufferBytes = 64 * 1024;
 
-std::optional<CapturedMoment> WallClock(const std::optional<LocalTime>& time) {
-  if (!time) return std::nullopt;
-  return CapturedMoment{*time, false};
+// The EXIF tags read, in exiv2's names. DateTimeOriginal sits in the Exif IFD; TIFF/EP files may
+// carry it in IFD0. The sub-second times sit in the Exif IFD only.
+constexpr const char* kOriginalKeys[] = {"Exif.Photo.DateTimeOriginal",
+                                         "Exif.Image.DateTimeOriginal"};
+constexpr char kDigitizedKey[] = "Exif.Photo.DateTimeDigitized";
+constexpr char kSubSecOriginalKey[] = "Exif.Photo.SubSecTimeOriginal";
+constexpr char kSubSecDigitizedKey[] = "Exif.Photo.SubSecTimeDigitized";
+
+std::optional<std::string> ExifText(const Exiv2::ExifData& exif, const char* key) {
+  const auto found = exif.findKey(Exiv2::ExifKey(key));
+  if (found == exif.end()) return std::nullopt;
+  return found->toString();
 }
 
+std::optional<LocalTime> ExifTime(const Exiv2::ExifData& exif, const char* key) {
+  const auto text = ExifText(exif, key);
+  return text ? ParseExifDateTime(*text) : std::nullopt;
+}
+
+std::optional<std::uint32_t> ExifFraction(const Exiv2::ExifData& exif, const char* key) {
+  const auto text = ExifText(exif, key);
+  return text ? ParseSubSecTime(*text) : std::nullopt;
+}
+
+// Each sub-second time refines the second of its own date tag: SubSecTimeOriginal that of
+// DateTimeOriginal, SubSecTimeDigitized that of DateTimeDigitized. A camera writes both pairs
+// alike, so an original time without a fraction of its own takes the digitized one's, but only
+// when DateTimeDigitized names the very same second: where the two differ (a scan, whose
+// digitized time is the scanning), the digitized fraction says nothing of the original moment.
 std::optional<CapturedMoment> FromExif(const Exiv2::ExifData& exif) {
-  // DateTimeOriginal sits in the Exif IFD; TIFF/EP files may carry it in IFD0.
-  static const char* const kKeys[] = {"Exif.Photo.DateTimeOriginal", "Exif.Image.DateTimeOriginal",
-                                      "Exif.Photo.DateTimeDigitized"};
-  for (const char* key : kKeys) {
-    const auto found = exif.findKey(Exiv2::ExifKey(key));
-    if (found == exif.end()) continue;
-    if (const auto time = ParseExifDateTime(found->toString())) return WallClock(time);
+  const std::optional<LocalTime> digitized = ExifTime(exif, kDigitizedKey);
+  for (const char* key : kOriginalKeys) {
+    const std::optional<LocalTime> original = ExifTime(exif, key);
+    if (!original) continue;
+    std::optional<std::uint32_t> fraction = ExifFraction(exif, kSubSecOriginalKey);
+    if (!fraction && digitized == original) fraction = ExifFraction(exif, kSubSecDigitizedKey);
+    return CapturedMoment{*original, false, fraction};
   }
-  return std::nullopt;
+  if (!digitized) return std::nullopt;
+  return CapturedMoment{*digitized, false, ExifFraction(exif, kSubSecDigitizedKey)};
 }
 
 // exiv2 reads the bytes where they lie (its MemIo copies only on a write, which never comes).
@@ -155,6 +181,16 @@ bool IsUnsetHeaderTime(const LocalTime& t) {
          t.minute == 0 && t.second == 0;
 }
 
+// The fraction of libavformat's creation_time. It writes every time with six fraction digits,
+// the whole seconds of a QuickTime or MP4 movie header as ".000000": a zero fraction there is
+// none told. A fraction of the file's own (a Matroska date, an MP4's creation_time text key)
+// that happens to be zero is lost with it, and that file sorts among those without one.
+std::optional<std::uint32_t> HeaderFraction(std::string_view text) {
+  const std::optional<std::uint32_t> fraction = ParseIsoFraction(text);
+  if (fraction == 0u) return std::nullopt;
+  return fraction;
+}
+
 // The movie header only: avformat_open_input reads the boxes and seeks over the media data;
 // no frame is read or decoded.
 std::optional<CapturedMoment> ReadWithLibavformat(const FileBytes& bytes) {
@@ -175,12 +211,16 @@ std::optional<CapturedMoment> ReadWithLibavformat(const FileBytes& bytes) {
   std::unique_ptr<AVFormatContext, FormatCloser> format(raw);
   if (const AVDictionaryEntry* apple =
           av_dict_get(format->metadata, "com.apple.quicktime.creationdate", nullptr, 0)) {
-    if (const auto time = ParseIsoDateTime(apple->value)) return WallClock(time);
+    if (const auto time = ParseIsoDateTime(apple->value)) {
+      return CapturedMoment{*time, false, ParseIsoFraction(apple->value)};
+    }
   }
   if (const AVDictionaryEntry* header =
           av_dict_get(format->metadata, "creation_time", nullptr, 0)) {
     const auto utc = ParseIsoDateTime(header->value);
-    if (utc && !IsUnsetHeaderTime(*utc)) return CapturedMoment{*utc, true};
+    if (utc && !IsUnsetHeaderTime(*utc)) {
+      return CapturedMoment{*utc, true, HeaderFraction(header->value)};
+    }
   }
   return std::nullopt;
 }

@@ -21,10 +21,15 @@ void InitializeMetadataLibraries();
 // it open. Never throws; a file cut short while mapped may end the process (SIGBUS, or an
 // in-page error on Windows).
 //  - Stills: EXIF DateTimeOriginal, else DateTimeDigitized, as the camera's wall clock stands
-//    (utc false); never DateTime, which every edit changes.
+//    (utc false); never DateTime, which every edit changes. The fraction of a second is the
+//    sub-second time of the tag the time came from (SubSecTimeOriginal, SubSecTimeDigitized); an
+//    original time without one takes SubSecTimeDigitized when DateTimeDigitized is the same
+//    second. A sub-second time that is not digits between blanks is none (ParseSubSecTime).
 //  - Movies: Apple's com.apple.quicktime.creationdate as its wall clock stands (utc false), else
 //    the movie header's creation time as its UTC fields stand (utc true); the header's "not set"
-//    values, 1904-01-01 00:00:00 and 1970-01-01 00:00:00, count as none.
+//    values, 1904-01-01 00:00:00 and 1970-01-01 00:00:00, count as none. The fraction is the
+//    time text's own where it has one; libavformat's creation_time of a whole second
+//    (".000000", all a QuickTime or MP4 header holds) has none.
 std::optional<CapturedMoment> ReadCaptureTime(std::intptr_t file);
 
 }  // namespace tokiren::media

@@ -1,7 +1,8 @@
 // libFuzzer target: a file of any bytes, read for its capture time by the readers the helper runs
 // (exiv2, libheif, libavformat). Whatever the bytes, the reader returns, without throwing, either
-// nothing or a real moment. A crash inside a library shows here first; in a run, the helper pool
-// turns it into one file without a capture time.
+// nothing or a real moment, with a fraction of a second below a whole one where it has one. A crash
+// inside a library shows here first; in a run, the helper pool turns it into one file without a
+// capture time.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -9,7 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "media/capture_time_text.h"
+#include "media/helper_protocol.h"
 #include "media/metadata_reader.h"
 
 namespace {
@@ -34,9 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     done += static_cast<std::size_t>(written);
   }
   if (const auto moment = tokiren::media::ReadCaptureTime(fd)) {
-    // Only a real moment comes back: it survives the trip through the helper's answer.
-    const auto time = moment->time;
-    if (tokiren::media::FromStampDigits(tokiren::media::StampDigits(time)) != time) std::abort();
+    // Only a real moment comes back, and a fraction the answer can carry: it survives the trip
+    // through the helper's answer whole.
+    if (tokiren::media::FromAnswerText(tokiren::media::AnswerText(moment)) != moment) std::abort();
   }
   return 0;
 }

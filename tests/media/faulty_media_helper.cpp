@@ -37,7 +37,7 @@ std::optional<tokiren::CapturedMoment> Read(int fd) {
     // not in force, the untouched allocation would succeed and the file would get a date.
     // Kept where the compiler cannot see it unused, so the allocation is not left out.
     runaway = new char[kRunawayBytes];
-    return tokiren::CapturedMoment{{2000, 1, 1, 0, 0, 0}, false};
+    return tokiren::CapturedMoment{{2000, 1, 1, 0, 0, 0}, false, std::nullopt};
   }
   return tokiren::media::ReadCaptureTime(fd);
 }

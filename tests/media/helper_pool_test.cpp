@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -23,13 +24,15 @@ using testing::TempTree;
 using Answers = std::vector<std::optional<CapturedMoment>>;
 
 constexpr char kOriginal[] = "Exif.Photo.DateTimeOriginal";
+constexpr char kSubSecOriginal[] = "Exif.Photo.SubSecTimeOriginal";
 
 class HelperPoolTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { InitializeMetadataLibraries(); }
 
   // A JPEG taken at 2016-08-30 12:`minute`:00; a minute of -1 for one without a capture time.
-  std::string Photo(const std::string& name, int minute) {
+  // `subSecond`, when not empty, is its SubSecTimeOriginal.
+  std::string Photo(const std::string& name, int minute, const std::string& subSecond = "") {
     const std::string path = tree_ / name;
     EXPECT_TRUE(testing::MakeJpeg(path));
     if (minute >= 0) {
@@ -37,11 +40,15 @@ class HelperPoolTest : public ::testing::Test {
       std::snprintf(date, sizeof date, "2016:08:30 12:%02d:00", 10 + minute);
       EXPECT_TRUE(testing::SetExifText(path, kOriginal, date));
     }
+    if (!subSecond.empty()) {
+      EXPECT_TRUE(testing::SetExifText(path, kSubSecOriginal, subSecond));
+    }
     return path;
   }
 
-  static std::optional<CapturedMoment> At(int minute) {
-    return CapturedMoment{{2016, 8, 30, 12, 10 + minute, 0}, false};
+  static std::optional<CapturedMoment> At(int minute,
+                                          std::optional<std::uint32_t> nanosecond = std::nullopt) {
+    return CapturedMoment{{2016, 8, 30, 12, 10 + minute, 0}, false, nanosecond};
   }
 
   // What reading each file in this process gives.
@@ -87,7 +94,8 @@ TEST_F(HelperPoolTest, GivesWhatASequentialReadGivesInFileOrder) {
       paths.push_back(tree_ / name);
       ASSERT_TRUE(testing::CopyTruncated(tagged, paths.back(), 30 + i));
     } else {
-      paths.push_back(Photo(name, i % 5 == 1 ? -1 : i));
+      // Every fourth a shot of a burst, its fraction of a second the digits of i.
+      paths.push_back(Photo(name, i % 5 == 1 ? -1 : i, i % 4 == 2 ? std::to_string(i) : ""));
     }
   }
   const Answers sequential = ReadInOrder(paths);
@@ -95,6 +103,8 @@ TEST_F(HelperPoolTest, GivesWhatASequentialReadGivesInFileOrder) {
   EXPECT_EQ(TakeAll(pool, paths), sequential);
   EXPECT_EQ(sequential[0], At(0));
   EXPECT_EQ(sequential[1], std::nullopt);
+  EXPECT_EQ(sequential[2], At(2, 200'000'000));
+  EXPECT_EQ(sequential[14], At(14, 140'000'000));
   EXPECT_EQ(sequential[3], std::nullopt);
   EXPECT_EQ(pool.lostHelpers(), 0);
 }

@@ -29,6 +29,7 @@ namespace {
 using testing::TempTree;
 
 constexpr char kOriginal[] = "Exif.Photo.DateTimeOriginal";
+constexpr char kSubSecOriginal[] = "Exif.Photo.SubSecTimeOriginal";
 // Larger than exiv2's whole-file mapping could take under the helper's former 1 GiB address
 // space cap, beside the libraries themselves.
 constexpr off_t kHugeTiffBytes = off_t{900} << 20;
@@ -136,6 +137,10 @@ TEST_F(HelperProcessTest, AnswersEachFileHandedOverIncludingAHugeTiff) {
   ASSERT_TRUE(testing::SetExifText(tiff, kOriginal, "2016:08:30 12:48:42"));
   ASSERT_EQ(truncate(tiff.c_str(), kHugeTiffBytes), 0);  // sparse: costs no disk
   ASSERT_TRUE(testing::MakeMovie(movie, "2016-08-30T16:48:42Z"));
+  // A shot of a burst and a movie that keeps its time as text, each with its fraction of a second.
+  const std::string burst = Photo("burst.jpg"), movieText = tree_ / "b.mp4";
+  ASSERT_TRUE(testing::SetExifText(burst, kSubSecOriginal, "125"));
+  ASSERT_TRUE(testing::MakeMovieWithTimeText(movieText, "2016-08-30T16:48:42.5Z"));
   Helper helper(OurPid());
   EXPECT_TRUE(helper.ready());
   const struct {
@@ -145,6 +150,8 @@ TEST_F(HelperProcessTest, AnswersEachFileHandedOverIncludingAHugeTiff) {
       {tiff, "W20160830124842"},
       {Photo("a.jpg"), "W20160830124842"},
       {movie, "U20160830164842"},
+      {burst, "W20160830124842.125"},
+      {movieText, "U20160830164842.5"},
       {"", ""},
       {tree_.Write("notes.txt", "2016:08:30 12:48:42"), ""},
       {tiff, "W20160830124842"},

@@ -5,9 +5,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "media/helper_protocol.h"
@@ -55,21 +58,52 @@ std::vector<std::string> Answers(int socket) {
   return answers;
 }
 
-TEST(HelperProtocolTest, AnswersRoundTripAndMalformedOnesAreRefused) {
-  const CapturedMoment wall{{2016, 8, 30, 12, 48, 42}, false};
-  const CapturedMoment utc{{1999, 12, 31, 23, 59, 59}, true};
-  EXPECT_EQ(AnswerText(wall), "W20160830124842");
-  EXPECT_EQ(AnswerText(utc), "U19991231235959");
-  EXPECT_EQ(AnswerText(std::nullopt), "");
-  for (const auto& moment : {wall, utc}) {
-    EXPECT_EQ(FromAnswerText(AnswerText(moment)), moment);
+TEST(HelperProtocolTest, AnswersRoundTrip) {
+  const LocalTime summer{2016, 8, 30, 12, 48, 42}, newYear{1999, 12, 31, 23, 59, 59};
+  const struct {
+    std::optional<CapturedMoment> moment;
+    const char* text;
+  } cases[] = {
+      {CapturedMoment{summer, false, std::nullopt}, "W20160830124842"},
+      {CapturedMoment{newYear, true, std::nullopt}, "U19991231235959"},
+      {CapturedMoment{summer, false, 500'000'000}, "W20160830124842.5"},
+      {CapturedMoment{summer, true, 123'456'000}, "U20160830124842.123456"},
+      {CapturedMoment{newYear, false, 999'999'999}, "W19991231235959.999999999"},
+      {CapturedMoment{newYear, true, 1}, "U19991231235959.000000001"},
+      {CapturedMoment{summer, false, 0}, "W20160830124842.0"},
+      {std::nullopt, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(AnswerText(c.moment), c.text);
+    if (c.moment) {
+      EXPECT_EQ(FromAnswerText(c.text), c.moment) << c.text;
+    }
+    EXPECT_LE(std::string_view(c.text).size(), kMaxAnswerMessage);
   }
+  // Trailing zeros are no answer of ours, but no fault either.
+  EXPECT_EQ(FromAnswerText("U20160830124842.500000000"),
+            (CapturedMoment{summer, true, 500'000'000}));
+}
+
+TEST(HelperProtocolTest, AFractionOfAWholeSecondOrMoreIsLeftOut) {
+  // No reader gives a fraction of a whole second or more; the time still goes over the wire.
+  const CapturedMoment tooMuch{{2016, 8, 30, 12, 48, 42}, false, 1'000'000'000};
+  EXPECT_EQ(AnswerText(tooMuch), "W20160830124842");
+}
+
+TEST(HelperProtocolTest, MalformedAnswersAreRefused) {
   const char* const malformed[] = {
-      "",  "W", "20160830124842", "X20160830124842", "w20160830124842", "W2016083012484",
+      "", "W", "20160830124842", "X20160830124842", "w20160830124842", "W2016083012484",
       "W201608301248420", "U20161330124842", "W20160230124842", "U2016083012484a",
       " W20160830124842", "WU20160830124842",
+      // Fractions: a "." with 1 to 9 digits and nothing else.
+      "W20160830124842.", "W20160830124842.1234567890", "W20160830124842,5", "W20160830124842 5",
+      "W20160830124842.5 ", "W20160830124842.-5", "W20160830124842.+5", "W20160830124842.5Z",
+      "W20160830124842..5", "W20160830124842.5.5", "W20160830124842.x", "U2016083012484.5",
+      "W20161330124842.5",
   };
   for (const char* text : malformed) EXPECT_EQ(FromAnswerText(text), std::nullopt) << text;
+  EXPECT_EQ(FromAnswerText(std::string_view("W20160830124842.5\0", 18)), std::nullopt);
 }
 
 TEST(HelperProtocolTest, ARequestCarriesOneDescriptorAndExtraOnesAreClosed) {
@@ -122,8 +156,8 @@ TEST(HelperProtocolTest, ServingAnswersEachRequestInOrderAndClosesItsFile) {
   SocketPair pair;
   TempTree tree;
   const std::string dated = tree.Write("dated.txt", "W"), utc = tree.Write("utc.txt", "U"),
-                    none = tree.Write("none.txt", "-");
-  for (const std::string& path : {dated, utc, none}) {
+                    none = tree.Write("none.txt", "-"), burst = tree.Write("burst.txt", "B");
+  for (const std::string& path : {dated, utc, none, burst}) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_TRUE(SendFile(pair.ends[0], fd));
     close(fd);
@@ -136,14 +170,17 @@ TEST(HelperProtocolTest, ServingAnswersEachRequestInOrderAndClosesItsFile) {
     served.push_back(fd);
     char kind = 0;
     if (pread(fd, &kind, 1, 0) != 1 || kind == '-') return std::nullopt;
-    return CapturedMoment{{2016, 8, 30, 12, 48, 42}, kind == 'U'};
+    std::optional<std::uint32_t> nanosecond;
+    if (kind == 'B') nanosecond = 250'000'000;
+    return CapturedMoment{{2016, 8, 30, 12, 48, 42}, kind == 'U', nanosecond};
   };
   EXPECT_EQ(ServeCaptureTimes(pair.ends[1], read), 0);
   shutdown(pair.ends[1], SHUT_WR);
 
   EXPECT_EQ(Answers(pair.ends[0]),
-            (std::vector<std::string>{"R", "W20160830124842", "U20160830124842", "", ""}));
-  ASSERT_EQ(served.size(), 3u);
+            (std::vector<std::string>{"R", "W20160830124842", "U20160830124842", "",
+                                      "W20160830124842.25", ""}));
+  ASSERT_EQ(served.size(), 4u);
   for (const int fd : served) EXPECT_FALSE(IsOpen(fd)) << fd;
 }
 

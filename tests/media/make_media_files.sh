@@ -8,11 +8,13 @@ rm -rf "$out" && mkdir -p "$out" && cd "$out"
 
 jpeg() { convert -size 64x48 xc:skyblue "$1"; }
 tag() { exiv2 -M"set $2 Ascii \"$3\"" "$1"; }
+# A movie whose creation_time is $2 ("" for none); further arguments go to ffmpeg's output.
 movie() {
-  local metadata=()
+  local out=$1 metadata=()
   [ -z "$2" ] || metadata=(-metadata "creation_time=$2")
+  shift 2
   ffmpeg -nostdin -loglevel error -f lavfi -i color=c=blue:s=64x48:d=1 -c:v libx264 \
-    "${metadata[@]}" -y "$1"
+    "${metadata[@]}" "$@" -y "$out"
 }
 # The movie header's creation time (a version 0 "mvhd" box) set to $2 seconds since 1904.
 header_time() {
@@ -47,11 +49,31 @@ for bad in "0000:00:00 00:00:00" "                   " "2013:05:26 16:05:92" "20
   tag "bad-$i-digitized.jpg" $digitized "2016:08:30 12:50:00"
 done
 heif-enc -q 50 all-tags.jpg -o photo.heic > /dev/null
+# Shots of a burst: the sub-second times that go with each time tag, as exiftool writes them, and
+# as exiv2 writes any text at all.
+shot="2016:08:30 12:48:42"
+jpeg subsec-original.jpg
+tag subsec-original.jpg $original "$shot"
+tag subsec-original.jpg $digitized "$shot"
+exiftool -q -overwrite_original -SubSecTimeOriginal=123 -SubSecTimeDigitized=9 subsec-original.jpg
+jpeg subsec-digitized.jpg
+tag subsec-digitized.jpg $original "$shot"
+tag subsec-digitized.jpg $digitized "$shot"
+exiftool -q -overwrite_original -SubSecTimeDigitized=25 subsec-digitized.jpg
+for kind in padded junk; do
+  jpeg "subsec-$kind.jpg"
+  tag "subsec-$kind.jpg" $original "$shot"
+done
+tag subsec-padded.jpg Exif.Photo.SubSecTimeOriginal "  42 "
+tag subsec-junk.jpg Exif.Photo.SubSecTimeOriginal "1.5"
+heif-enc -q 50 subsec-original.jpg -o subsec.heic > /dev/null
 movie summer.mp4 2016-08-30T16:48:42Z
 movie winter.mov 2016-01-15T17:00:00Z
 movie IMG_0001.MOV 2016-08-30T16:48:42Z
 exiftool -q -overwrite_original "-Keys:CreationDate=2016:08:31 09:10:11+09:00" IMG_0001.MOV
 movie unset.mp4 ""
+# The header holds whole seconds; the time kept as text among the metadata keys keeps its fraction.
+movie fraction.mp4 2016-08-30T16:48:42.123456Z -movflags use_metadata_tags
 unix_epoch=2082844800
 for seconds in 0 $unix_epoch $((unix_epoch + 1)) $((unix_epoch + 1472575722)); do
   cp unset.mp4 "header-$seconds.mp4"

@@ -19,6 +19,14 @@ bool Run(const std::string& command) {
   return std::system((command + " > /dev/null 2>&1").c_str()) == 0;
 }
 
+// ffmpeg making a one-second movie, up to its output options.
+std::string MovieCommand(const std::string& creationTime) {
+  std::string command =
+      "ffmpeg -nostdin -loglevel error -f lavfi -i color=c=blue:s=64x48:d=1 -c:v libx264 ";
+  if (!creationTime.empty()) command += "-metadata creation_time=" + Quoted(creationTime) + " ";
+  return command;
+}
+
 }  // namespace
 
 bool MakeJpeg(const std::string& path) {
@@ -39,10 +47,11 @@ bool MakeHeic(const std::string& jpeg, const std::string& path) {
 }
 
 bool MakeMovie(const std::string& path, const std::string& creationTime) {
-  std::string command =
-      "ffmpeg -nostdin -loglevel error -f lavfi -i color=c=blue:s=64x48:d=1 -c:v libx264 ";
-  if (!creationTime.empty()) command += "-metadata creation_time=" + Quoted(creationTime) + " ";
-  return Run(command + "-y " + Quoted(path));
+  return Run(MovieCommand(creationTime) + "-y " + Quoted(path));
+}
+
+bool MakeMovieWithTimeText(const std::string& path, const std::string& creationTime) {
+  return Run(MovieCommand(creationTime) + "-movflags use_metadata_tags -y " + Quoted(path));
 }
 
 bool SetMovieHeaderTime(const std::string& path, std::uint32_t secondsSince1904) {

@@ -18,6 +18,9 @@ bool MakeHeic(const std::string& jpeg, const std::string& path);
 // A one-second movie (MP4 or MOV by the name's extension); `creationTime` is ffmpeg's
 // creation_time, "2016-08-30T16:48:42Z" (UTC), or "" for none.
 bool MakeMovie(const std::string& path, const std::string& creationTime);
+// A movie as MakeMovie whose creation_time is also kept as text among its metadata keys
+// (ffmpeg's use_metadata_tags), fraction of a second and all; the header holds whole seconds.
+bool MakeMovieWithTimeText(const std::string& path, const std::string& creationTime);
 // Writes `secondsSince1904` as the creation time of the movie header (a version 0 "mvhd" box),
 // as tools other than ffmpeg may leave it.
 bool SetMovieHeaderTime(const std::string& path, std::uint32_t secondsSince1904);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <thread>
@@ -32,12 +33,14 @@ std::string MediaFile(const std::string& name) {
 std::string FaultyHelper() { return ExecutableFolder() + TOKIREN_FAULTY_MEDIA_HELPER; }
 
 std::optional<CapturedMoment> WallClock(int year, int month, int day, int hour, int minute,
-                                        int second) {
-  return CapturedMoment{LocalTime{year, month, day, hour, minute, second}, false};
+                                        int second,
+                                        std::optional<std::uint32_t> nanosecond = std::nullopt) {
+  return CapturedMoment{LocalTime{year, month, day, hour, minute, second}, false, nanosecond};
 }
 
-std::optional<CapturedMoment> Utc(int year, int month, int day, int hour, int minute, int second) {
-  return CapturedMoment{LocalTime{year, month, day, hour, minute, second}, true};
+std::optional<CapturedMoment> Utc(int year, int month, int day, int hour, int minute, int second,
+                                  std::optional<std::uint32_t> nanosecond = std::nullopt) {
+  return CapturedMoment{LocalTime{year, month, day, hour, minute, second}, true, nanosecond};
 }
 
 // Reads the file as the helper does, through a handle it leaves open, in this process.
@@ -91,10 +94,19 @@ const Case kCases[] = {
     {"bad-3-digitized.jpg", WallClock(2016, 8, 30, 12, 50, 0)},
     {"bad-4-digitized.jpg", WallClock(2016, 8, 30, 12, 50, 0)},
     {"photo.heic", WallClock(2016, 8, 30, 12, 48, 42)},
+    // Shots of a burst: SubSecTimeOriginal before SubSecTimeDigitized, which serves alone where
+    // both times are one second; padded digits are taken, anything else is no fraction.
+    {"subsec-original.jpg", WallClock(2016, 8, 30, 12, 48, 42, 123'000'000)},
+    {"subsec-digitized.jpg", WallClock(2016, 8, 30, 12, 48, 42, 250'000'000)},
+    {"subsec-padded.jpg", WallClock(2016, 8, 30, 12, 48, 42, 420'000'000)},
+    {"subsec-junk.jpg", WallClock(2016, 8, 30, 12, 48, 42)},
+    {"subsec.heic", WallClock(2016, 8, 30, 12, 48, 42, 123'000'000)},
     // The movie header's UTC fields as they stand; Apple's creation date as its wall clock.
     {"summer.mp4", Utc(2016, 8, 30, 16, 48, 42)},
     {"winter.mov", Utc(2016, 1, 15, 17, 0, 0)},
     {"IMG_0001.MOV", WallClock(2016, 8, 31, 9, 10, 11)},
+    // The header holds whole seconds; the time kept as text among the metadata keys, its fraction.
+    {"fraction.mp4", Utc(2016, 8, 30, 16, 48, 42, 123'456'000)},
     // The header's "not set" values.
     {"unset.mp4", std::nullopt},
     {"header-0.mp4", std::nullopt},
@@ -178,7 +190,7 @@ TEST_F(MediaWin32Test, TheHelperAnswersEachHandleInOrderAndClosesOnlyFiles) {
     CloseHandle(helperOut);
   });
   std::unique_ptr<OpenFile> photo, movie;
-  ASSERT_TRUE(SystemFileSystem().OpenToRead(MediaFile("all-tags.jpg"), &photo).ok());
+  ASSERT_TRUE(SystemFileSystem().OpenToRead(MediaFile("subsec-original.jpg"), &photo).ok());
   ASSERT_TRUE(SystemFileSystem().OpenToRead(MediaFile("summer.mp4"), &movie).ok());
   HANDLE photoCopy = nullptr, movieCopy = nullptr;
   for (auto [from, to] : {std::pair{photo.get(), &photoCopy}, std::pair{movie.get(), &movieCopy}}) {
@@ -205,8 +217,8 @@ TEST_F(MediaWin32Test, TheHelperAnswersEachHandleInOrderAndClosesOnlyFiles) {
     messages.push_back(*message);
   }
   EXPECT_FALSE(malformed);
-  EXPECT_EQ(messages, (std::vector<std::string>{std::string(kReadyMessage), "W20160830124842", "",
-                                                "U20160830164842"}));
+  EXPECT_EQ(messages, (std::vector<std::string>{std::string(kReadyMessage),
+                                                "W20160830124842.123", "", "U20160830164842"}));
   EXPECT_EQ(read, (std::vector<std::intptr_t>{reinterpret_cast<std::intptr_t>(photoCopy),
                                               reinterpret_cast<std::intptr_t>(movieCopy)}));
   // The files' copies were closed; the pipe named in their midst was not.
