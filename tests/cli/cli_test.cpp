@@ -290,8 +290,10 @@ TEST(CommandLineTest, BuildsTheListTheWindowWouldHold) {
   EXPECT_EQ(line.options.extensions, (std::vector<ExtensionEntry>{{".*", true}}));
   EXPECT_EQ(line.options.timeSource, TimeSource::kCreation);
   EXPECT_FALSE(line.options.countUp);
-  ASSERT_TRUE(ParseCommandLine({"run", "f", "--all", "--taken"}, &line, &error));
+  EXPECT_FALSE(line.options.companions);
+  ASSERT_TRUE(ParseCommandLine({"run", "f", "--all", "--taken", "--companions"}, &line, &error));
   EXPECT_EQ(line.options.timeSource, TimeSource::kTaken);
+  EXPECT_TRUE(line.options.companions);
   EXPECT_FALSE(ParseCommandLine({"run", "f", "--all", "--taken", "--creation"}, &line, &error));
   EXPECT_EQ(error, "give either --creation or --taken, not both");
 }
