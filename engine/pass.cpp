@@ -6,6 +6,7 @@
 #include <map>
 
 #include "engine/companions.h"
+#include "engine/folder_names.h"
 
 namespace tokiren {
 namespace {
@@ -27,12 +28,15 @@ std::string TimeReason(const ErrorCode& error) {
 
 }  // namespace
 
-// The plan's view of the folders. Where case tells names apart, whether a name is taken comes
-// from the folder's listing made moments ago by this run, which holds every regular file that
-// is not hidden (exactly what the existence test looks for): no system call per candidate. A
-// file that appears since is still never replaced (the rename replaces nothing) and a file gone
-// since costs only a higher count. Elsewhere, and in folders holding the program's own files
-// (left out of the listing), the file system is asked, which knows its own rules of case.
+// The plan's view of the folders. Whether a name is taken comes from the folder's listing made
+// moments ago by this run, which holds every regular file that is not hidden (exactly what the
+// existence test looks for): no system call per candidate, which on a share or on Windows is a
+// round trip or a directory search. A file that appears since is still never replaced (the rename
+// replaces nothing) and a file gone since costs only a higher count. Where case does not tell
+// names apart, the listing answers only while every name in it is ASCII, whose folding is A-Z on
+// every such file system (and a new name, 14 characters of stamp at least, is never one of the
+// 8.3 aliases FAT and NTFS give long names); otherwise, and in folders holding the program's own
+// files (left out of the listing), the file system is asked, which knows its own rules of case.
 class FolderView final : public NameView {
  public:
   FolderView(FileSystem& fileSystem, const Collection& collection, const OwnFiles& own)
@@ -42,15 +46,25 @@ class FolderView final : public NameView {
   void Enter(std::uint32_t file, bool caseInsensitive) {
     listed_.clear();
     const std::string& folder = collection_.folder(file);
-    useListing_ = !caseInsensitive && !own_.MayHold(folder);
+    useListing_ = !own_.MayHold(folder);
+    folded_ = caseInsensitive;
     if (!useListing_) return;
-    // The folder's files by name: an open-addressing table of indices into the collection, at
-    // most half full (8 bytes a file at the most).
     const std::uint32_t index = collection_.folderIndex(file);
     std::uint32_t begin = file;
     while (begin > 1 && collection_.folderIndex(begin - 1) == index) --begin;
     std::uint32_t end = file;
     while (end <= collection_.size() && collection_.folderIndex(end) == index) ++end;
+    if (folded_) {
+      for (std::uint32_t k = begin; k < end; ++k) {
+        const std::string& name = collection_.name(k);
+        if (std::any_of(name.begin(), name.end(), [](char c) { return (c & 0x80) != 0; })) {
+          useListing_ = false;
+          return;
+        }
+      }
+    }
+    // The folder's files by name: an open-addressing table of indices into the collection, at
+    // most half full (8 bytes a file at the most).
     size_t slots = 16;
     while (slots < 2 * static_cast<size_t>(end - begin)) slots *= 2;
     listed_.assign(slots, 0);
@@ -64,8 +78,12 @@ class FolderView final : public NameView {
   bool Exists(const std::string& path) override {
     if (!useListing_) return fileSystem_.FileExists(path);
     const std::string_view name = NameOf(path);
+    if (folded_ && std::any_of(name.begin(), name.end(), [](char c) { return (c & 0x80) != 0; })) {
+      return fileSystem_.FileExists(path);
+    }
     for (size_t slot = Hash(name); listed_[slot] != 0; slot = (slot + 1) & (listed_.size() - 1)) {
-      if (collection_.name(listed_[slot]) == name) return true;
+      const std::string& listed = collection_.name(listed_[slot]);
+      if (folded_ ? SameFolded(listed, name) : listed == name) return true;
     }
     return false;
   }
@@ -75,13 +93,17 @@ class FolderView final : public NameView {
 
  private:
   size_t Hash(std::string_view name) const {
-    return std::hash<std::string_view>{}(name) & (listed_.size() - 1);
+    if (!folded_) return std::hash<std::string_view>{}(name) & (listed_.size() - 1);
+    std::uint64_t hash = 14695981039346656037u;  // FNV-1a over the folded name
+    for (const char c : name) hash = (hash ^ static_cast<unsigned char>(FoldAscii(c))) * 1099511628211u;
+    return static_cast<size_t>(hash ^ (hash >> 32)) & (listed_.size() - 1);
   }
 
   FileSystem& fileSystem_;
   const Collection& collection_;
   const OwnFiles& own_;
   bool useListing_ = false;
+  bool folded_ = false;
   std::vector<std::uint32_t> listed_;
 };
 

@@ -239,10 +239,9 @@ TEST_F(RenameTest, NoRenameFollowsALineThatDidNotReachTheDisk) {
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
 }
 
-// Every name in the photos is taken.
 // Every name of the folder is taken, though its listing does not show them: a folder where case
-// does not count, whose names the run asks the file system about rather than reading them from
-// the listing.
+// does not count and a name is not ASCII, whose names the run asks the file system about rather
+// than reading them from the listing.
 class CrowdedFileSystem : public ForwardingFileSystem {
  public:
   bool IsCaseInsensitiveFolder(const std::string&, std::string_view) override { return true; }
@@ -258,9 +257,34 @@ TEST_F(RenameTest, GivesUpCountingUpOnceEveryNameWasTried) {
   CrowdedFileSystem fileSystem;
   JobOnTree fixture(tree_, Checked({".JPG"}), fileSystem);
   tree_.Write("photos/a.jpg", "", stamp42_);
+  tree_.Write("photos/\xc3\xa9t\xc3\xa9.txt", "", stamp42_);
   EXPECT_TRUE(fixture.job.Run().error.ok());
   EXPECT_EQ(fileSystem.tests, 100000);
-  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg", "\xc3\xa9t\xc3\xa9.txt"}));
+}
+
+// A folder where case does not count, as a card's or Windows' are, counted by the existence tests
+// asked.
+class FoldingFileSystem : public ForwardingFileSystem {
+ public:
+  bool IsCaseInsensitiveFolder(const std::string&, std::string_view) override { return true; }
+  bool FileExists(const std::string& path) override {
+    if (path.find(kPathSeparator + std::string("photos") + kPathSeparator) != std::string::npos) {
+      ++tests;
+    }
+    return base_.FileExists(path);
+  }
+  int tests = 0;
+};
+
+TEST_F(RenameTest, AFolderWhereCaseDoesNotCountIsReadFromItsListingWhileItsNamesAreAscii) {
+  FoldingFileSystem fileSystem;
+  JobOnTree fixture(tree_, Checked({".JPG"}), fileSystem);
+  tree_.Write("photos/20160830124842.jpg", "named already, in its folding", stamp42_);
+  tree_.Write("photos/a.jpg", "a", stamp42_);
+  EXPECT_TRUE(fixture.job.Run().error.ok());
+  EXPECT_EQ(fileSystem.tests, 0);
+  EXPECT_EQ(tree_.Read("photos/20160830124843.JPG"), "a");
 }
 
 TEST_F(RenameTest, ADryRunPlansExactlyWhatTheRunDoesAndTouchesNothing) {
