@@ -176,7 +176,13 @@ RunSummary RenameJob::ReName(RunMode mode) {
   RunPass pass(fileSystem_, sink_, *collection_, options, own, log, dryRun, takesCaptureTimes,
                summary);
   {
-    summary.error = StartCaptureTimes(pass.Prepare(takesCaptureTimes));
+    const std::vector<std::uint32_t> read = pass.Prepare();
+    std::vector<std::string> paths;
+    if (takesCaptureTimes) {
+      paths.reserve(read.size());
+      for (const std::uint32_t i : read) paths.push_back(collection_->folder(i) + collection_->name(i));
+    }
+    summary.error = StartCaptureTimes(paths);
     if (!summary.error.ok()) return summary;
   }
   if (!pass.Run([this](const std::string& path, FileStamp* stamp) {

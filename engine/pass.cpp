@@ -126,7 +126,7 @@ RunPass::RunPass(FileSystem& fileSystem, EngineSink& sink, const Collection& col
 
 RunPass::~RunPass() = default;
 
-std::vector<std::string> RunPass::Prepare(bool wantPaths) {
+std::vector<std::uint32_t> RunPass::Prepare() {
   const auto count = static_cast<std::uint32_t>(collection_.size());
   if (!byFolder_) {
     std::string extension;
@@ -143,13 +143,11 @@ std::vector<std::string> RunPass::Prepare(bool wantPaths) {
     }
     actsOn_ = members_.size();
   }
-  // The order in which times will be read: the files acted on that one log line can hold.
-  std::vector<std::string> paths;
-  if (!wantPaths) return paths;
+  std::vector<std::uint32_t> read;
   auto add = [&](std::uint32_t i) {
-    const std::string& folder = collection_.folder(i);
-    const std::string& name = collection_.name(i);
-    if (FitsOnOneLine(folder) && FitsOnOneLine(name)) paths.push_back(folder + name);
+    if (FitsOnOneLine(collection_.folder(i)) && FitsOnOneLine(collection_.name(i))) {
+      read.push_back(i);
+    }
   };
   if (!byFolder_) {
     for (const std::uint32_t i : matching_) add(i);
@@ -158,7 +156,7 @@ std::vector<std::string> RunPass::Prepare(bool wantPaths) {
       if (member.acts) add(member.file);
     }
   }
-  return paths;
+  return read;
 }
 
 void RunPass::PrepareFolder(std::uint32_t begin, std::uint32_t end) {

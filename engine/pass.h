@@ -40,9 +40,9 @@ class RunPass {
           bool burstOrder, RunSummary& summary);
   ~RunPass();
 
-  // Finds the files the run acts on (and their companions); with `paths`, returns their paths in
-  // the order their times will be read.
-  std::vector<std::string> Prepare(bool wantPaths);
+  // Finds the files the run acts on (and their companions); returns those whose times will be
+  // read (the files acted on that one log line can hold), in the order they will be.
+  std::vector<std::uint32_t> Prepare();
 
   // Plans and renames. False when a failure, already shown, ended the run (summary.error says
   // which) or the sink cancelled a dry run.
