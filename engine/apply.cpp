@@ -97,19 +97,31 @@ std::vector<ErrorReport> Applier::Flush() {
           error, Where(rename), "cannot rename " + rename.oldPath + " to " + rename.newPath)};
       // A group is never left split: its renames made are taken back, last first. One that
       // cannot be keeps its line, and those before it theirs.
-      std::uint64_t keep = made;
-      for (size_t undo = k; undo > begin; --undo) {
-        const Pending& back = pending_[undo - 1];
+      size_t renamed = k;  // members [begin, renamed) stand under their new names
+      while (renamed > begin) {
+        const Pending& back = pending_[renamed - 1];
         const ErrorCode undone = fileSystem_.RenameNoReplace(back.newPath, back.oldPath);
         if (!undone.ok()) {
           failures.push_back(MakeFailureReport(
               undone, back.newPath + "\r" + back.oldPath,
               "cannot rename " + back.newPath + " back to " + back.oldPath));
-          for (size_t kept = begin; kept < undo; ++kept) keep += lineSize(pending_[kept]);
-          log_.RenameMade();
           break;
         }
+        --renamed;
       }
+      // The renames back reach the disk before the lines of the renames they undo leave the log:
+      // otherwise a power cut could keep a rename and lose its line.
+      if (renamed < k) {
+        const std::string folder(FolderOf(pending_[begin].oldPath));
+        const ErrorCode synced = fileSystem_.SyncFolder(folder);
+        if (!synced.ok()) {
+          failures.push_back(MakeFailureReport(synced, folder, "cannot sync the folder " + folder));
+          renamed = k;  // their lines stay: a Reset finds those taken back at their old names
+        }
+      }
+      std::uint64_t keep = made;
+      for (size_t kept = begin; kept < renamed; ++kept) keep += lineSize(pending_[kept]);
+      if (renamed > begin) log_.RenameMade();
       // Only the lines of renames made stay, so Reset never moves a file this run did not.
       const ErrorCode cut = log_.StopAt(keep);
       if (!cut.ok()) {

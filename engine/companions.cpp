@@ -33,10 +33,15 @@ std::uint32_t Root(std::vector<std::uint32_t>& parent, std::uint32_t file) {
 std::vector<std::vector<Companion>> FindCompanions(const std::vector<std::string_view>& names,
                                                    const std::vector<bool>& acts) {
   const auto count = static_cast<std::uint32_t>(names.size());
-  std::unordered_map<std::string, std::uint32_t> wholeNames;  // folded, the first of each
-  wholeNames.reserve(count);
+  // Whole names that may be followed: exactly, and folded (the first of each).
+  std::unordered_map<std::string_view, std::uint32_t> exactNames;
+  std::unordered_map<std::string, std::uint32_t> foldedNames;
+  exactNames.reserve(count);
+  foldedNames.reserve(count);
   for (std::uint32_t f = 0; f < count; ++f) {
-    if (!Shared(names[f]).empty()) wholeNames.emplace(Folded(names[f]), f);
+    if (Shared(names[f]).empty()) continue;
+    exactNames.emplace(names[f], f);
+    foldedNames.emplace(Folded(names[f]), f);
   }
 
   // Each file followed (a sidecar of another's whole name) or sharing a stamp with the first
@@ -50,10 +55,16 @@ std::vector<std::vector<Companion>> FindCompanions(const std::vector<std::string
     const std::string_view shared = Shared(names[f]);
     if (shared.empty()) continue;
     std::string key = Folded(shared);
-    std::uint32_t other;
-    if (const auto whole = wholeNames.find(key); whole != wholeNames.end() && whole->second != f) {
-      follows[f] = whole->second;
+    // A sidecar follows the file of exactly its name where there is one (where case tells
+    // names apart, IMG_0001.JPG and img_0001.jpg are two), else the one alike but for case.
+    std::uint32_t other = kAlone;
+    if (const auto whole = exactNames.find(shared); whole != exactNames.end()) {
       other = whole->second;
+    } else if (const auto folded = foldedNames.find(key); folded != foldedNames.end()) {
+      other = folded->second;
+    }
+    if (other != kAlone) {
+      follows[f] = other;
     } else {
       other = firstOfShared.try_emplace(std::move(key), f).first->second;
     }

@@ -142,7 +142,7 @@ ErrorCode RenameJob::GetFileTimeStrings(const std::string& FileName, FileStamp* 
   return kSuccess;
 }
 
-ErrorCode RenameJob::StartCaptureTimes(const std::vector<std::string>& paths) {
+ErrorCode RenameJob::StartCaptureTimes() {
   readAhead_.reset();
   if (options.timeSource != TimeSource::kTaken || !captureTimes) return kSuccess;
   // A run that asked for capture times never quietly names files after their file times.
@@ -152,10 +152,8 @@ ErrorCode RenameJob::StartCaptureTimes(const std::vector<std::string>& paths) {
     ErrorReport report = MakeNoCaptureReaderReport(error);
     report.detail = std::move(detail);
     sink_.ShowError(report);
-    return error;
   }
-  readAhead_ = std::make_unique<CaptureReadAhead>(fileSystem_, *captureTimes, paths);
-  return kSuccess;
+  return error;
 }
 
 RunSummary RenameJob::ReName(RunMode mode) {
@@ -175,15 +173,15 @@ RunSummary RenameJob::ReName(RunMode mode) {
   const OwnFiles own(AppPath, ProtectedFiles);
   RunPass pass(fileSystem_, sink_, *collection_, options, own, log, dryRun, takesCaptureTimes,
                summary);
-  {
-    const std::vector<std::uint32_t> read = pass.Prepare();
+  // The reader starts first: a run it refuses leaves the tree as it was.
+  summary.error = StartCaptureTimes();
+  if (!summary.error.ok()) return summary;
+  const std::vector<std::uint32_t> read = pass.Prepare();
+  if (takesCaptureTimes) {
     std::vector<std::string> paths;
-    if (takesCaptureTimes) {
-      paths.reserve(read.size());
-      for (const std::uint32_t i : read) paths.push_back(collection_->folder(i) + collection_->name(i));
-    }
-    summary.error = StartCaptureTimes(paths);
-    if (!summary.error.ok()) return summary;
+    paths.reserve(read.size());
+    for (const std::uint32_t i : read) paths.push_back(collection_->folder(i) + collection_->name(i));
+    readAhead_ = std::make_unique<CaptureReadAhead>(fileSystem_, *captureTimes, std::move(paths));
   }
   if (!pass.Run([this](const std::string& path, FileStamp* stamp) {
         return GetFileTimeStrings(path, stamp);

@@ -185,9 +185,9 @@ class RenameJob {
   // The rename pass over the collection (see Run); only ever with the lock held.
   RunSummary ReName(RunMode mode);
 
-  // With TimeSource::kTaken and a reader: starts the reader and opens `paths` (the files the pass
-  // will ask for, in order) ahead. A reader that cannot start is reported.
-  ErrorCode StartCaptureTimes(const std::vector<std::string>& paths);
+  // With TimeSource::kTaken and a reader: starts the reader, before anything is touched. A reader
+  // that cannot start is reported.
+  ErrorCode StartCaptureTimes();
 
   // The stamp of FileName from the chosen time, shifted by the options' offset, with the
   // identity of the file the time was read from; or why there is none (FileTimeStrings is then

@@ -2,6 +2,7 @@
 #include "engine/pass.h"
 
 #include <algorithm>
+#include <deque>
 #include <limits>
 #include <map>
 
@@ -159,11 +160,23 @@ std::vector<std::uint32_t> RunPass::Prepare() {
   return read;
 }
 
+std::string RunPass::GroupingName(std::uint32_t file) {
+  const std::string& name = collection_.name(file);
+  if (!FitsOnOneLine(name) || !FitsOnOneLine(collection_.folder(file))) return name;
+  // A file a run that did not end renamed keeps the companions of its name before that run, so a
+  // group cut off by a kill is made whole again, not split.
+  const std::string path = collection_.folder(file) + name;
+  const std::string before = log_.UnfinishedRenameTo(path);
+  if (!before.empty() && FolderOf(before) == FolderOf(path)) return std::string(NameOf(before));
+  return name;
+}
+
 void RunPass::PrepareFolder(std::uint32_t begin, std::uint32_t end) {
   // Each file's part: left out, alone, or a candidate companion.
   constexpr std::uint32_t kLeftOut = std::numeric_limits<std::uint32_t>::max();
   constexpr std::uint32_t kAlone = kLeftOut - 1;
   std::vector<std::uint32_t> part(end - begin, kLeftOut);
+  std::deque<std::string> grouping;  // the names companions are found by
   std::vector<std::string_view> names;
   std::vector<bool> acts;
   std::vector<std::uint32_t> candidates;
@@ -172,16 +185,18 @@ void RunPass::PrepareFolder(std::uint32_t begin, std::uint32_t end) {
   for (std::uint32_t i = begin; i < end; ++i) {
     const std::string& name = collection_.name(i);
     const bool matches = matcher_.Matches(name, &extension);
-    if (!folderFits || !FitsOnOneLine(name)) {
-      if (matches) part[i - begin] = kAlone;  // told it cannot be logged
-      continue;
-    }
     if (!matches && !options_.companions) continue;
     // The second name of a rename a run that did not end left half made is the same file.
-    if (applier_.IsCutOffSecondName(collection_.folder(i) + name, dryRun_)) continue;
+    const bool fits = folderFits && FitsOnOneLine(name);
+    if (fits && applier_.IsCutOffSecondName(collection_.folder(i) + name, dryRun_)) continue;
     if (matches) part[i - begin] = kAlone;
+    // A file whose entry reaches past its last dot (".TAR.GZ") is named alone: its new name would
+    // share no name up to its last dot with its group's.
+    const size_t dot = name.rfind('.');
+    if (matches && (dot == std::string::npos || extension.size() > name.size() - dot)) continue;
+    // A file the log cannot hold is still one of its group, and holds the group back.
     candidates.push_back(i);
-    names.push_back(name);
+    names.push_back(grouping.emplace_back(GroupingName(i)));
     acts.push_back(matches);
   }
   std::vector<std::vector<Companion>> groups;
@@ -200,8 +215,8 @@ void RunPass::PrepareFolder(std::uint32_t begin, std::uint32_t end) {
     } else if (!placed[p]) {
       placed[p] = true;
       for (const Companion& companion : groups[p]) {
-        members_.push_back(
-            Member{candidates[companion.file], companion.anchor, companion.ownPart, acts[companion.file]});
+        members_.push_back(Member{candidates[companion.file], companion.anchor, companion.ownPart,
+                                  acts[companion.file]});
       }
       units_.push_back(Unit{first, static_cast<std::uint32_t>(groups[p].size())});
     }
@@ -276,19 +291,27 @@ bool RunPass::RunByFolder(const StampReader& readStamp) {
     }
     EnterFolder(members_[units_[begin].first].file);
     // Every time of the folder first: a unit's stamp is its members' earliest, and a burst's
-    // order needs all of its second.
+    // order needs all of its second. The progress counts the files read (or not to be).
     const std::uint32_t firstMember = units_[begin].first;
     const std::uint32_t endMember = units_[end - 1].first + units_[end - 1].count;
     reads_.assign(endMember - firstMember, Read{});
-    for (std::uint32_t m = firstMember; m < endMember; ++m) {
-      const Member& member = members_[m];
-      const std::string& folderPath = collection_.folder(member.file);
-      const std::string& name = collection_.name(member.file);
-      if (!member.acts || !FitsOnOneLine(folderPath) || !FitsOnOneLine(name)) continue;
-      Read& read = reads_[m - firstMember];
-      read.error = readStamp(folderPath + name, &read.stamp);
-    }
     readsFirst_ = firstMember;
+    for (std::uint32_t m = firstMember; m < endMember; ++m) {
+      if (dryRun_ && sink_.Cancelled()) {
+        summary_.cancelled = true;
+        return false;
+      }
+      Progress();
+      const Member& member = members_[m];
+      if (!member.acts) continue;
+      Read& read = reads_[m - firstMember];
+      if (!Fits(member.file)) {
+        read.error = kPathFileAccessError;  // never read: it is told it cannot be logged
+        continue;
+      }
+      read.error =
+          readStamp(collection_.folder(member.file) + collection_.name(member.file), &read.stamp);
+    }
     for (const std::uint32_t u : BurstOrder(begin, end)) {
       if (dryRun_ && sink_.Cancelled()) {
         summary_.cancelled = true;
@@ -296,9 +319,8 @@ bool RunPass::RunByFolder(const StampReader& readStamp) {
       }
       const Unit& unit = units_[u];
       if (unit.count == 1) {
-        Progress();
         const std::uint32_t file = members_[unit.first].file;
-        if (!FitsOnOneLine(collection_.folder(file)) || !FitsOnOneLine(collection_.name(file))) {
+        if (!Fits(file)) {
           Tell(file, FileOutcome::kNotOnOneLine);
         } else if (!Alone(file, reads_[unit.first - firstMember])) {
           return false;
@@ -310,6 +332,10 @@ bool RunPass::RunByFolder(const StampReader& readStamp) {
     begin = end;
   }
   return true;
+}
+
+bool RunPass::Fits(std::uint32_t file) const {
+  return FitsOnOneLine(collection_.folder(file)) && FitsOnOneLine(collection_.name(file));
 }
 
 std::optional<std::uint32_t> RunPass::Earliest(const Unit& unit) const {
@@ -406,8 +432,18 @@ bool RunPass::Together(const Unit& unit, std::uint32_t group) {
   auto pathOf = [&](std::uint32_t m) {
     return collection_.folder(fileOf(m)) + collection_.name(fileOf(m));
   };
-  // Each member's identity: from its time where it has one, else asked. A member that cannot be
-  // read leaves the whole group as it is.
+  // The whole group is left as it is for one member that cannot be renamed.
+  auto leaveAlone = [&](std::uint32_t reason, FileOutcome outcome, std::string_view why) {
+    for (std::uint32_t m = first; m < end; ++m) {
+      Tell(fileOf(m), m == reason ? outcome : FileOutcome::kWithGroup,
+           m == reason ? why : std::string_view(), group);
+    }
+    return true;
+  };
+  for (std::uint32_t m = first; m < end; ++m) {
+    if (!Fits(fileOf(m))) return leaveAlone(m, FileOutcome::kNotOnOneLine, {});
+  }
+  // Each member's identity: from its time where it has one, else asked.
   std::vector<FileId> ids(unit.count);
   for (std::uint32_t m = first; m < end; ++m) {
     ErrorCode error;
@@ -419,23 +455,22 @@ bool RunPass::Together(const Unit& unit, std::uint32_t group) {
       error = fileSystem_.GetFileTimes(pathOf(m), &times);
       ids[m - first] = times.id;
     }
-    if (error.ok()) continue;
-    const std::string reason = TimeReason(error);
-    for (std::uint32_t k = first; k < end; ++k) {
-      Progress();
-      Tell(fileOf(k), k == m ? FileOutcome::kTimeUnreadable : FileOutcome::kWithGroup,
-           k == m ? std::string_view(reason) : std::string_view(), group);
+    if (!error.ok()) {
+      const std::string reason = TimeReason(error);
+      return leaveAlone(m, FileOutcome::kTimeUnreadable, reason);
     }
-    return true;
   }
+  // Named after the earliest time: when that is a last-write time for want of a capture time,
+  // so is every member.
   const FileStamp& stamp = reads_[*Earliest(unit) - readsFirst_].stamp;
+  const bool noCaptureTime = stamp.noCaptureTime;
 
   std::vector<GroupMember> plan;
   std::string extension;
   for (std::uint32_t m = first; m < end; ++m) {
     const Member& member = members_[m];
     const std::string& name = collection_.name(member.file);
-    std::string own = name.substr(member.ownPart);
+    std::string own = GroupingName(member.file).substr(member.ownPart);
     if (member.acts) {
       // Its checked entry's text, as a file alone gets; a follower's own part only where it
       // ends with it.
@@ -447,7 +482,7 @@ bool RunPass::Together(const Unit& unit, std::uint32_t group) {
                             extension)) {
         own.replace(own.size() - extension.size(), extension.size(), extension);
       }
-      if (reads_[m - readsFirst_].stamp.noCaptureTime) ++summary_.notTaken;
+      if (noCaptureTime) ++summary_.notTaken;
     }
     plan.push_back(GroupMember{name, member.anchor, std::move(own),
                                log_.UnfinishedRenameOf(pathOf(m))});
@@ -457,9 +492,7 @@ bool RunPass::Together(const Unit& unit, std::uint32_t group) {
     if (const auto failures = applier_.Flush(); !failures.empty()) return Stop(failures);
   }
   for (std::uint32_t m = first; m < end; ++m) {
-    Progress();
     const Decision& decision = decisions[m - first];
-    const bool noCaptureTime = members_[m].acts && reads_[m - readsFirst_].stamp.noCaptureTime;
     switch (decision.kind) {
       case Decision::Kind::kAlreadyNamed:
         Tell(fileOf(m), FileOutcome::kAlreadyNamed, {}, group);

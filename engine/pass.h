@@ -66,9 +66,13 @@ class RunPass {
   };
 
   void PrepareFolder(std::uint32_t begin, std::uint32_t end);
+  // The name a file's companions are found by, and its own part taken from.
+  std::string GroupingName(std::uint32_t file);
   bool RunFileByFile(const StampReader& readStamp);
   bool RunByFolder(const StampReader& readStamp);
   void EnterFolder(std::uint32_t file);
+  // Whether one log line can hold the file's path.
+  bool Fits(std::uint32_t file) const;
   // Puts units [begin, end) of one folder in shooting order: the units of one second take the
   // places they had among the rest, ordered by the fraction of their earliest time.
   std::vector<std::uint32_t> BurstOrder(std::uint32_t begin, std::uint32_t end) const;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -72,38 +73,99 @@ Decision Planner::Decide(std::string_view name, std::string stamp, const std::st
 
 std::vector<Decision> Planner::DecideGroup(const std::vector<GroupMember>& members,
                                           std::string stamp) {
-  std::vector<Decision> decisions(members.size());
-  std::vector<Candidate> tried(members.size());
-  for (int distance = 0;; ++distance) {
-    bool taken = false;
-    for (size_t m = 0; m < members.size() && !taken; ++m) {
+  using Counted = FolderNames::Counted;
+  const size_t count = members.size();
+  std::vector<Decision> decisions(count);
+  std::vector<Candidate> tried(count);
+  auto nameTaken = [&] {
+    return std::vector<Decision>(count, Decision{Decision::Kind::kNameTaken, {}, false});
+  };
+  // Each member's name from the stamp counted up to `counted`; false when two members get one
+  // name (names alike but for case), which no count separates.
+  std::unordered_set<std::string> seen;
+  auto name = [&](const std::string& counted) {
+    seen.clear();
+    for (size_t m = 0; m < count; ++m) {
       const GroupMember& member = members[m];
-      Decision& decision = decisions[m];
-      decision.newName = member.anchor == kSharedStamp ? stamp : decisions[member.anchor].newName;
-      decision.newName += member.ownPart;
-      // Two members given one name (names alike but for case): no count separates them.
-      for (size_t k = 0; k < m; ++k) {
-        if (folderNames_.Same(decisions[k].newName, decision.newName)) {
-          return std::vector<Decision>(members.size(), Decision{Decision::Kind::kNameTaken, {}, false});
-        }
+      std::string& newName = decisions[m].newName;
+      newName = member.anchor == kSharedStamp ? counted : decisions[member.anchor].newName;
+      newName += member.ownPart;
+      std::string key = newName;
+      if (folderNames_.caseInsensitive()) {
+        for (char& c : key) c = FoldAscii(c);
       }
-      tried[m] = Try(member.name, decision.newName, member.unfinishedPath, &decision.leftover);
-      taken = tried[m] == Candidate::kTaken;
+      if (!seen.insert(std::move(key)).second) return false;
     }
-    if (!taken) break;
-    if (!countUp_ || distance + 1 >= kCounterValues) {
-      return std::vector<Decision>(members.size(), Decision{Decision::Kind::kNameTaken, {}, false});
+    return true;
+  };
+  // The first member whose name is taken, or `count`.
+  auto tryAll = [&] {
+    for (size_t m = 0; m < count; ++m) {
+      tried[m] = Try(members[m].name, decisions[m].newName, members[m].unfinishedPath,
+                     &decisions[m].leftover);
+      if (tried[m] == Candidate::kTaken) return m;
     }
+    return count;
+  };
+  auto take = [&] {
+    for (size_t m = 0; m < count; ++m) {
+      decisions[m] = tried[m] == Candidate::kOwn
+                         ? Decision{Decision::Kind::kAlreadyNamed, {}, false}
+                         : Take(members[m].name, std::move(decisions[m].newName),
+                                decisions[m].leftover);
+    }
+    return decisions;
+  };
+
+  // Counting up resumes past the names known taken for any member; the members' own names and
+  // those a run that did not end gave them, passed over so, are looked at first.
+  std::vector<std::optional<Counted>> starts(count);
+  int resume = 0;
+  if (countUp_) {
+    if (!name(stamp)) return nameTaken();
+    for (size_t m = 0; m < count; ++m) {
+      starts[m] = folderNames_.CountedOf(decisions[m].newName);
+      if (starts[m]) resume = std::max(resume, folderNames_.ResumeDistance(*starts[m]));
+    }
+    std::vector<int> special;
+    for (size_t m = 0; m < count; ++m) {
+      if (!starts[m]) continue;
+      for (const std::string_view candidate :
+           {members[m].name, NameOf(members[m].unfinishedPath)}) {
+        const std::optional<Counted> counted = folderNames_.CountedOf(candidate);
+        if (!counted || counted->group != starts[m]->group) continue;
+        const int at = (counted->counter - starts[m]->counter + kCounterValues) % kCounterValues;
+        if (at < resume) special.push_back(at);
+      }
+    }
+    std::sort(special.begin(), special.end());
+    special.erase(std::unique(special.begin(), special.end()), special.end());
+    for (const int at : special) {
+      std::string counted = stamp;
+      CountUp(counted, at);
+      if (name(counted) && tryAll() == count) return take();
+    }
+  }
+  // Members whose every name from their resume point on has been found taken: their resume
+  // points move on with the group's.
+  std::vector<bool> known(count);
+  for (size_t m = 0; m < count; ++m) {
+    known[m] = starts[m] && folderNames_.ResumeDistance(*starts[m]) == resume;
+  }
+  CountUp(stamp, resume);
+  for (int distance = resume;; ++distance) {
+    if (!name(stamp)) return nameTaken();
+    const size_t taken = tryAll();
+    if (taken == count) {
+      for (size_t m = 0; m < count; ++m) {
+        if (known[m]) folderNames_.SetResumeDistance(*starts[m], distance + 1);
+      }
+      return take();
+    }
+    for (size_t m = 0; m < count; ++m) known[m] = known[m] && m == taken;
+    if (!countUp_ || distance + 1 >= kCounterValues) return nameTaken();
     PlusOne(stamp);
   }
-  for (size_t m = 0; m < members.size(); ++m) {
-    if (tried[m] == Candidate::kOwn) {
-      decisions[m] = Decision{Decision::Kind::kAlreadyNamed, {}, false};
-    } else {
-      decisions[m] = Take(members[m].name, std::move(decisions[m].newName), decisions[m].leftover);
-    }
-  }
-  return decisions;
 }
 
 Planner::Candidate Planner::Try(std::string_view name, const std::string& newName,
