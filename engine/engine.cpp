@@ -14,6 +14,7 @@
 #include "engine/plan.h"
 #include "engine/run_log.h"
 #include "engine/stamp.h"
+#include "engine/time_read_ahead.h"
 #include "platform/log_privacy.h"
 
 namespace tokiren {
@@ -186,6 +187,7 @@ RunSummary RenameJob::Run(RunMode mode) {
   }
   summary = ReName(mode);
   readAhead_.reset();
+  timesAhead_.reset();
   return summary;
 }
 
@@ -196,8 +198,9 @@ ErrorCode RenameJob::GetFileTimeStrings(const std::string& FileName,
   std::optional<LocalTime> captured;
   // A run that reads capture times has them read ahead; the file times come from the file opened
   // for that, too.
-  const ErrorCode error = readAhead_ ? readAhead_->Read(FileName, &times, &captured)
-                                     : fileSystem_.GetFileTimes(FileName, &times);
+  const ErrorCode error = readAhead_    ? readAhead_->Read(FileName, &times, &captured)
+                          : timesAhead_ ? timesAhead_->Read(FileName, &times)
+                                        : fileSystem_.GetFileTimes(FileName, &times);
   if (!error.ok()) return error;
   *noCaptureTime = readAhead_ && !captured;
   *id = times.id;
@@ -226,6 +229,25 @@ ErrorCode RenameJob::StartCaptureTimes(const std::vector<std::string>& paths) {
   }
   readAhead_ = std::make_unique<CaptureReadAhead>(fileSystem_, *captureTimes, paths);
   return kSuccess;
+}
+
+void RenameJob::StartTimeReadAhead(const std::vector<std::uint32_t>& files) {
+  timesAhead_.reset();
+  if (readAhead_ || jobs == 1) return;
+  std::vector<std::uint32_t> ahead;
+  for (const std::uint32_t i : files) {
+    if (FitsOnOneLine(collection_->folder(i)) && FitsOnOneLine(collection_->name(i))) {
+      ahead.push_back(i);
+    }
+  }
+  // The collection stays as it is until the pass ends: the reading threads may build paths of it.
+  const std::size_t count = ahead.size();
+  timesAhead_ = std::make_unique<TimeReadAhead>(
+      fileSystem_, count,
+      [this, ahead = std::move(ahead)](std::size_t k) {
+        return collection_->folder(ahead[k]) + collection_->name(ahead[k]);
+      },
+      jobs);
 }
 
 RunSummary RenameJob::ReName(RunMode mode) {
@@ -264,6 +286,7 @@ RunSummary RenameJob::ReName(RunMode mode) {
     summary.error = StartCaptureTimes(paths);
     if (!summary.error.ok()) return summary;
   }
+  StartTimeReadAhead(matching);
 
   const StampFormat format(options.separator);
   const OwnFiles own(AppPath, ProtectedFiles);
