@@ -3,23 +3,34 @@
 // time, formats the local stamp, tests the new name, writes the log line and renames without
 // replacing; folders are reached through open folder handles, so no full path is looked up twice.
 //
-//   tokiren-floor run ROOT LOG [--no-sync] [--claim]
+//   tokiren-floor run ROOT LOG [--no-sync] [--claim] [--jobs N]
 //                                            rename every *.jpg below ROOT, logging to LOG
-//   tokiren-floor undo LOG                   rename back from LOG, last line first
+//   tokiren-floor undo LOG [--jobs N]        rename back from LOG, last line first
 //
 // With sync, the log is written and synced before each group of renames, as the program does;
 // --no-sync leaves the log to the page cache. --claim renames as on a file system with neither
 // the no-replace flag nor links: the new name made empty (mknodat), then renamed over.
+//
+// --jobs N: only the calls that cannot be left out, made by N threads, as on a share where each
+// call is a round trip: the folders are listed (one thread), the times read by N threads, the new
+// names decided against the listings (no existence test), the log written and synced, and the
+// renames made by N threads; an undo renames back by N threads (the floor's own log names every
+// file once, so no rename back waits for another) without testing the names first.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/resource.h>
+
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -30,6 +41,158 @@ constexpr size_t kRenamesPerSync = 4096;
 struct Rename {
   int folder;  // index into Floor::folders_
   std::string oldName, newName;
+};
+
+// Calls `work(i)` for every i below `count`, from `jobs` threads taking the next i in turn.
+template <typename Work>
+void InParallel(size_t count, int jobs, const Work& work) {
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < jobs; ++t) {
+    threads.emplace_back([&] {
+      for (size_t i; (i = next.fetch_add(1)) < count;) work(i);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+}
+
+bool IsJpg(const std::string& name) {
+  const size_t n = name.size();
+  return n >= 4 && strcasecmp(name.c_str() + n - 4, ".jpg") == 0;
+}
+
+// The stamp of a last-write time, in local time.
+std::string StampOf(time_t seconds) {
+  struct tm t;
+  localtime_r(&seconds, &t);
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", t.tm_year + 1900, t.tm_mon + 1,
+                t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+  return stamp;
+}
+
+// The stamp counted up by one in its last five digits, as the program does past a taken name.
+void CountUp(std::string* base) {
+  char digits[8];
+  const int counter = (std::atoi(base->c_str() + base->size() - 5) + 1) % 100000;
+  std::snprintf(digits, sizeof digits, "%05d", counter);
+  base->replace(base->size() - 5, 5, digits);
+}
+
+[[noreturn]] void Die(const char* what) {
+  std::perror(what);
+  std::exit(1);
+}
+
+// Every folder's handle stays open until the renames are made: allow as many as the system will.
+void RaiseHandleLimit() {
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+}
+
+// The floor of --jobs N.
+class ParallelFloor {
+ public:
+  ParallelFloor(int log, bool sync, int jobs) : log_(log), sync_(sync), jobs_(jobs) {}
+
+  void Walk(int dir, const std::string& path) {
+    DIR* listing = fdopendir(dup(dir));
+    if (!listing) Die(path.c_str());
+    const int folder = static_cast<int>(folders_.size());
+    folders_.push_back(Folder{dir, path, {}});
+    std::vector<std::string> subfolders;
+    while (const dirent* entry = readdir(listing)) {
+      if (entry->d_name[0] == '.') continue;
+      unsigned char type = entry->d_type;
+      if (type == DT_UNKNOWN) {
+        struct stat st;
+        if (fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+      }
+      if (type == DT_REG) {
+        folders_.back().names.insert(entry->d_name);
+        if (IsJpg(entry->d_name)) files_.push_back(File{folder, entry->d_name, 0, false});
+      }
+      if (type == DT_DIR) subfolders.emplace_back(entry->d_name);
+    }
+    closedir(listing);
+    for (const std::string& name : subfolders) {
+      const int sub = openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (sub < 0) Die(name.c_str());
+      Walk(sub, path + "/" + name);
+    }
+  }
+
+  void ReadTimes() {
+    InParallel(files_.size(), jobs_, [&](size_t i) {
+      File& file = files_[i];
+      struct statx stx;
+      file.read = statx(folders_[static_cast<size_t>(file.folder)].fd, file.name.c_str(),
+                        AT_SYMLINK_NOFOLLOW, STATX_MTIME, &stx) == 0;
+      file.time = static_cast<time_t>(stx.stx_mtime.tv_sec);
+    });
+  }
+
+  // Decides every new name against the listings and the names given before, then renames in
+  // batches, each batch's log lines on the disk first.
+  void RenameAll() {
+    std::vector<Rename> renames;
+    std::string lines;
+    for (const File& file : files_) {
+      if (!file.read) continue;
+      Folder& folder = folders_[static_cast<size_t>(file.folder)];
+      std::string base = StampOf(file.time);
+      for (int tries = 0; tries < 100000; ++tries, CountUp(&base)) {
+        std::string newName = base + ".JPG";
+        if (newName == file.name) break;
+        if (folder.names.count(newName)) continue;
+        lines += folder.path + "/" + file.name + " as " + folder.path + "/" + newName + "\r\n";
+        folder.names.insert(newName);
+        renames.push_back({file.folder, file.name, std::move(newName)});
+        break;
+      }
+      if (renames.size() >= kRenamesPerSync) Flush(&renames, &lines);
+    }
+    Flush(&renames, &lines);
+  }
+
+ private:
+  struct Folder {
+    int fd;
+    std::string path;
+    std::unordered_set<std::string> names;  // listed and given by this run
+  };
+  struct File {
+    int folder;
+    std::string name;
+    time_t time;
+    bool read;
+  };
+
+  void Flush(std::vector<Rename>* renames, std::string* lines) {
+    if (write(log_, lines->data(), lines->size()) != static_cast<ssize_t>(lines->size())) {
+      Die("log");
+    }
+    if (sync_ && fdatasync(log_) != 0) Die("sync");
+    InParallel(renames->size(), jobs_, [&](size_t i) {
+      const Rename& r = (*renames)[i];
+      const int dir = folders_[static_cast<size_t>(r.folder)].fd;
+      if (renameat2(dir, r.oldName.c_str(), dir, r.newName.c_str(), RENAME_NOREPLACE) != 0) {
+        Die(r.oldName.c_str());
+      }
+    });
+    renames->clear();
+    lines->clear();
+  }
+
+  int log_;
+  bool sync_;
+  int jobs_;
+  std::vector<Folder> folders_;
+  std::vector<File> files_;
 };
 
 class Floor {
@@ -122,11 +285,6 @@ class Floor {
     lines_.clear();
   }
 
-  static void Die(const char* what) {
-    std::perror(what);
-    std::exit(1);
-  }
-
  private:
   int log_;
   bool sync_;
@@ -138,9 +296,10 @@ class Floor {
   std::string lines_;
 };
 
-int Undo(const char* logPath) {
+// `jobs` 0: the sequential undo, which tests each new name before renaming it back.
+int Undo(const char* logPath, int jobs) {
   const int log = open(logPath, O_RDWR);
-  if (log < 0) Floor::Die(logPath);
+  if (log < 0) Die(logPath);
   std::string contents;
   char buffer[1 << 16];
   for (ssize_t got; (got = read(log, buffer, sizeof buffer)) > 0;) contents.append(buffer, got);
@@ -149,39 +308,73 @@ int Undo(const char* logPath) {
        start = end + 2) {
     lines.emplace_back(start, end - start);
   }
-  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+  if (jobs > 0) {
+    InParallel(lines.size(), jobs, [&](size_t i) {
+      const auto& [start, length] = lines[lines.size() - 1 - i];
+      const std::string line = contents.substr(start, length);
+      const size_t as = line.rfind(" as ");
+      const std::string oldPath = line.substr(0, as), newPath = line.substr(as + 4);
+      if (renameat2(AT_FDCWD, newPath.c_str(), AT_FDCWD, oldPath.c_str(), RENAME_NOREPLACE) != 0 &&
+          errno != ENOENT) {
+        Die(newPath.c_str());
+      }
+    });
+  }
+  for (auto it = lines.rbegin(); jobs == 0 && it != lines.rend(); ++it) {
     const std::string line = contents.substr(it->first, it->second);
     const size_t as = line.rfind(" as ");
     const std::string oldPath = line.substr(0, as), newPath = line.substr(as + 4);
     struct stat st;
     if (lstat(newPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     if (renameat2(AT_FDCWD, newPath.c_str(), AT_FDCWD, oldPath.c_str(), RENAME_NOREPLACE) != 0) {
-      Floor::Die(newPath.c_str());
+      Die(newPath.c_str());
     }
   }
-  if (ftruncate(log, 0) != 0 || fsync(log) != 0) Floor::Die(logPath);
+  if (ftruncate(log, 0) != 0 || fsync(log) != 0) Die(logPath);
   close(log);
   return 0;
 }
 
 }  // namespace
 
+int Usage() {
+  std::fprintf(stderr,
+               "usage: tokiren-floor run ROOT LOG [--no-sync] [--claim] [--jobs N] | "
+               "undo LOG [--jobs N]\n");
+  return 2;
+}
+
 int main(int argc, char** argv) {
-  if (argc >= 3 && std::strcmp(argv[1], "undo") == 0) return Undo(argv[2]);
-  if (argc < 4 || std::strcmp(argv[1], "run") != 0) {
-    std::fprintf(stderr, "usage: tokiren-floor run ROOT LOG [--no-sync] | undo LOG\n");
-    return 2;
-  }
+  const bool undo = argc >= 3 && std::strcmp(argv[1], "undo") == 0;
+  if (!undo && (argc < 4 || std::strcmp(argv[1], "run") != 0)) return Usage();
   bool sync = true, claim = false;
-  for (int i = 4; i < argc; ++i) {
-    sync = sync && std::strcmp(argv[i], "--no-sync") != 0;
-    claim = claim || std::strcmp(argv[i], "--claim") == 0;
+  int jobs = 0;
+  for (int i = undo ? 3 : 4; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--no-sync") == 0) {
+      sync = false;
+    } else if (std::strcmp(argv[i], "--claim") == 0) {
+      claim = true;
+    } else if (std::strcmp(argv[i], "--jobs") == 0 && i + 1 < argc && std::atoi(argv[i + 1]) > 0) {
+      jobs = std::atoi(argv[++i]);
+    } else {
+      return Usage();
+    }
   }
+  if (undo) return Undo(argv[2], jobs);
   const int log = open(argv[3], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   const int root = open(argv[2], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (log < 0 || root < 0) Floor::Die("open");
+  if (log < 0 || root < 0) Die("open");
   std::string path = argv[2];
   while (path.size() > 1 && path.back() == '/') path.pop_back();
+  if (jobs > 0) {
+    if (claim) return Usage();
+    RaiseHandleLimit();
+    ParallelFloor floor(log, sync, jobs);
+    floor.Walk(root, path);
+    floor.ReadTimes();
+    floor.RenameAll();
+    return 0;
+  }
   Floor floor(log, sync, claim);
   floor.Walk(root, path);
   floor.Flush();

@@ -7,6 +7,7 @@
 
 #include "engine/clock_shift.h"
 #include "engine/extension_entry.h"
+#include "engine/time_read_ahead.h"
 
 namespace tokiren {
 
@@ -15,8 +16,8 @@ const char kUsage[] =
     "  tokiren-cli run FOLDER (--ext EXT [--ext EXT ...] | --all) [--separator]\n"
     "              [--no-count-up] [--creation | --taken [--helpers N]] [--shift OFFSET]\n"
     "              [--companions] [--dry-run] [--list]\n"
-    "              [--log-dir DIR]\n"
-    "  tokiren-cli reset [--log-dir DIR]\n"
+    "              [--log-dir DIR] [--jobs N]\n"
+    "  tokiren-cli reset [--log-dir DIR] [--jobs N]\n"
     "  tokiren-cli --help | --version\n"
     "\n"
     "run    Renames every file below FOLDER whose name ends with a chosen extension to its time\n"
@@ -44,6 +45,9 @@ const char kUsage[] =
     "       whose file is found at neither name stay in the log for a later reset.\n"
     "  --log-dir DIR   the folder holding the log (default: the program's folder, shared with\n"
     "                  the window)\n"
+    "  --jobs N        make up to N calls on the files at once (1 to 64; 1: one after another):\n"
+    "                  a share answers each call after a round trip. Default: 16 where the\n"
+    "                  first calls are slow, one after another on a local disk\n"
     "\n"
     "Exit status: 0 done; 1 an error stopped the work, or files were left as they were because\n"
     "their time could not be read (run) or they were not found (reset), each said on stderr;\n"
@@ -147,6 +151,15 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
         *error = "--log-dir needs a folder";
         return false;
       }
+    } else if (Matches(arg, "--jobs")) {
+      if (!TakeValue(args, &i, "--jobs", &value, error)) return false;
+      char* end = nullptr;
+      const long jobs = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || jobs < 1 || jobs > kMostJobs) {
+        *error = "--jobs needs a number from 1 to " + std::to_string(kMostJobs);
+        return false;
+      }
+      line->jobs = static_cast<int>(jobs);
     } else if (run && Matches(arg, "--ext")) {
       if (!TakeValue(args, &i, "--ext", &value, error)) return false;
       if (!TakeExtensions(value, &extensions, error)) return false;

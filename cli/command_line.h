@@ -17,6 +17,7 @@ struct CommandLine {
   bool dryRun = false;
   bool list = false;  // name every file not renamed, with its outcome
   int helpers = 0;  // --taken: capture-time readers at once; 0 for the system's choice
+  int jobs = 0;     // --jobs: calls on the files on their way at once; 0 for the engine's choice
 };
 
 // The most capture-time readers --helpers takes.

@@ -219,6 +219,7 @@ int Main(const std::vector<std::string>& args) {
 
   ConsoleSink sink(line.command == CommandLine::Command::kRun && line.dryRun, line.list);
   RenameJob job(SystemFileSystem(), sink);
+  job.jobs = line.jobs;
   if (!LogFolder(line, &job.AppPath)) return Usage("the log folder cannot be found");
   job.ProtectedFiles = ProgramOwnFiles(line.logDir.empty() ? job.AppPath : ChooseProgramFolder());
   if (line.command == CommandLine::Command::kRun) {

@@ -14,6 +14,7 @@
 #include "engine/pass.h"
 #include "engine/run_log.h"
 #include "engine/stamp.h"
+#include "engine/time_read_ahead.h"
 #include "platform/log_privacy.h"
 
 namespace tokiren {
@@ -116,6 +117,7 @@ RunSummary RenameJob::Run(RunMode mode) {
   }
   summary = ReName(mode);
   readAhead_.reset();
+  timesAhead_.reset();
   return summary;
 }
 
@@ -125,8 +127,9 @@ ErrorCode RenameJob::GetFileTimeStrings(const std::string& FileName, FileStamp* 
   std::optional<std::uint32_t> nanosecond;
   // A run that reads capture times has them read ahead; the file times come from the file opened
   // for that, too.
-  const ErrorCode error = readAhead_ ? readAhead_->Read(FileName, &times, &captured, &nanosecond)
-                                     : fileSystem_.GetFileTimes(FileName, &times);
+  const ErrorCode error = readAhead_    ? readAhead_->Read(FileName, &times, &captured, &nanosecond)
+                          : timesAhead_ ? timesAhead_->Read(FileName, &times)
+                                        : fileSystem_.GetFileTimes(FileName, &times);
   if (!error.ok()) return error;
   const LocalTime& chosen = captured                                      ? *captured
                             : options.timeSource == TimeSource::kCreation ? times.creation
@@ -156,6 +159,25 @@ ErrorCode RenameJob::StartCaptureTimes() {
   return error;
 }
 
+void RenameJob::StartTimeReadAhead(const std::vector<std::uint32_t>& files) {
+  timesAhead_.reset();
+  if (readAhead_ || jobs == 1) return;
+  std::vector<std::uint32_t> ahead;
+  for (const std::uint32_t i : files) {
+    if (FitsOnOneLine(collection_->folder(i)) && FitsOnOneLine(collection_->name(i))) {
+      ahead.push_back(i);
+    }
+  }
+  // The collection stays as it is until the pass ends: the reading threads may build paths of it.
+  const std::size_t count = ahead.size();
+  timesAhead_ = std::make_unique<TimeReadAhead>(
+      fileSystem_, count,
+      [this, ahead = std::move(ahead)](std::size_t k) {
+        return collection_->folder(ahead[k]) + collection_->name(ahead[k]);
+      },
+      jobs);
+}
+
 RunSummary RenameJob::ReName(RunMode mode) {
   RunSummary summary;
   const bool dryRun = mode == RunMode::kDryRun;
@@ -183,6 +205,7 @@ RunSummary RenameJob::ReName(RunMode mode) {
     for (const std::uint32_t i : read) paths.push_back(collection_->folder(i) + collection_->name(i));
     readAhead_ = std::make_unique<CaptureReadAhead>(fileSystem_, *captureTimes, std::move(paths));
   }
+  StartTimeReadAhead(read);
   if (!pass.Run([this](const std::string& path, FileStamp* stamp) {
         return GetFileTimeStrings(path, stamp);
       })) {

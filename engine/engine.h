@@ -19,6 +19,7 @@ namespace tokiren {
 class CaptureReadAhead;
 class Collection;
 struct FileStamp;
+class TimeReadAhead;
 
 // kTaken: the moment the photo or video was taken, from its metadata (see CaptureTimeReader);
 // a file without one gets its last-write time.
@@ -142,6 +143,11 @@ class RenameJob {
   // Reads capture times for TimeSource::kTaken; without one, kTaken uses the last-write time. A
   // kTaken run whose reader cannot start is refused before anything is renamed.
   CaptureTimeReader* captureTimes = nullptr;
+  // How many calls on the user's files a run (its time reads) and a Reset (its renames back) have
+  // on their way at once: 1 one after another; 0 the default, kDefaultJobs on a file system whose
+  // first calls are slow (a share), else one after another. What a run or Reset does is the same
+  // whatever the number: only when the calls are made changes.
+  int jobs = 0;
 
   // The collection, 1-based: entry i is the file PathArray(i) + NameArray(i); index 0 holds "".
   const std::string& PathArray(int i) const;
@@ -189,6 +195,10 @@ class RenameJob {
   // that cannot start is reported.
   ErrorCode StartCaptureTimes();
 
+  // Without capture times: reads the times of collected files `files` (in the pass's order) ahead
+  // of the pass, as `jobs` says.
+  void StartTimeReadAhead(const std::vector<std::uint32_t>& files);
+
   // The stamp of FileName from the chosen time, shifted by the options' offset, with the
   // identity of the file the time was read from; or why there is none (FileTimeStrings is then
   // left alone): the time cannot be read, or its year lies outside 0-9999 (kInvalidPropertyValue).
@@ -201,6 +211,7 @@ class RenameJob {
   EngineSink& sink_;
   std::unique_ptr<Collection> collection_;
   std::unique_ptr<CaptureReadAhead> readAhead_;  // a kTaken run's files, opened ahead
+  std::unique_ptr<TimeReadAhead> timesAhead_;    // the other runs' file times, read ahead
 };
 
 }  // namespace tokiren

@@ -4,7 +4,9 @@
 
 #include "engine/engine.h"
 #include "engine/log_file.h"
+#include "engine/reset_queue.h"
 #include "engine/run_log.h"
+#include "engine/time_read_ahead.h"
 
 namespace tokiren {
 namespace {
@@ -23,8 +25,19 @@ class ResetPass {
         unfinished_(unfinished) {}
 
   // Gives one line's file its old name back, or keeps the line. A rename back that fails comes
-  // back as a report; the next line is tried all the same.
-  ErrorReport Undo(const LogLine& line);
+  // back as a report; the next line is tried all the same. The calls on the user's files are timed
+  // by `probe` while it is undecided.
+  ErrorReport Undo(const LogLine& line, SlowCallProbe& probe);
+
+  // The two paths of a line; false for a damaged one.
+  static bool Split(const LogLine& line, std::string* oldPath, std::string* newPath);
+
+  // What renaming a line's file back did (or that the line is `damaged`), counted and kept as
+  // Undo does; lines are recorded in the order they are undone.
+  ErrorReport Record(const LogLine& line, bool damaged, const std::string& oldPath,
+                     const std::string& newPath, const RenameBack& outcome);
+
+  bool unfinished() const { return unfinished_; }
 
   // The names given back reach the disk before the lines that record them leave the log, so a
   // power cut can never leave a file at a name no line accounts for.
@@ -68,50 +81,78 @@ void ResetPass::Keep(const LogLine& line) {
   }
 }
 
-ErrorReport ResetPass::Undo(const LogLine& line) {
+// Renames the file of one line back, or finds why not. Only the calls on the user's files: it
+// may run on several threads at once, for lines that share no entry.
+RenameBack RenameFileBack(FileSystem& fileSystem, const std::string& oldPath,
+                          const std::string& newPath, bool unfinished) {
+  using Kind = RenameBack::Kind;
+  if (!fileSystem.FileExists(newPath)) {
+    return {fileSystem.FileExists(oldPath) ? Kind::kNeverMade : Kind::kNotFound, {}};
+  }
+  ErrorCode error = fileSystem.RenameNoReplace(newPath, oldPath);
+  if (error == kFileAlreadyExists) {
+    using Cut = FileSystem::Interruption;
+    const Cut back = fileSystem.InterruptedRename(newPath, oldPath);  // a Reset's own
+    if (back == Cut::kLinked || (back == Cut::kClaimed && unfinished)) {
+      error = fileSystem.FinishInterruptedRename(newPath, oldPath);
+    } else if (unfinished && fileSystem.InterruptedRename(oldPath, newPath) == Cut::kClaimed &&
+               fileSystem.UndoInterruptedRename(oldPath, newPath).ok()) {
+      return {Kind::kNeverMade, {}};  // cut off after its claim: the file never left its old name
+    }
+  }
+  if (!error.ok()) return {Kind::kFailed, error};
+  return {Kind::kRestored, {}};
+}
+
+bool ResetPass::Split(const LogLine& line, std::string* oldPath, std::string* newPath) {
   std::string_view oldView, newView;
   std::string converted;
   if (line.tooLong || !SplitLogLine(LogLineAsUtf8(line.text, &converted), &oldView, &newView)) {
+    return false;
+  }
+  *oldPath = oldView;
+  *newPath = newView;
+  return true;
+}
+
+ErrorReport ResetPass::Undo(const LogLine& line, SlowCallProbe& probe) {
+  std::string oldPath, newPath;
+  if (!Split(line, &oldPath, &newPath)) return Record(line, true, oldPath, newPath, {});
+  const RenameBack outcome =
+      probe.Time([&] { return RenameFileBack(fileSystem_, oldPath, newPath, unfinished_); });
+  return Record(line, false, oldPath, newPath, outcome);
+}
+
+ErrorReport ResetPass::Record(const LogLine& line, bool damaged, const std::string& oldPath,
+                              const std::string& newPath, const RenameBack& outcome) {
+  if (damaged) {
     Keep(line);
     ++summary_.damaged;
     return {};
   }
-  const std::string oldPath(oldView), newPath(newView);
-  if (!fileSystem_.FileExists(newPath)) {
-    if (fileSystem_.FileExists(oldPath)) {
+  switch (outcome.kind) {
+    case RenameBack::Kind::kNeverMade:
       ++summary_.neverMade;  // the rename never happened
       changed_ = true;
-    } else {
+      return {};
+    case RenameBack::Kind::kNotFound:
       ++summary_.notFound;  // a card taken out, a folder moved: a later Reset may find it
       sink_.LineNotFound(oldPath, newPath);
       keptByNewPath_.Insert(Fingerprint(newPath), PackLinePlace(line.begin, line.end));
       Keep(line);
-    }
-    return {};
-  }
-  ErrorCode error = fileSystem_.RenameNoReplace(newPath, oldPath);
-  if (error == kFileAlreadyExists) {
-    using Cut = FileSystem::Interruption;
-    const Cut back = fileSystem_.InterruptedRename(newPath, oldPath);  // a Reset's own
-    if (back == Cut::kLinked || (back == Cut::kClaimed && unfinished_)) {
-      error = fileSystem_.FinishInterruptedRename(newPath, oldPath);
-    } else if (unfinished_ && fileSystem_.InterruptedRename(oldPath, newPath) == Cut::kClaimed &&
-               fileSystem_.UndoInterruptedRename(oldPath, newPath).ok()) {
-      ++summary_.neverMade;  // cut off after its claim: the file never left its old name
-      changed_ = true;
       return {};
-    }
-  }
-  if (!error.ok()) {
-    ++summary_.failed;
-    if (summary_.error.ok()) summary_.error = error;
-    Keep(line);  // its file holds the new name: no file can be given that name meanwhile
-    return MakeFailureReport(error, oldPath + "\r" + newPath,
-                             "cannot rename " + newPath + " back to " + oldPath);
+    case RenameBack::Kind::kFailed:
+      ++summary_.failed;
+      if (summary_.error.ok()) summary_.error = outcome.error;
+      Keep(line);  // its file holds the new name: no file can be given that name meanwhile
+      return MakeFailureReport(outcome.error, oldPath + "\r" + newPath,
+                               "cannot rename " + newPath + " back to " + oldPath);
+    case RenameBack::Kind::kRestored:
+      break;
   }
   ++summary_.restored;
   changed_ = true;
-  restoredIn_.insert(std::string(FolderOf(oldView)));
+  restoredIn_.insert(std::string(FolderOf(oldPath)));
   ForgetKeptLinesTo(oldPath);
   return {};
 }
@@ -160,6 +201,30 @@ ErrorReport ResetPass::Rewrite(const std::string& logPath, std::unique_ptr<FileR
   return {};
 }
 
+// Several lines undone at once: their renames back made on the queue's threads, their outcomes
+// recorded in the order of the log, as one thread would record them.
+std::unique_ptr<ResetQueue> MakeQueue(FileSystem& fileSystem, int jobs, bool unfinished) {
+  return std::make_unique<ResetQueue>(
+      jobs, [&fileSystem, unfinished](const std::string& oldPath, const std::string& newPath) {
+        return RenameFileBack(fileSystem, oldPath, newPath, unfinished);
+      });
+}
+
+void RecordOldest(ResetPass& pass, ResetQueue& queue, EngineSink& sink) {
+  const ResetQueue::Line done = queue.TakeOldest();
+  const ErrorReport failure =
+      pass.Record(done.line, done.damaged, done.oldPath, done.newPath, done.outcome);
+  if (!failure.code.ok()) sink.ShowError(failure);
+}
+
+void UndoInQueue(ResetPass& pass, ResetQueue& queue, EngineSink& sink, const LogLine& line) {
+  while (queue.Full() || queue.OldestDone()) RecordOldest(pass, queue, sink);
+  ResetQueue::Line added;
+  added.line = line;
+  added.damaged = !ResetPass::Split(line, &added.oldPath, &added.newPath);
+  queue.Add(std::move(added));
+}
+
 }  // namespace
 
 ResetSummary RenameJob::Reset() {
@@ -201,13 +266,23 @@ ResetSummary RenameJob::Reset() {
   const std::uint64_t logSize = log->Size();
   LogLine line;
   std::uint64_t handled = 0;
+  SlowCallProbe probe;
+  std::unique_ptr<ResetQueue> queue = jobs > 1 ? MakeQueue(fileSystem_, jobs, unfinished) : nullptr;
   while (lines.Previous(&line)) {
     // Lines go last first, so the bytes from this line to the end are the ones handled.
     if (++handled % kProgressStep == 0) {
       sink_.Progress(EngineSink::Phase::kResetting, logSize - line.begin, logSize);
     }
-    if (const ErrorReport failure = pass.Undo(line); !failure.code.ok()) ErrorDisp(failure);
+    if (!queue && jobs == 0 && probe.decided() && JobsFor(jobs, probe) > 1) {
+      queue = MakeQueue(fileSystem_, JobsFor(jobs, probe), unfinished);
+    }
+    if (queue) {
+      UndoInQueue(pass, *queue, sink_, line);
+    } else if (const ErrorReport failure = pass.Undo(line, probe); !failure.code.ok()) {
+      ErrorDisp(failure);
+    }
   }
+  while (queue && !queue->Empty()) RecordOldest(pass, *queue, sink_);
   if (!lines.error().ok()) {
     return fail(MakeFailureReport(lines.error(), logPath, "cannot read the log " + logPath));
   }

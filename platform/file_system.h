@@ -117,8 +117,8 @@ class FileLock {
 // - Every operation on a file (its times, the existence test, the rename, the link and removal of
 //   the fallback and their repair) is made relative to its folder's handle, by the file's bare
 //   name; nothing is done by a full path, and a rename never leaves its folder.
-// The folders of the last file operations (POSIX: the last two) are kept open, so each further
-// file of them is found by its name alone. ListFolder and TryLock drop those handles, so a folder
+// The folders of the last file operations (the last eight) are kept open, so each further file of
+// them is found by its name alone. ListFolder and TryLock drop those handles, so a folder
 // replaced between two jobs is always found anew.
 // Windows: a folder is reached without a reparse point when the path the system resolved
 // (GetFinalPathNameByHandleW) is the one asked for, or, where the system cannot tell (Wine, deeper
@@ -127,6 +127,14 @@ class FileLock {
 // job its folder is held open without sharing deletion, which makes Windows refuse to rename or
 // remove that folder meanwhile (Wine does not enforce this; the check of the folder listed still
 // holds there).
+//
+// Threads: the calls on the user's files (FileExists, GetFileTimes, OpenToRead, IsSameFile,
+// RenameNoReplace, InterruptedRename, FinishInterruptedRename, UndoInterruptedRename,
+// IsCaseInsensitiveFolder) may be made from several threads at once, beside the calls on the
+// program's own files, so that a slow file system (a share) has several answers on their way at
+// once. ListFolder and TryLock run beside no other call: they drop the folders kept open. The
+// folders kept open, and what a rename learns of each file system, are
+// guarded by locks; a folder's handle stays open while another thread's call uses it.
 class FileSystem {
  public:
   enum class ListMask {

@@ -14,7 +14,8 @@ packages=(
   tzdata                   # time-zone cases in the tests
   xvfb xauth x11-utils xdotool imagemagick openbox  # scripts/screenshots.sh
   strace e2fsprogs xfsprogs util-linux  # the reliability suite: faults, crashes, power cuts
-  fuse3 libfuse3-dev       # the reliability suite: a case-insensitive file system (casefold_fs)
+  fuse3 libfuse3-dev       # a case-insensitive file system (the reliability suite's casefold_fs)
+                           # and a share simulated by delaying each request (bench/delay-fs)
   exfat-fuse exfatprogs fusefat dosfstools ntfs-3g  # the reliability suite: cards, disks and
   sshfs openssh-server openssh-client                # a share through Debian's FUSE drivers
   clang libclang-rt-dev    # the sanitizer build and the fuzz targets (scripts/sanitize.sh)

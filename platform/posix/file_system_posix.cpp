@@ -15,6 +15,8 @@
 #include <atomic>
 #include <cerrno>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <cstdio>
@@ -327,68 +329,68 @@ using FolderIdentity = std::pair<dev_t, ino_t>;
 
 // The folders whose files were handled last, kept open, so that the kernel does not walk a
 // folder's whole path again for every file in it: a run handles a folder's files one after the
-// other, while it opens the files ahead of it (capture times), in the next folder at times. A
-// file's path is then looked up as the handle and the file's bare name.
+// other, while it reads the files ahead of it (times, capture times), in the next folders at times.
+// A file's path is then looked up as the handle and the file's bare name. Safe to use from several
+// threads: a handle stays open while a Place holds it, even when another thread's folder takes its
+// slot meanwhile.
 class LastFolder {
  public:
-  ~LastFolder() { Forget(); }
-
   struct Place {
     int dir;           // the folder's handle, AT_FDCWD for a bare name, or -1 (errno set)
     const char* name;  // the name within it
     dev_t device;      // the folder's device (0 for a bare name)
+    std::shared_ptr<const FileDescriptor> hold;  // keeps `dir` open
   };
 
   // The folder of `path`, reached without following links; when `listed` gives its identity at
   // its listing, only that very folder (a folder swapped in since fails with ESTALE).
   Place Of(const std::string& path, const std::map<std::string, FolderIdentity>& listed) {
     const std::string_view folder = FolderOf(path);
-    if (folder.empty()) return {AT_FDCWD, path.c_str(), 0};
+    if (folder.empty()) return {AT_FDCWD, path.c_str(), 0, nullptr};
+    const std::lock_guard<std::mutex> lock(mutex_);
     Held* slot = nullptr;
     for (Held& held : held_) {
-      if (held.fd >= 0 && held.path == folder) slot = &held;
+      if (held.fd && held.path == folder) slot = &held;
     }
     if (!slot) {
       slot = &held_[0];  // the one used longest ago
       for (Held& held : held_) {
-        if (held.fd < 0 || held.used < slot->used) slot = &held;
+        if (!held.fd || held.used < slot->used) slot = &held;
       }
-      Close(*slot);
+      slot->fd.reset();
       slot->path = folder;
-      slot->fd = OpenFolderNoLinks(slot->path, O_PATH);
-      if (slot->fd < 0) return {-1, nullptr, 0};
+      auto fd = std::make_shared<FileDescriptor>(OpenFolderNoLinks(slot->path, O_PATH));
+      if (fd->get() < 0) return {-1, nullptr, 0, nullptr};
       const auto known = listed.find(slot->path);
       struct stat st;
-      if (fstat(slot->fd, &st) != 0 ||
+      if (fstat(fd->get(), &st) != 0 ||
           (known != listed.end() && FolderIdentity(st.st_dev, st.st_ino) != known->second)) {
-        Close(*slot);
         errno = ESTALE;
-        return {-1, nullptr, 0};
+        return {-1, nullptr, 0, nullptr};
       }
+      slot->fd = std::move(fd);
       slot->device = st.st_dev;
     }
     slot->used = ++clock_;
-    return {slot->fd, path.c_str() + folder.size(), slot->device};
+    return {slot->fd->get(), path.c_str() + folder.size(), slot->device, slot->fd};
   }
 
   void Forget() {
-    for (Held& held : held_) Close(held);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (Held& held : held_) held.fd.reset();
   }
 
  private:
-  // Two: the folder being renamed in, and the next one, whose files are opened ahead.
-  static constexpr std::size_t kHeld = 2;
+  // The folder being renamed in, and those whose files are read ahead of it, by several threads.
+  static constexpr std::size_t kHeld = 8;
   struct Held {
     std::string path;
-    int fd = -1;
+    std::shared_ptr<const FileDescriptor> fd;  // empty: the slot is free
     dev_t device = 0;
     std::uint64_t used = 0;
   };
-  static void Close(Held& held) {
-    if (held.fd >= 0) close(held.fd);
-    held.fd = -1;
-  }
 
+  std::mutex mutex_;
   Held held_[kHeld];
   std::uint64_t clock_ = 0;
 };
@@ -488,10 +490,12 @@ class PosixFileSystem final : public FileSystem {
     const LastFolder::Place source = lastFolder_.Of(from, listed_);
     if (source.dir == -1) return ErrorIn(from);
     const char* const target = to.c_str() + FolderOf(to).size();
-    FileSystemTraits& traits = traits_[source.device];
-    return KeepingTimes(source, target, traits, [&] {
+    FileSystemTraits traits = TraitsOf(source.device);
+    const ErrorCode error = KeepingTimes(source, target, traits, [&] {
       return RenameIn(source.dir, source.name, target, std::string(FolderOf(from)), traits);
     });
+    Learnt(source.device, traits);
+    return error;
   }
 
   Interruption InterruptedRename(const std::string& from, const std::string& to) override {
@@ -507,9 +511,12 @@ class PosixFileSystem final : public FileSystem {
       return unlinkat(place.dir, place.name, 0) == 0 ? kSuccess : ErrorIn(from);
     }
     const char* const target = to.c_str() + FolderOf(to).size();
-    return KeepingTimes(place, target, traits_[place.device], [&] {
+    FileSystemTraits traits = TraitsOf(place.device);
+    const ErrorCode error = KeepingTimes(place, target, traits, [&] {
       return renameat(place.dir, place.name, place.dir, target) == 0 ? kSuccess : ErrorIn(from);
     });
+    Learnt(place.device, traits);
+    return error;
   }
 
   ErrorCode UndoInterruptedRename(const std::string& from, const std::string& to) override {
@@ -649,6 +656,18 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
+  // What is known of the file system `device`, and what a rename on it learnt (by any thread).
+  FileSystemTraits TraitsOf(dev_t device) {
+    const std::lock_guard<std::mutex> lock(traitsMutex_);
+    return traits_[device];
+  }
+  void Learnt(dev_t device, const FileSystemTraits& traits) {
+    const std::lock_guard<std::mutex> lock(traitsMutex_);
+    FileSystemTraits& known = traits_[device];
+    known.way = std::max(known.way, traits.way);  // a way found refused stays refused
+    if (!known.keepsTimes) known.keepsTimes = traits.keepsTimes;
+  }
+
   // See InterruptedRename. Two distinct entries of the folder either way: on a case-insensitive
   // file system both spellings may find one entry.
   Interruption Leftover(const std::string& from, const std::string& to) {
@@ -746,8 +765,10 @@ class PosixFileSystem final : public FileSystem {
 
   LastFolder lastFolder_;
   // What each file system (by device) was found to do.
+  std::mutex traitsMutex_;
   std::map<dev_t, FileSystemTraits> traits_;
-  // Each folder listed in this job, as it was listed; files are handled in no other.
+  // Each folder listed in this job, as it was listed; files are handled in no other. Written only
+  // by ListFolder and TryLock, which no other call runs beside.
   std::map<std::string, FolderIdentity> listed_;
 };
 

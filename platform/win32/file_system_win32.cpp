@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -564,11 +565,21 @@ class Win32FileSystem final : public FileSystem {
  private:
   // Checks the folder of `path` the way OpenFolderInTree does, and during a job that it is the
   // folder listed under its path (kPathNotFound when another stands there now). During a job the
-  // folder stays open, without sharing its removal or renaming, until the next folder or the end of
-  // the job, so Windows keeps it in place while its files are handled by their full paths.
+  // folder stays open, without sharing its removal or renaming, while it is one of the last few
+  // folders whose files were handled (several threads may work in several folders at once), so
+  // Windows keeps it in place while its files are handled by their full paths. Safe to call from
+  // several threads.
   ErrorCode EnterFolderOf(const std::string& path) {
     const std::string folder(FolderOf(path));
-    if (inJob_ && held_.valid() && folder == heldPath_) return kSuccess;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Held* slot = &held_[0];  // the one used longest ago, unless the folder is held already
+    for (Held& held : held_) {
+      if (inJob_ && held.handle.valid() && held.path == folder) {
+        held.used = ++clock_;
+        return kSuccess;
+      }
+      if (!held.handle.valid() || held.used < slot->used) slot = &held;
+    }
     WindowsHandle dir;
     FolderId id;
     const ErrorCode reached = OpenFolderInTree(folder, &dir, &id, &knownWay_);
@@ -576,24 +587,38 @@ class Win32FileSystem final : public FileSystem {
     if (!inJob_) return kSuccess;
     const auto listed = listed_.find(folder);
     if (listed != listed_.end() && !(listed->second == id)) return kPathNotFound;
-    held_ = std::move(dir);
-    heldPath_ = folder;
+    slot->handle = std::move(dir);
+    slot->path = folder;
+    slot->used = ++clock_;
     return kSuccess;
   }
 
   void ForgetFolder() {
-    held_.Close();
-    heldPath_.clear();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (Held& held : held_) {
+      held.handle.Close();
+      held.path.clear();
+    }
   }
+
+  // The folders of the last file operations, held during a job.
+  static constexpr std::size_t kHeld = 8;
+  struct Held {
+    WindowsHandle handle;
+    std::string path;
+    std::uint64_t used = 0;
+  };
 
   bool inJob_ = false;                                // from TryLock to the lock's release
   std::unordered_map<std::string, FolderId> listed_;  // the folders listed during the job
   // Folders on the way already looked at: since the start or the end of the last job, so every
   // job looks at its folders anew.
   KnownWay knownWay_;
-  WindowsHandle held_;                                       // the folder of the last file operation
-  std::string heldPath_;
-
+  // Guards the held folders and knownWay_ for the calls on the user's files, which several threads
+  // may make at once; ListFolder and TryLock run beside no other call.
+  std::mutex mutex_;
+  Held held_[kHeld];
+  std::uint64_t clock_ = 0;
 };
 
 }  // namespace

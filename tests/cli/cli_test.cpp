@@ -298,5 +298,32 @@ TEST(CommandLineTest, BuildsTheListTheWindowWouldHold) {
   EXPECT_EQ(error, "give either --creation or --taken, not both");
 }
 
+TEST(CommandLineTest, TakesTheNumberOfJobsForARunAndAReset) {
+  const struct {
+    std::vector<std::string> args;
+    int jobs;  // -1: refused
+  } cases[] = {
+      {{"run", "f", "--all"}, 0},
+      {{"run", "f", "--all", "--jobs", "1"}, 1},
+      {{"run", "f", "--all", "--jobs=64"}, 64},
+      {{"reset", "--jobs", "8"}, 8},
+      {{"reset", "--jobs", "0"}, -1},
+      {{"reset", "--jobs", "65"}, -1},
+      {{"run", "f", "--all", "--jobs", "4x"}, -1},
+      {{"run", "f", "--all", "--jobs"}, -1},
+  };
+  for (const auto& c : cases) {
+    CommandLine line;
+    std::string error;
+    const bool parsed = ParseCommandLine(c.args, &line, &error);
+    EXPECT_EQ(parsed, c.jobs >= 0) << c.args.back();
+    if (parsed) {
+      EXPECT_EQ(line.jobs, c.jobs) << c.args.back();
+    } else {
+      EXPECT_NE(error.find("--jobs"), std::string::npos) << error;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tokiren

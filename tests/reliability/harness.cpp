@@ -360,6 +360,12 @@ pid_t StartCli(const CliCall& call, const std::string& outputFile) {
   }
   argv.push_back(TOKIREN_CLI);
   argv.insert(argv.end(), call.args.begin(), call.args.end());
+  // TOKIREN_TEST_JOBS=N runs every run and Reset with --jobs N: the suite against the calls made
+  // by several threads.
+  const char* jobs = std::getenv("TOKIREN_TEST_JOBS");
+  if (jobs && *jobs && !call.args.empty() && (call.args[0] == "run" || call.args[0] == "reset")) {
+    argv.insert(argv.end(), {"--jobs", jobs});
+  }
   std::vector<char*> pointers;
   for (std::string& arg : argv) pointers.push_back(arg.data());
   pointers.push_back(nullptr);

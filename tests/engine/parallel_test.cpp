@@ -1,0 +1,311 @@
+// Calls made by several threads for a slow file system: the times read ahead of a run's pass, and
+// the renames back of a Reset, which must keep every order that matters.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "engine/engine.h"
+#include "engine/reset_queue.h"
+#include "engine/time_read_ahead.h"
+#include "platform/forwarding_file_system.h"
+#include "tests/engine/engine_test_support.h"
+
+namespace tokiren {
+namespace {
+
+using testing::Checked;
+using testing::JobOnTree;
+using testing::ScopedTimeZone;
+using testing::TempTree;
+
+// A file system whose calls on the user's files each take `delay` (a share), counting how many
+// are on their way at once.
+class SlowFileSystem : public ForwardingFileSystem {
+ public:
+  explicit SlowFileSystem(std::chrono::microseconds delay) : delay_(delay) {}
+
+  ErrorCode GetFileTimes(const std::string& path, FileTimes* times) override {
+    const Busy busy(*this);
+    return ForwardingFileSystem::GetFileTimes(path, times);
+  }
+  bool FileExists(const std::string& path) override {
+    const Busy busy(*this);
+    return ForwardingFileSystem::FileExists(path);
+  }
+  ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override {
+    const Busy busy(*this);
+    return ForwardingFileSystem::RenameNoReplace(from, to);
+  }
+
+  int mostAtOnce() const { return most_; }
+
+ private:
+  struct Busy {
+    explicit Busy(SlowFileSystem& fs) : fs_(fs) {
+      const int now = ++fs_.now_;
+      for (int most = fs_.most_; now > most && !fs_.most_.compare_exchange_weak(most, now);) {
+      }
+      std::this_thread::sleep_for(fs_.delay_);
+    }
+    ~Busy() { --fs_.now_; }
+    SlowFileSystem& fs_;
+  };
+
+  const std::chrono::microseconds delay_;
+  std::atomic<int> now_{0}, most_{0};
+};
+
+// Files f0 ... f<n-1> in `folder`, file k last written k minutes after a fixed moment.
+std::vector<std::string> MakeFiles(const TempTree& tree, const std::string& folder, int n) {
+  std::vector<std::string> paths;
+  for (int k = 0; k < n; ++k) {
+    paths.push_back(tree.Write(folder + "/f" + std::to_string(k), "", 1472561322 + 60 * k));
+  }
+  return paths;
+}
+
+TEST(TimeReadAheadTest, HandsBackEachFilesOwnTimesInThePassesOrder) {
+  ScopedTimeZone zone("UTC");
+  TempTree tree;
+  const std::vector<std::string> paths = MakeFiles(tree, "photos", 40);
+  struct Case {
+    int jobs;
+    std::chrono::microseconds delay;
+    bool readsAhead;  // threads start
+  };
+  for (const Case& c : {Case{1, std::chrono::microseconds(300), false},
+                        Case{4, std::chrono::microseconds(300), true},
+                        Case{0, std::chrono::microseconds(300), true},   // slow: found out
+                        Case{0, std::chrono::microseconds(0), false}}) {  // a local disk
+    SCOPED_TRACE("jobs " + std::to_string(c.jobs) + ", delay " +
+                 std::to_string(c.delay.count()) + " us");
+    SlowFileSystem fileSystem(c.delay);
+    TimeReadAhead ahead(fileSystem, paths.size(), [&](std::size_t k) { return paths[k]; }, c.jobs);
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+      FileTimes times;
+      ASSERT_TRUE(ahead.Read(paths[k], &times).ok());
+      EXPECT_EQ(times.lastWrite.minute, static_cast<int>((48 + k) % 60)) << paths[k];
+    }
+    EXPECT_EQ(ahead.started(), c.readsAhead);
+    if (c.readsAhead) {
+      EXPECT_GT(fileSystem.mostAtOnce(), 1);
+    } else {
+      EXPECT_EQ(fileSystem.mostAtOnce(), 1);
+    }
+  }
+}
+
+TEST(TimeReadAheadTest, PassesOverFilesNeverAskedForAndReadsOthersOnTheSpot) {
+  ScopedTimeZone zone("UTC");
+  TempTree tree;
+  const std::vector<std::string> paths = MakeFiles(tree, "photos", 30);
+  const std::string elsewhere = tree.Write("other/g", "", 1472561322);
+  SlowFileSystem fileSystem(std::chrono::microseconds(200));
+  TimeReadAhead ahead(fileSystem, paths.size(), [&](std::size_t k) { return paths[k]; }, 4);
+  FileTimes times;
+  for (std::size_t k = 0; k < paths.size(); k += 3) {
+    ASSERT_TRUE(ahead.Read(paths[k], &times).ok());
+    EXPECT_EQ(times.lastWrite.minute, static_cast<int>((48 + k) % 60));
+  }
+  ASSERT_TRUE(ahead.Read(elsewhere, &times).ok());
+  EXPECT_EQ(times.lastWrite.minute, 48);
+  EXPECT_FALSE(ahead.Read(tree / "photos/gone", &times).ok());
+}
+
+TEST(EntryKeyTest, KeepsOnlyTheDigitsThatNoRuleOfNamesChanges) {
+  const struct {
+    const char* name;
+    const char* key;
+  } cases[] = {
+      {"20160830124842.JPG", "20160830124842"},
+      {"IMG_0001.jpg", "0001"},
+      {"img_0001.JPG", "0001"},               // one entry where case is folded
+      {"\xE5\x86\x99\xE7\x9C\x9F.jpg", ""},  // 写真.jpg
+      {"e\xCC\x81t\xC3\xA9 2019.jpg", "2019"},
+      {"a.jpg.", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(EntryKey(c.name), c.key) << c.name;
+}
+
+// Lines of a Reset, each renaming `newName` back to `oldName` in one folder.
+ResetQueue::Line LineOf(const std::string& folder, const std::string& oldName,
+                        const std::string& newName) {
+  ResetQueue::Line line;
+  line.oldPath = folder + oldName;
+  line.newPath = folder + newName;
+  return line;
+}
+
+TEST(ResetQueueTest, ARenameBackStartsOnlyAfterTheEarlierLinesNamingItsEntriesAndAllComeBackInOrder) {
+  // A chain in one folder (each line's old name is the next line's new name), lines freeing each
+  // other's names, and independent lines in other folders between them.
+  std::vector<ResetQueue::Line> lines;
+  for (int k = 0; k < 30; ++k) {
+    lines.push_back(LineOf("/a/", "IMG_" + std::to_string(k + 1) + ".jpg",
+                           "IMG_" + std::to_string(k) + ".jpg"));
+    lines.push_back(LineOf("/b" + std::to_string(k) + "/", "x" + std::to_string(1000 + k),
+                           "y" + std::to_string(2000 + k)));
+  }
+  lines.push_back(LineOf("/c/", "100.jpg", "300.jpg"));
+  lines.push_back(LineOf("/c/", "200.jpg", "100.jpg"));
+  std::mutex mutex;
+  std::vector<std::string> finished;  // new paths, in the order their renames back ended
+  std::vector<std::string> violations;
+  {
+    ResetQueue queue(8, [&](const std::string& oldPath, const std::string& newPath) {
+      {
+        const std::lock_guard<std::mutex> lock(mutex);
+        // Every earlier line naming one of this line's entries has ended.
+        for (const ResetQueue::Line& earlier : lines) {
+          if (earlier.newPath == newPath) break;
+          const bool shares = earlier.oldPath == oldPath || earlier.oldPath == newPath ||
+                              earlier.newPath == oldPath || earlier.newPath == newPath;
+          if (shares && std::find(finished.begin(), finished.end(), earlier.newPath) ==
+                            finished.end()) {
+            violations.push_back(newPath + " before " + earlier.newPath);
+          }
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(300));
+      const std::lock_guard<std::mutex> lock(mutex);
+      finished.push_back(newPath);
+      return RenameBack{RenameBack::Kind::kRestored, {}};
+    });
+    std::vector<std::string> handedBack;
+    for (const ResetQueue::Line& line : lines) {
+      while (queue.Full()) handedBack.push_back(queue.TakeOldest().newPath);
+      queue.Add(line);
+    }
+    while (!queue.Empty()) handedBack.push_back(queue.TakeOldest().newPath);
+    ASSERT_EQ(handedBack.size(), lines.size());
+    for (std::size_t k = 0; k < lines.size(); ++k) EXPECT_EQ(handedBack[k], lines[k].newPath);
+  }
+  EXPECT_TRUE(violations.empty()) << violations.front();
+}
+
+class ParallelResetTest : public ::testing::TestWithParam<int> {
+ protected:
+  void WriteLog(const std::vector<std::pair<std::string, std::string>>& renames) {
+    std::string log;
+    for (const auto& [oldName, newName] : renames) {
+      log += tree_ / ("photos/" + oldName);
+      log += " as ";
+      log += tree_ / ("photos/" + newName);
+      log += "\r\n";
+    }
+    tree_.Write("app/tokiren_log.txt", log);
+  }
+
+  ScopedTimeZone zone_{"UTC"};
+  TempTree tree_;
+  SlowFileSystem fileSystem_{std::chrono::microseconds(200)};
+  JobOnTree fixture_{tree_, Checked({".JPG"}), fileSystem_};
+};
+
+// The run renamed 100.jpg to 200.JPG, then gave 300.jpg the freed name 100.jpg: the second rename
+// back must free 100.jpg before the first can take it.
+TEST_P(ParallelResetTest, RenamesBackThatFreeEachOthersNamesKeepTheirOrder) {
+  tree_.Write("photos/200.JPG", "was 100");
+  tree_.Write("photos/100.jpg", "was 300");
+  for (int k = 0; k < 50; ++k) tree_.Write("photos/" + std::to_string(5000 + k) + ".JPG", "x");
+  std::vector<std::pair<std::string, std::string>> renames{{"100.jpg", "200.JPG"}};
+  for (int k = 0; k < 50; ++k) {
+    renames.push_back({"IMG_" + std::to_string(k) + ".jpg", std::to_string(5000 + k) + ".JPG"});
+  }
+  renames.push_back({"300.jpg", "100.jpg"});
+  WriteLog(renames);
+  fixture_.job.jobs = GetParam();
+  const ResetSummary summary = fixture_.job.Reset();
+  EXPECT_EQ(summary.restored, 52u);
+  EXPECT_EQ(summary.failed, 0u);
+  EXPECT_TRUE(fixture_.sink.errors.empty());
+  EXPECT_EQ(tree_.Read("photos/100.jpg"), "was 100");
+  EXPECT_EQ(tree_.Read("photos/300.jpg"), "was 300");
+  EXPECT_FALSE(tree_.Exists("photos/200.JPG"));
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"), "");
+  if (GetParam() > 1) {
+    EXPECT_GT(fileSystem_.mostAtOnce(), 1);
+  }
+}
+
+// Each file of the chain took the name its neighbour gave up: c0 <- c1 <- ... <- c39 <- new.
+TEST_P(ParallelResetTest, AChainOfRenamesGoesBackLastFirst) {
+  constexpr int kChain = 40;
+  std::vector<std::pair<std::string, std::string>> renames;
+  for (int k = 0; k < kChain; ++k) {
+    renames.push_back({"c" + std::to_string(k + 1), "c" + std::to_string(k)});
+  }
+  renames.push_back({"start", "c" + std::to_string(kChain)});
+  // On the disk now: c<k> holds the file that was c<k+1>, c<kChain> the one that was "start".
+  for (int k = 0; k <= kChain; ++k) {
+    tree_.Write("photos/c" + std::to_string(k), k == kChain ? "start" : "c" + std::to_string(k + 1));
+  }
+  WriteLog(renames);
+  fixture_.job.jobs = GetParam();
+  const ResetSummary summary = fixture_.job.Reset();
+  EXPECT_EQ(summary.restored, static_cast<std::uint64_t>(kChain + 1));
+  EXPECT_EQ(summary.failed, 0u);
+  EXPECT_EQ(tree_.Read("photos/start"), "start");
+  for (int k = 1; k <= kChain; ++k) {
+    EXPECT_EQ(tree_.Read("photos/c" + std::to_string(k)), "c" + std::to_string(k));
+  }
+  EXPECT_FALSE(tree_.Exists("photos/c0"));
+}
+
+// Lines not found, damaged, and failing keep their places in the log, the same with any jobs.
+TEST_P(ParallelResetTest, KeepsTheSameLinesAsOneThreadWould) {
+  tree_.Write("photos/B.JPG", "b");
+  tree_.Write("photos/taken", "mine");
+  tree_.Write("photos/D.JPG", "d");
+  WriteLog({{"a", "A.JPG"}, {"b", "B.JPG"}, {"taken", "D.JPG"}});
+  std::string log = tree_.Read("app/tokiren_log.txt");
+  log += "no separator here\r\n";
+  tree_.Write("app/tokiren_log.txt", log);
+  fixture_.job.jobs = GetParam();
+  const ResetSummary summary = fixture_.job.Reset();
+  EXPECT_EQ(summary.restored, 1u);
+  EXPECT_EQ(summary.notFound, 1u);
+  EXPECT_EQ(summary.failed, 1u);
+  EXPECT_EQ(summary.damaged, 1u);
+  ASSERT_EQ(fixture_.sink.errors.size(), 1u);
+  EXPECT_EQ(tree_.Read("app/tokiren_log.txt"),
+            tree_ / "photos/a" + " as " + tree_ / "photos/A.JPG" + "\r\n" + tree_ / "photos/taken" +
+                " as " + tree_ / "photos/D.JPG" + "\r\nno separator here\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, ParallelResetTest, ::testing::Values(1, 4, 0));
+
+// A run reads its times ahead on a slow file system and does exactly what one thread does.
+TEST(ParallelRunTest, ARunOnASlowFileSystemRenamesAsOneThreadDoes) {
+  ScopedTimeZone zone("UTC");
+  std::vector<std::string> logs;
+  for (const int jobs : {1, 4}) {
+    TempTree tree;
+    for (int k = 0; k < 60; ++k) {
+      // Every third file shares its second with the one before: counted up.
+      tree.Write("photos/" + std::string(k < 30 ? "a/" : "b/") + "IMG_" + std::to_string(k) +
+                     ".jpg",
+                 "", 1472561322 + 60 * (k - k % 3 / 2));
+    }
+    SlowFileSystem fileSystem(std::chrono::microseconds(200));
+    JobOnTree fixture(tree, Checked({".JPG"}), fileSystem);
+    fixture.job.jobs = jobs;
+    EXPECT_EQ(fixture.job.Run().renamed, 60u);
+    std::string log = tree.Read("app/tokiren_log.txt");
+    for (size_t at; (at = log.find(tree.path())) != std::string::npos;) {
+      log.erase(at, tree.path().size());
+    }
+    logs.push_back(log);
+    if (jobs > 1) {
+      EXPECT_GT(fileSystem.mostAtOnce(), 1);
+    }
+  }
+  EXPECT_EQ(logs[0], logs[1]);
+}
+
+}  // namespace
+}  // namespace tokiren
