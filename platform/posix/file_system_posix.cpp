@@ -352,6 +352,18 @@ class LastFolder {
     for (Held& held : held_) {
       if (held.fd && held.path == folder) slot = &held;
     }
+    // A folder held from before another was worked in is looked up anew, as when it was first
+    // entered: one moved away or swapped for another since (by whoever else may write its parent)
+    // is left, never worked in where it now stands.
+    if (slot && slot->used != clock_) {
+      FileDescriptor again(OpenFolderNoLinks(slot->path, O_PATH));
+      struct stat st;
+      if (again.get() < 0 || fstat(again.get(), &st) != 0 || st.st_dev != slot->device ||
+          st.st_ino != slot->inode) {
+        slot->fd.reset();
+        slot = nullptr;
+      }
+    }
     if (!slot) {
       slot = &held_[0];  // the one used longest ago
       for (Held& held : held_) {
@@ -370,6 +382,7 @@ class LastFolder {
       }
       slot->fd = std::move(fd);
       slot->device = st.st_dev;
+      slot->inode = st.st_ino;
     }
     slot->used = ++clock_;
     return {slot->fd->get(), path.c_str() + folder.size(), slot->device, slot->fd};
@@ -387,6 +400,7 @@ class LastFolder {
     std::string path;
     std::shared_ptr<const FileDescriptor> fd;  // empty: the slot is free
     dev_t device = 0;
+    ino_t inode = 0;
     std::uint64_t used = 0;
   };
 

@@ -360,11 +360,12 @@ pid_t StartCli(const CliCall& call, const std::string& outputFile) {
   }
   argv.push_back(TOKIREN_CLI);
   argv.insert(argv.end(), call.args.begin(), call.args.end());
-  // TOKIREN_TEST_JOBS=N runs every run and Reset with --jobs N: the suite against the calls made
-  // by several threads.
+  // Every run and Reset makes its calls one after another, as the kill points and faults count
+  // them (a tracer slows the calls enough for a program left to choose to take several threads);
+  // TOKIREN_TEST_JOBS=N runs them with --jobs N: the suite against the calls made by N threads.
   const char* jobs = std::getenv("TOKIREN_TEST_JOBS");
-  if (jobs && *jobs && !call.args.empty() && (call.args[0] == "run" || call.args[0] == "reset")) {
-    argv.insert(argv.end(), {"--jobs", jobs});
+  if (!call.args.empty() && (call.args[0] == "run" || call.args[0] == "reset")) {
+    argv.insert(argv.end(), {"--jobs", jobs && *jobs ? jobs : "1"});
   }
   std::vector<char*> pointers;
   for (std::string& arg : argv) pointers.push_back(arg.data());
