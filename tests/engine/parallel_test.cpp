@@ -63,7 +63,7 @@ class SlowFileSystem : public ForwardingFileSystem {
 std::vector<std::string> MakeFiles(const TempTree& tree, const std::string& folder, int n) {
   std::vector<std::string> paths;
   for (int k = 0; k < n; ++k) {
-    paths.push_back(tree.Write(folder + "/f" + std::to_string(k), "", 1472561322 + 60 * k));
+    paths.push_back(tree.Write(folder + std::string("/f") + std::to_string(k), "", 1472561322 + 60 * k));
   }
   return paths;
 }
@@ -81,7 +81,7 @@ TEST(TimeReadAheadTest, HandsBackEachFilesOwnTimesInThePassesOrder) {
                         Case{4, std::chrono::microseconds(300), true},
                         Case{0, std::chrono::microseconds(300), true},   // slow: found out
                         Case{0, std::chrono::microseconds(0), false}}) {  // a local disk
-    SCOPED_TRACE("jobs " + std::to_string(c.jobs) + ", delay " +
+    SCOPED_TRACE(std::string("jobs ") + std::to_string(c.jobs) + ", delay " +
                  std::to_string(c.delay.count()) + " us");
     SlowFileSystem fileSystem(c.delay);
     TimeReadAhead ahead(fileSystem, paths.size(), [&](std::size_t k) { return paths[k]; }, c.jobs);
@@ -145,10 +145,10 @@ TEST(ResetQueueTest, ARenameBackStartsOnlyAfterTheEarlierLinesNamingItsEntriesAn
   // other's names, and independent lines in other folders between them.
   std::vector<ResetQueue::Line> lines;
   for (int k = 0; k < 30; ++k) {
-    lines.push_back(LineOf("/a/", "IMG_" + std::to_string(k + 1) + ".jpg",
-                           "IMG_" + std::to_string(k) + ".jpg"));
-    lines.push_back(LineOf("/b" + std::to_string(k) + "/", "x" + std::to_string(1000 + k),
-                           "y" + std::to_string(2000 + k)));
+    lines.push_back(LineOf("/a/", std::string("IMG_") + std::to_string(k + 1) + ".jpg",
+                           std::string("IMG_") + std::to_string(k) + ".jpg"));
+    lines.push_back(LineOf(std::string("/b") + std::to_string(k) + "/", std::string("x") + std::to_string(1000 + k),
+                           std::string("y") + std::to_string(2000 + k)));
   }
   lines.push_back(LineOf("/c/", "100.jpg", "300.jpg"));
   lines.push_back(LineOf("/c/", "200.jpg", "100.jpg"));
@@ -211,10 +211,10 @@ class ParallelResetTest : public ::testing::TestWithParam<int> {
 TEST_P(ParallelResetTest, RenamesBackThatFreeEachOthersNamesKeepTheirOrder) {
   tree_.Write("photos/200.JPG", "was 100");
   tree_.Write("photos/100.jpg", "was 300");
-  for (int k = 0; k < 50; ++k) tree_.Write("photos/" + std::to_string(5000 + k) + ".JPG", "x");
+  for (int k = 0; k < 50; ++k) tree_.Write(std::string("photos/") + std::to_string(5000 + k) + ".JPG", "x");
   std::vector<std::pair<std::string, std::string>> renames{{"100.jpg", "200.JPG"}};
   for (int k = 0; k < 50; ++k) {
-    renames.push_back({"IMG_" + std::to_string(k) + ".jpg", std::to_string(5000 + k) + ".JPG"});
+    renames.push_back({std::string("IMG_") + std::to_string(k) + ".jpg", std::to_string(5000 + k) + ".JPG"});
   }
   renames.push_back({"300.jpg", "100.jpg"});
   WriteLog(renames);
@@ -237,12 +237,12 @@ TEST_P(ParallelResetTest, AChainOfRenamesGoesBackLastFirst) {
   constexpr int kChain = 40;
   std::vector<std::pair<std::string, std::string>> renames;
   for (int k = 0; k < kChain; ++k) {
-    renames.push_back({"c" + std::to_string(k + 1), "c" + std::to_string(k)});
+    renames.push_back({std::string("c") + std::to_string(k + 1), std::string("c") + std::to_string(k)});
   }
-  renames.push_back({"start", "c" + std::to_string(kChain)});
+  renames.push_back({"start", std::string("c") + std::to_string(kChain)});
   // On the disk now: c<k> holds the file that was c<k+1>, c<kChain> the one that was "start".
   for (int k = 0; k <= kChain; ++k) {
-    tree_.Write("photos/c" + std::to_string(k), k == kChain ? "start" : "c" + std::to_string(k + 1));
+    tree_.Write(std::string("photos/c") + std::to_string(k), k == kChain ? "start" : std::string("c") + std::to_string(k + 1));
   }
   WriteLog(renames);
   fixture_.job.jobs = GetParam();
@@ -251,7 +251,7 @@ TEST_P(ParallelResetTest, AChainOfRenamesGoesBackLastFirst) {
   EXPECT_EQ(summary.failed, 0u);
   EXPECT_EQ(tree_.Read("photos/start"), "start");
   for (int k = 1; k <= kChain; ++k) {
-    EXPECT_EQ(tree_.Read("photos/c" + std::to_string(k)), "c" + std::to_string(k));
+    EXPECT_EQ(tree_.Read(std::string("photos/c") + std::to_string(k)), std::string("c") + std::to_string(k));
   }
   EXPECT_FALSE(tree_.Exists("photos/c0"));
 }
@@ -287,7 +287,7 @@ TEST(ParallelRunTest, ARunOnASlowFileSystemRenamesAsOneThreadDoes) {
     TempTree tree;
     for (int k = 0; k < 60; ++k) {
       // Every third file shares its second with the one before: counted up.
-      tree.Write("photos/" + std::string(k < 30 ? "a/" : "b/") + "IMG_" + std::to_string(k) +
+      tree.Write("photos/" + std::string(k < 30 ? "a/" : "b/") + std::string("IMG_") + std::to_string(k) +
                      ".jpg",
                  "", 1472561322 + 60 * (k - k % 3 / 2));
     }
