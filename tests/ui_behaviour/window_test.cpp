@@ -360,7 +360,7 @@ TEST_F(WindowBehaviourTest, TakenRunsReadCaptureTimesThroughTheReaderGiven) {
   const auto window = Open([&made]() -> std::unique_ptr<CaptureTimeReader> {
     ++made;
     return std::make_unique<tokiren::testing::FakeCaptureTimes>(
-        [](const FileTimes&) { return CapturedMoment{{2001, 2, 3, 4, 5, 6}, false}; });
+        [](const FileTimes&) { return CapturedMoment{{2001, 2, 3, 4, 5, 6}, false, std::nullopt}; });
   });
   window->AddClicked("jpg");
   Check(*window, ".JPG");

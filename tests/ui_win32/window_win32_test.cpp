@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/fake_capture_times.h"
 #include "tests/support/temp_tree.h"
 #include "ui/behaviour/captions.h"
 #include "ui/behaviour/strings.h"
@@ -123,7 +124,8 @@ class Win32WindowTest : public ::testing::Test {
   }
 
   void Open() {
-    window_ = std::make_unique<MainWindow>(app_, nullptr, &dialogs_, /*quitOnClose=*/false);
+    window_ = std::make_unique<MainWindow>(app_, makeCaptureTimes_, &dialogs_,
+                                           /*quitOnClose=*/false);
     ASSERT_NE(window_->hwnd(), nullptr);
   }
 
@@ -153,6 +155,7 @@ class Win32WindowTest : public ::testing::Test {
   TempTree tree_;
   std::string app_;
   FakeDialogs dialogs_;
+  behaviour::CaptureTimeReaderMaker makeCaptureTimes_;  // none: the window offers no Taken
   std::unique_ptr<MainWindow> window_;
 };
 
@@ -176,7 +179,7 @@ TEST_F(Win32WindowTest, OpensCentredWithItsCaptionAFixedBorderAndTheIcon) {
 }
 
 TEST_F(Win32WindowTest, EveryControlHasItsCaptionAndToolTip) {
-  for (const ControlDesign& design : kDesign) {
+  for (const ControlDesign& design : behaviour::DesignFor(window_->Behaviour().OffersTaken())) {
     SCOPED_TRACE(static_cast<int>(design.id));
     HWND control = C(design.id);
     ASSERT_NE(control, nullptr);
@@ -384,6 +387,93 @@ TEST_F(Win32WindowTest, TabEntersTheTimeSourcesAtTheCheckedOne) {
   Click(C(Id::Option2));
   EXPECT_EQ(cycle(), (std::vector<HWND>{C(Id::Option2), C(Id::Check1), C(Id::CheckSep),
                                         C(Id::Command6)}));
+}
+
+RECT PlaceIn(HWND control) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// The reader of a window that offers Taken: every file was taken at 2001-02-03 04:05:06.
+std::unique_ptr<CaptureTimeReader> TakenAtOneMoment() {
+  return std::make_unique<tokiren::testing::FakeCaptureTimes>(
+      [](const FileTimes&) { return CapturedMoment{{2001, 2, 3, 4, 5, 6}, false, std::nullopt}; });
+}
+
+TEST_F(Win32WindowTest, OffersTakenBelowLastWriteWhenGivenACaptureTimeReader) {
+  makeCaptureTimes_ = TakenAtOneMoment;
+  window_.reset();
+  Open();
+  const int dpi = window_->Dpi();
+  HWND taken = C(Id::Option3);
+  ASSERT_NE(taken, nullptr);
+  EXPECT_EQ(GetParent(taken), C(Id::Frame1));
+  EXPECT_EQ(TextOf(taken), "Taken");
+  EXPECT_EQ(TipOf(taken), "写真や動画が撮影された日時を使います。");
+  EXPECT_EQ(Button_GetCheck(taken), BST_UNCHECKED);
+  EXPECT_EQ(Button_GetCheck(C(Id::Option1)), BST_CHECKED);
+  // The design's place, as in the Qt window: below LastWrite, level with "separater", as LastWrite
+  // and Creation are with "Same > +1"; every caption whole, inside the frame, clear of the others.
+  const RECT place = PlaceIn(taken), lastWrite = PlaceIn(C(Id::Option1));
+  const RECT creation = PlaceIn(C(Id::Option2)), frame = PlaceIn(C(Id::Frame1));
+  EXPECT_EQ(place.left, lastWrite.left);
+  EXPECT_EQ(place.top - lastWrite.top, Pixels(315, dpi) - Pixels(45, dpi));
+  EXPECT_EQ(frame.top + place.top, PlaceIn(C(Id::CheckSep)).top);
+  EXPECT_EQ(frame.top + lastWrite.top, PlaceIn(C(Id::Check1)).top);
+  EXPECT_EQ(creation.top, lastWrite.top);
+  EXPECT_GE(place.top, creation.bottom);
+  SIZE ideal{};
+  Button_GetIdealSize(taken, &ideal);
+  EXPECT_GE(place.right - place.left, ideal.cx);
+  EXPECT_LE(place.bottom, frame.bottom - frame.top);
+  EXPECT_LE(frame.bottom, PlaceIn(C(Id::FrameOptions)).bottom - PlaceIn(C(Id::FrameOptions)).top);
+  EXPECT_LE(frame.right, PlaceIn(C(Id::Check1)).left);
+
+  // Tab enters the time sources at the checked one, Taken too.
+  Click(C(Id::Command8));
+  Button_SetCheck(C(Id::Option1), BST_UNCHECKED);
+  Button_SetCheck(taken, BST_CHECKED);
+  Click(taken);
+  EXPECT_EQ(GetNextDlgTabItem(window_->hwnd(), C(Id::Command6), FALSE), taken);
+}
+
+TEST_F(Win32WindowTest, ChoosingTakenNamesTheFilesAfterTheMomentTheyWereTaken) {
+  makeCaptureTimes_ = TakenAtOneMoment;
+  window_.reset();
+  Open();
+  const std::string photos = tree_.MakeFolder("photos");
+  tree_.Write("photos/IMG_0001.JPG", "a", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  Click(C(Id::Command8));
+  Button_SetCheck(C(Id::Option1), BST_UNCHECKED);
+  Button_SetCheck(C(Id::Option3), BST_CHECKED);
+  Click(C(Id::Option3));
+  Click(C(Id::Command6));
+  ChooseByDrop(photos);
+  Click(C(Id::Command1));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20010203040506.JPG"}));
+
+  // LastWrite again: the file's own time.
+  Click(C(Id::Command5));
+  Click(C(Id::Command8));
+  Button_SetCheck(C(Id::Option3), BST_UNCHECKED);
+  Button_SetCheck(C(Id::Option1), BST_CHECKED);
+  Click(C(Id::Option1));
+  Click(C(Id::Command6));
+  Drop(C(Id::Command7), {photos});
+  Click(C(Id::Command1));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG"}));
+}
+
+TEST_F(Win32WindowTest, OffersNoTakenWithoutACaptureTimeReader) {
+  EXPECT_FALSE(window_->Behaviour().OffersTaken());
+  EXPECT_EQ(C(Id::Option3), nullptr);
+  EXPECT_EQ(GetDlgItem(C(Id::Frame1), static_cast<int>(Id::Option3)), nullptr);
+  // The two others on one row, in a frame of that row's height.
+  EXPECT_EQ(PlaceIn(C(Id::Option1)).top, PlaceIn(C(Id::Option2)).top);
+  const RECT frame = PlaceIn(C(Id::Frame1));
+  EXPECT_EQ(frame.bottom - frame.top, Pixels(420, window_->Dpi()));
 }
 
 TEST_F(Win32WindowTest, ADropOfThreeFoldersTakesTheFirst) {

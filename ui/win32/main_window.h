@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/behaviour/view.h"
 #include "ui/behaviour/window.h"
@@ -90,6 +91,7 @@ class MainWindow final : public behaviour::View {
   const bool quitOnClose_;
   HWND window_ = nullptr;
   HWND tips_ = nullptr;
+  std::vector<ControlDesign> design_;  // the controls made: the table, with Taken or without
   std::map<Id, HWND> controls_;
   std::map<Font, HFONT> fonts_;
   HBRUSH lightGrey_ = nullptr;
