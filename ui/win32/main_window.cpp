@@ -106,7 +106,7 @@ MainWindow::MainWindow(std::string appPath, behaviour::CaptureTimeReaderMaker ma
       dialogs_(dialogs ? *dialogs : *ownDialogs_),
       quitOnClose_(quitOnClose),
       behaviour_(*this, std::move(appPath), std::move(makeCaptureTimes)) {
-  RegisterClasses(WindowProc);
+  RegisterClasses(WindowProcedure<MainWindow>);
   lightGrey_ = CreateSolidBrush(kLightGrey);
   const std::wstring caption = Widen(behaviour::kWindowCaption);
   // A fixed single border, a minimise button and no maximise button.
@@ -435,19 +435,11 @@ bool MainWindow::PreTranslate(MSG& message) {
   return window_ && IsDialogMessageW(window_, &message);
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (message == WM_NCCREATE) {
-    self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  if (!self) return DefWindowProcW(window, message, wParam, lParam);
-  return self->Handle(message, wParam, lParam);
-}
-
-LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT MainWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_NCCREATE:
+      window_ = window;
+      break;
     case WM_COMMAND:
       Command(static_cast<Id>(LOWORD(wParam)), HIWORD(wParam));
       return 0;
@@ -492,15 +484,13 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         RestoreFocus();
       }
       return 0;
-    case WM_NCDESTROY: {
-      HWND window = window_;
+    case WM_NCDESTROY:
       window_ = nullptr;
-      return DefWindowProcW(window, message, wParam, lParam);
-    }
+      break;
     default:
       break;
   }
-  return DefWindowProcW(window_, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT MainWindow::ControlColour(HDC dc, HWND control) {

@@ -41,7 +41,7 @@ void RegisterClassOnce(WNDPROC procedure) {
 
 PreviewWindow::PreviewWindow(HWND owner, const behaviour::Preview& preview)
     : preview_(preview), owner_(owner) {
-  RegisterClassOnce(Procedure);
+  RegisterClassOnce(WindowProcedure<PreviewWindow>);
   HINSTANCE instance = GetModuleHandleW(nullptr);
   dpi_ = owner ? static_cast<int>(GetDpiForWindow(owner)) : static_cast<int>(GetDpiForSystem());
   NONCLIENTMETRICSW metrics{};
@@ -129,20 +129,11 @@ void PreviewWindow::RunModal() {
   }
 }
 
-LRESULT CALLBACK PreviewWindow::Procedure(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
-  auto* self = reinterpret_cast<PreviewWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (message == WM_NCCREATE) {
-    self = static_cast<PreviewWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  if (!self) return DefWindowProcW(window, message, wParam, lParam);
-  return self->Handle(message, wParam, lParam);
-}
-
-LRESULT PreviewWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PreviewWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_NCCREATE:
+      window_ = window;
+      break;
     case WM_SIZE:
       LayOut();
       return 0;
@@ -171,15 +162,13 @@ LRESULT PreviewWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       Close();
       return 0;
-    case WM_NCDESTROY: {
-      HWND window = window_;
+    case WM_NCDESTROY:
       window_ = nullptr;
-      return DefWindowProcW(window, message, wParam, lParam);
-    }
+      break;
     default:
       break;
   }
-  return DefWindowProcW(window_, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 // The folder and the heading at the top, the button at the bottom right, the list between.
