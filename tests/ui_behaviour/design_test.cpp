@@ -35,19 +35,54 @@ TEST(DesignTest, TakenIsMadeOnlyWhereTheWindowOffersIt) {
   EXPECT_EQ(taken->container, ControlId::Frame1);
 }
 
-// With Taken, the time sources stand level with the check boxes beside them, Taken on the second
-// row; without it, LastWrite and Creation keep their first places on one row.
-TEST(DesignTest, TheTimeSourcesStandLevelWithTheCheckBoxes) {
-  const std::vector<ControlDesign> with = DesignFor(true), without = DesignFor(false);
-  const ControlDesign& frame = *Find(with, ControlId::Frame1);
-  EXPECT_EQ(frame.top + Find(with, ControlId::Option1)->top, DesignOf(ControlId::Check1).top);
-  EXPECT_EQ(frame.top + Find(with, ControlId::Option3)->top, DesignOf(ControlId::CheckSep).top);
-  EXPECT_LE(frame.top + frame.height, DesignOf(ControlId::FrameOptions).height);
-  const ControlDesign& oneRow = *Find(without, ControlId::Frame1);
-  EXPECT_EQ(oneRow.top, 240);
-  EXPECT_EQ(oneRow.height, 420);
-  EXPECT_EQ(Find(without, ControlId::Option1)->top, Find(without, ControlId::Option2)->top);
-  EXPECT_EQ(Find(without, ControlId::Option1)->top, 150);
+// The time sources stand on the rows of the check boxes beside them: "LastWrite" on the first,
+// "Creation" and "Taken" on the second; without Taken the frame ends before Taken's column.
+TEST(DesignTest, TheTimeSourcesStandOnTheRowsOfTheCheckBoxes) {
+  for (const bool taken : {true, false}) {
+    SCOPED_TRACE(taken);
+    const std::vector<ControlDesign> designs = DesignFor(taken);
+    const ControlDesign& frame = *Find(designs, ControlId::Frame1);
+    const ControlDesign& lastWrite = *Find(designs, ControlId::Option1);
+    EXPECT_EQ(frame.top + lastWrite.top, DesignOf(ControlId::Check1).top);
+    EXPECT_EQ(frame.top + Find(designs, ControlId::Option2)->top,
+              DesignOf(ControlId::CheckSep).top);
+    EXPECT_EQ(Find(designs, ControlId::Option2)->left, lastWrite.left);
+    EXPECT_LE(frame.top + frame.height, DesignOf(ControlId::FrameOptions).height);
+    EXPECT_LE(lastWrite.left + lastWrite.width, frame.width);
+    const ControlDesign& creation = *Find(designs, ControlId::Option2);
+    const ControlDesign& takenDesign = DesignOf(ControlId::Option3);
+    EXPECT_EQ(takenDesign.top, creation.top);
+    EXPECT_GT(takenDesign.left, creation.left + creation.width);
+    if (taken) {
+      EXPECT_LE(takenDesign.left + takenDesign.width, frame.width);
+    } else {
+      EXPECT_LT(frame.width, takenDesign.left + takenDesign.width);
+    }
+  }
+}
+
+// The options panel's columns keep clear of each other and of the panel's edges.
+TEST(DesignTest, TheOptionsPanelsControlsKeepClearOfEachOther) {
+  const ControlDesign& panel = DesignOf(ControlId::FrameOptions);
+  std::vector<ControlDesign> children;
+  for (const ControlDesign& design : DesignFor(true)) {
+    if (design.container == ControlId::FrameOptions) children.push_back(design);
+  }
+  ASSERT_EQ(children.size(), 7u);
+  for (std::size_t i = 0; i < children.size(); ++i) {
+    const ControlDesign& a = children[i];
+    SCOPED_TRACE(static_cast<int>(a.id));
+    EXPECT_GT(a.left, 0);
+    EXPECT_GT(a.top, 0);
+    EXPECT_LT(a.left + a.width, panel.width);
+    EXPECT_LT(a.top + a.height, panel.height);
+    for (std::size_t j = i + 1; j < children.size(); ++j) {
+      const ControlDesign& b = children[j];
+      const bool apart = a.left + a.width <= b.left || b.left + b.width <= a.left ||
+                         a.top + a.height <= b.top || b.top + b.height <= a.top;
+      EXPECT_TRUE(apart) << static_cast<int>(b.id);
+    }
+  }
 }
 
 TEST(DesignTest, EveryFocusableControlHasATabIndexOfItsOwn) {

@@ -225,7 +225,7 @@ TEST_F(Win32WindowTest, PlacesTheControlsFromTwipsAtTheWindowsDpi) {
   EXPECT_EQ(GetParent(C(Id::Option2)), C(Id::Frame1));
 
   // Every caption of the options fits its control, inside its frame, beside its neighbours.
-  for (Id id : {Id::CheckSep, Id::Check1, Id::Option1, Id::Option2}) {
+  for (Id id : {Id::CheckSep, Id::Check1, Id::Check2, Id::Option1, Id::Option2}) {
     SCOPED_TRACE(static_cast<int>(id));
     HWND control = C(id);
     const std::wstring caption = Widen(TextOf(control));
@@ -246,15 +246,11 @@ TEST_F(Win32WindowTest, PlacesTheControlsFromTwipsAtTheWindowsDpi) {
     GetClientRect(GetParent(control), &container);
     EXPECT_LE(place.right, container.right);
   }
-  EXPECT_LE(placeIn(C(Id::Option1)).right, placeIn(C(Id::Option2)).left);
-  // LastWrite's caption, drawn as its button needs, stops short of Creation's circle.
-  SIZE lastWrite{};
-  Button_GetIdealSize(C(Id::Option1), &lastWrite);
-  EXPECT_GE(placeIn(C(Id::Option2)).left - (placeIn(C(Id::Option1)).left + lastWrite.cx),
-            MulDiv(3, dpi, 96));
-  EXPECT_LE(placeIn(C(Id::Check1)).right, placeIn(C(Id::Command6)).left);
+  EXPECT_GE(placeIn(C(Id::Option2)).top, placeIn(C(Id::Option1)).bottom);
+  EXPECT_LE(placeIn(C(Id::Check1)).right, placeIn(C(Id::Check2)).left);
   EXPECT_LE(placeIn(C(Id::Frame1)).right, placeIn(C(Id::Check1)).left);
-  EXPECT_LE(placeIn(C(Id::CheckSep)).right, placeIn(C(Id::Command6)).left);
+  EXPECT_LE(placeIn(C(Id::CheckSep)).right, placeIn(C(Id::Check2)).left);
+  EXPECT_LE(placeIn(C(Id::Check2)).right, placeIn(C(Id::Command6)).left);
 
   // The window's font at 9.75 points, the RUN button's at 10.5.
   LOGFONTW font{};
@@ -374,19 +370,19 @@ TEST_F(Win32WindowTest, TabEntersTheTimeSourcesAtTheCheckedOne) {
   const auto cycle = [this] {
     std::vector<HWND> order;
     HWND control = C(Id::Command6);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 6; ++i) {
       control = GetNextDlgTabItem(window_->hwnd(), control, FALSE);
       order.push_back(control);
     }
     return order;
   };
   EXPECT_EQ(cycle(), (std::vector<HWND>{C(Id::Option1), C(Id::Check1), C(Id::CheckSep),
-                                        C(Id::Command6)}));
+                                        C(Id::Check2), C(Id::Text2), C(Id::Command6)}));
   Button_SetCheck(C(Id::Option1), BST_UNCHECKED);
   Button_SetCheck(C(Id::Option2), BST_CHECKED);
   Click(C(Id::Option2));
   EXPECT_EQ(cycle(), (std::vector<HWND>{C(Id::Option2), C(Id::Check1), C(Id::CheckSep),
-                                        C(Id::Command6)}));
+                                        C(Id::Check2), C(Id::Text2), C(Id::Command6)}));
 }
 
 RECT PlaceIn(HWND control) {
@@ -402,7 +398,7 @@ std::unique_ptr<CaptureTimeReader> TakenAtOneMoment() {
       [](const FileTimes&) { return CapturedMoment{{2001, 2, 3, 4, 5, 6}, false, std::nullopt}; });
 }
 
-TEST_F(Win32WindowTest, OffersTakenBelowLastWriteWhenGivenACaptureTimeReader) {
+TEST_F(Win32WindowTest, OffersTakenBesideCreationWhenGivenACaptureTimeReader) {
   makeCaptureTimes_ = TakenAtOneMoment;
   window_.reset();
   Open();
@@ -414,19 +410,24 @@ TEST_F(Win32WindowTest, OffersTakenBelowLastWriteWhenGivenACaptureTimeReader) {
   EXPECT_EQ(TipOf(taken), "写真や動画が撮影された日時を使います。");
   EXPECT_EQ(Button_GetCheck(taken), BST_UNCHECKED);
   EXPECT_EQ(Button_GetCheck(C(Id::Option1)), BST_CHECKED);
-  // The design's place, as in the Qt window: below LastWrite, level with "separater", as LastWrite
-  // and Creation are with "Same > +1"; every caption whole, inside the frame, clear of the others.
+  // The design's place, as in the Qt window: beside Creation, below LastWrite, level with
+  // "separater", as LastWrite is with "Same > +1"; every caption whole, inside the frame, clear of
+  // the others.
   const RECT place = PlaceIn(taken), lastWrite = PlaceIn(C(Id::Option1));
   const RECT creation = PlaceIn(C(Id::Option2)), frame = PlaceIn(C(Id::Frame1));
-  EXPECT_EQ(place.left, lastWrite.left);
+  EXPECT_EQ(place.top, creation.top);
   EXPECT_EQ(place.top - lastWrite.top, Pixels(315, dpi) - Pixels(45, dpi));
   EXPECT_EQ(frame.top + place.top, PlaceIn(C(Id::CheckSep)).top);
   EXPECT_EQ(frame.top + lastWrite.top, PlaceIn(C(Id::Check1)).top);
-  EXPECT_EQ(creation.top, lastWrite.top);
-  EXPECT_GE(place.top, creation.bottom);
+  EXPECT_EQ(creation.left, lastWrite.left);
+  EXPECT_GE(place.left, creation.right);
   SIZE ideal{};
   Button_GetIdealSize(taken, &ideal);
   EXPECT_GE(place.right - place.left, ideal.cx);
+  // Creation's caption, drawn as its button needs, stops short of Taken's circle.
+  SIZE creationIdeal{};
+  Button_GetIdealSize(C(Id::Option2), &creationIdeal);
+  EXPECT_GE(place.left - (creation.left + creationIdeal.cx), MulDiv(3, dpi, 96));
   EXPECT_LE(place.bottom, frame.bottom - frame.top);
   EXPECT_LE(frame.bottom, PlaceIn(C(Id::FrameOptions)).bottom - PlaceIn(C(Id::FrameOptions)).top);
   EXPECT_LE(frame.right, PlaceIn(C(Id::Check1)).left);
@@ -470,10 +471,92 @@ TEST_F(Win32WindowTest, OffersNoTakenWithoutACaptureTimeReader) {
   EXPECT_FALSE(window_->Behaviour().OffersTaken());
   EXPECT_EQ(C(Id::Option3), nullptr);
   EXPECT_EQ(GetDlgItem(C(Id::Frame1), static_cast<int>(Id::Option3)), nullptr);
-  // The two others on one row, in a frame of that row's height.
-  EXPECT_EQ(PlaceIn(C(Id::Option1)).top, PlaceIn(C(Id::Option2)).top);
+  // The two others one above the other, in a frame no wider than they need.
+  const RECT lastWrite = PlaceIn(C(Id::Option1)), creation = PlaceIn(C(Id::Option2));
+  EXPECT_EQ(lastWrite.left, creation.left);
+  EXPECT_GE(creation.top, lastWrite.bottom);
   const RECT frame = PlaceIn(C(Id::Frame1));
-  EXPECT_EQ(frame.bottom - frame.top, Pixels(420, window_->Dpi()));
+  EXPECT_LE(frame.right - frame.left,
+            std::max(lastWrite.right, creation.right) + MulDiv(8, window_->Dpi(), 96));
+}
+
+TEST_F(Win32WindowTest, OffersCompanionsAndShiftOffAndEmptyEachInItsPlace) {
+  const int dpi = window_->Dpi();
+  EXPECT_EQ(TextOf(C(Id::Check2)), "Companions");
+  EXPECT_EQ(Button_GetCheck(C(Id::Check2)), BST_UNCHECKED);
+  EXPECT_EQ(TipOf(C(Id::Check2)), behaviour::kTipCompanions);
+  EXPECT_EQ(TextOf(C(Id::Label4)), "Shift");
+  EXPECT_EQ(ClassOf(C(Id::Text2)), "Edit");
+  EXPECT_EQ(TextOf(C(Id::Text2)), "");
+  EXPECT_EQ(TipOf(C(Id::Text2)), behaviour::kTipShift);
+  EXPECT_EQ(TipOf(C(Id::Label4)), behaviour::kTipShift);
+  // The label comes just before its box, as a reader of the screen takes it.
+  EXPECT_EQ(GetWindow(C(Id::Label4), GW_HWNDNEXT), C(Id::Text2));
+
+  // Every control of the panel inside it and clear of the others; the box shows the longest
+  // offset of the examples whole, the label's caption fits.
+  const std::vector<Id> panel{Id::Frame1, Id::Check1, Id::CheckSep, Id::Check2,
+                              Id::Label4, Id::Text2,  Id::Command6};
+  RECT inside{};
+  GetClientRect(C(Id::FrameOptions), &inside);
+  for (std::size_t i = 0; i < panel.size(); ++i) {
+    SCOPED_TRACE(static_cast<int>(panel[i]));
+    const RECT a = PlaceIn(C(panel[i]));
+    EXPECT_EQ(GetParent(C(panel[i])), C(Id::FrameOptions));
+    EXPECT_GE(a.left, 0);
+    EXPECT_LE(a.right, inside.right);
+    EXPECT_LE(a.bottom, inside.bottom);
+    for (std::size_t j = i + 1; j < panel.size(); ++j) {
+      RECT b = PlaceIn(C(panel[j])), both{};
+      EXPECT_FALSE(IntersectRect(&both, &a, &b)) << static_cast<int>(panel[j]);
+    }
+  }
+  const auto textWidth = [](HWND control, const std::wstring& text) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return static_cast<int>(size.cx);
+  };
+  const RECT box = PlaceIn(C(Id::Text2)), label = PlaceIn(C(Id::Label4));
+  EXPECT_GE(box.right - box.left, textWidth(C(Id::Text2), L"+2d 0:00:00") + MulDiv(8, dpi, 96));
+  EXPECT_GE(label.right - label.left, textWidth(C(Id::Label4), L"Shift"));
+  EXPECT_EQ(label.top + label.bottom, box.top + box.bottom);  // centred on one line
+}
+
+// Shift that is not an offset is refused with a warning and renames nothing; an offset moves the
+// names; neither option is kept for the next start.
+TEST_F(Win32WindowTest, ShiftMovesTheNamesAndTextThatIsNotAnOffsetIsRefused) {
+  const std::string photos = tree_.MakeFolder("photos");
+  tree_.Write("photos/IMG_0001.JPG", "a", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  Click(C(Id::Command8));
+  SetWindowTextW(C(Id::Text2), L"+1 hour");
+  Button_SetCheck(C(Id::Check2), BST_CHECKED);
+  Click(C(Id::Command6));
+  ChooseByDrop(photos);
+  Click(C(Id::Command1));
+  Click(C(Id::Command9));
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  for (const FakeDialogs::Message& message : dialogs_.messages) {
+    EXPECT_EQ(message.icon, behaviour::MessageIcon::kWarning);
+    EXPECT_EQ(message.title, "時計のずれ");
+    EXPECT_EQ(message.text.rfind("「+1 hour」は時計のずれとして読めません。", 0), 0u) << message.text;
+    EXPECT_EQ(message.owner, window_->hwnd());
+  }
+  EXPECT_TRUE(dialogs_.previews.empty());
+  EXPECT_TRUE(Shown(C(Id::FrameRunning)));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"IMG_0001.JPG"}));
+
+  SetWindowTextW(C(Id::Text2), L"\xFF0B\xFF11\xFF1A\xFF10\xFF10\xFF1A\xFF10\xFF10");  // "＋１：００：００"
+  Click(C(Id::Command1));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830134842.JPG"}));
+
+  window_.reset();
+  Open();
+  EXPECT_EQ(TextOf(C(Id::Text2)), "");
+  EXPECT_EQ(Button_GetCheck(C(Id::Check2)), BST_UNCHECKED);
 }
 
 TEST_F(Win32WindowTest, ADropOfThreeFoldersTakesTheFirst) {

@@ -33,6 +33,9 @@ enum class ControlId : int {
   Label2,    // the notice
   Command9,  // Preview
   Option3,   // Taken: only where the window offers it (Window::OffersTaken)
+  Check2,    // Companions
+  Label4,    // Shift, naming Text2
+  Text2,     // the camera clock's offset
 };
 
 enum class ControlKind {
@@ -46,6 +49,7 @@ enum class ControlKind {
   kCheckList,    // light grey, a check box on each entry
   kTextBox,      // light grey
   kNotice,       // centred
+  kCaption,      // a label naming the control beside it: left-aligned, centred up and down
 };
 
 enum class ControlFont {
@@ -82,17 +86,17 @@ inline constexpr int kPreviewWidth = 760;
 inline constexpr int kPreviewHeight = 480;
 inline constexpr int kPreviewColumnWidths[] = {140, 160, 170, 250};
 
-// Every control in creation order; the panels at their design places (start-up moves them). The
-// time sources are placed for three, "Taken" on a second row below "LastWrite", level with the
-// check boxes beside them.
-extern const std::array<ControlDesign, 22> kDesign;
+// Every control in creation order; the panels at their design places (start-up moves them). On the
+// options panel four columns stand on two rows: the time sources ("LastWrite" above "Creation",
+// "Taken" beside "Creation"), "Same > +1" above "separater", "Companions" above "Shift" with its
+// box, and "set".
+extern const std::array<ControlDesign, 25> kDesign;
 
 // The design of `id`, which is in the table.
 const ControlDesign& DesignOf(ControlId id);
 
 // The controls a window makes, in creation order: the whole table where it offers "Taken";
-// otherwise the table without Option3, and the two other time sources on one row in a frame of
-// one row's height.
+// otherwise the table without Option3, in a frame as narrow as the other two need.
 std::vector<ControlDesign> DesignFor(bool offersTaken);
 
 // A control's place in pixels, in its container.

@@ -62,6 +62,12 @@ inline constexpr char kExtensionForbidden[] =
     "拡張子には \\ / : * ? \" < > | と制御文字は使えません。";
 inline constexpr char kExtensionTooLong[] =
     "拡張子が長すぎます。ドットを含めて %1 バイトまでにしてください。";
+// Text in the Shift box that is not an offset: nothing is run or planned.
+inline constexpr char kShiftTitle[] = "時計のずれ";
+inline constexpr char kShiftNotAnOffset[] =
+    "「%1」は時計のずれとして読めません。「+1:00:00」「-0:03:20」「+2d 0:00:00」のように、"
+    "時:分:秒（分と秒は 00 から 59）で書き、必要なら前に符号と日数を付けてください。"
+    "名前は何も変更していません。";
 inline constexpr char kSettingsTitle[] = "設定ファイル";
 inline constexpr char kSettingsReadFailed[] = "設定ファイルを読み込めませんでした。";
 inline constexpr char kSettingsWriteFailed[] = "設定ファイルを保存できませんでした。";

@@ -162,6 +162,12 @@ QWidget* Make(const behaviour::ControlDesign& design, QWidget* parent, const QFo
       widget = label;
       break;
     }
+    case Kind::kCaption: {
+      auto* label = new QLabel(caption, parent);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+      widget = label;
+      break;
+    }
   }
   widget->setGeometry(TwipsRect(design, design.top));
   if (design.tip) widget->setToolTip(Text(design.tip));
@@ -200,6 +206,9 @@ Controls BuildControls(QWidget* window, bool taken) {
   as(c.Option1, Id::Option1);
   as(c.Option2, Id::Option2);
   as(c.Option3, Id::Option3);
+  as(c.Check2, Id::Check2);
+  as(c.Label4, Id::Label4);
+  as(c.Text2, Id::Text2);
   as(c.FrameRunning, Id::FrameRunning);
   as(c.Command4, Id::Command4);
   as(c.Command1, Id::Command1);
@@ -220,8 +229,13 @@ Controls BuildControls(QWidget* window, bool taken) {
   if (c.Option3) timeSources.push_back(c.Option3);
   FitCaptions(c.Frame1, timeSources, c.Check1->x() - Pixels(kOptionGapTwips));
   c.Option1->setChecked(true);
-  GrowWidthToFit(c.CheckSep, c.Command6->x() - 1);
-  GrowWidthToFit(c.Check1, c.Command6->x() - 1);
+  // The check boxes and Shift's label grow towards the column beside them.
+  const int gap = Pixels(kOptionGapTwips);
+  GrowWidthToFit(c.CheckSep, c.Check2->x() - gap);
+  GrowWidthToFit(c.Check1, c.Check2->x() - gap);
+  GrowWidthToFit(c.Check2, c.Command6->x() - gap);
+  GrowWidthToFit(c.Label4, c.Text2->x() - 1);
+  c.Label4->setBuddy(c.Text2);
 
   c.RemoveEntry = new QAction(Text(kRemoveCaption), c.List1);
   c.RemoveEntry->setShortcut(QKeySequence::Delete);

@@ -180,6 +180,10 @@ void MainWindow::CreateControls() {
         windowClass = L"STATIC";
         style |= SS_CENTER | SS_NOPREFIX;
         break;
+      case Kind::kCaption:
+        windowClass = L"STATIC";
+        style |= SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX | SS_NOTIFY;
+        break;
     }
     HWND control = CreateWindowExW(extended, windowClass, IsContainer(design.kind) ? nullptr
                                                                                   : caption.c_str(),
@@ -288,8 +292,18 @@ void MainWindow::GrowToFitCaptions() {
     }
   };
   const int gap = Scaled(4, dpi_);
-  grow(Id::CheckSep, placeOf(Control(Id::Command6)).left - gap);
-  grow(Id::Check1, placeOf(Control(Id::Command6)).left - gap);
+  // The check boxes and Shift's label grow towards the column beside them.
+  grow(Id::CheckSep, placeOf(Control(Id::Check2)).left - gap);
+  grow(Id::Check1, placeOf(Control(Id::Check2)).left - gap);
+  grow(Id::Check2, placeOf(Control(Id::Command6)).left - gap);
+  HWND shift = Control(Id::Label4);
+  const RECT shiftPlace = placeOf(shift);
+  const int shiftWidth =
+      std::min(std::max(static_cast<int>(shiftPlace.right - shiftPlace.left),
+                        TextWidth(fonts_[DesignOf(Id::Label4).font], WindowText(shift))),
+               static_cast<int>(placeOf(Control(Id::Text2)).left - shiftPlace.left));
+  SetWindowPos(shift, nullptr, 0, 0, shiftWidth, shiftPlace.bottom - shiftPlace.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   // The time sources, each as wide as its caption needs; their frame grows towards the check boxes
   // and, where it must, moves left.
   std::vector<HWND> sources;
@@ -494,7 +508,10 @@ LRESULT MainWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 LRESULT MainWindow::ControlColour(HDC dc, HWND control) {
-  if (control != Control(Id::Label3) && control != Control(Id::Text1)) return 0;
+  if (control != Control(Id::Label3) && control != Control(Id::Text1) &&
+      control != Control(Id::Text2)) {
+    return 0;
+  }
   SetBkColor(dc, kLightGrey);
   return reinterpret_cast<LRESULT>(lightGrey_);
 }
@@ -619,6 +636,8 @@ behaviour::OptionControls MainWindow::CurrentOptionControls() const {
   options.Option2 = Button_GetCheck(Control(Id::Option2)) == BST_CHECKED;
   // Option3 is made only where the behaviour offers Taken.
   options.Option3 = Control(Id::Option3) && Button_GetCheck(Control(Id::Option3)) == BST_CHECKED;
+  options.Check2 = Button_GetCheck(Control(Id::Check2)) == BST_CHECKED;
+  options.Text2 = Narrow(WindowText(Control(Id::Text2)));
   return options;
 }
 
