@@ -687,8 +687,19 @@ TEST_F(WindowPreviewTest, ShiftThatIsNotAnOffsetIsRefusedAndNothingIsRenamedOrPl
   EXPECT_TRUE(window->MayClose());  // nothing is running
 }
 
-TEST_F(WindowPreviewTest, ShiftMovesEveryNameByTheOffset) {
+TEST_F(WindowPreviewTest, ShiftMovesEveryNameByTheOffsetThePreviewSayingSo) {
   const auto window = OpenOnPhotos();
+  window->PreviewClicked({.Text2 = " -0:03:20"});
+  ASSERT_EQ(view_.previews.size(), 1u);
+  using Row = std::vector<std::string>;
+  EXPECT_EQ(view_.previews[0].rows, (std::vector<Row>{
+                                        {".", "20160830124842.JPG", "20160830124522.JPG", ""},
+                                        {".", "a.jpg", "20160830124523.JPG", ""},
+                                        {"trip", "b.jpg", "20160830124522.JPG", ""},
+                                    }));
+  EXPECT_EQ(view_.previews[0].heading,
+            "名前を変更 3 個。\r\n時計のずれ -0:03:20 を足した時刻で名前を付けます。\r\n"
+            "RUN はその時点でもう一度計画し、そのときのプレビューが示すとおりに名前を変更します。");
   window->RunClicked({.Text2 = "-0:03:20"});
   EXPECT_EQ(tree_.Names("photos"),
             (std::vector<std::string>{"20160830124522.JPG", "20160830124523.JPG", "trip"}));

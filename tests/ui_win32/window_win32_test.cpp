@@ -751,6 +751,48 @@ TEST(PreviewWindowTest, ListsAMillionRowsWithTheHeadingAboveThem) {
   DestroyWindow(owner);
 }
 
+// A plan with Shift and companions: the offset in the heading, which has room for all its lines
+// above the list, and each group's members joined by their marks in the name column.
+TEST(PreviewWindowTest, ShowsTheOffsetAndJoinsTheMembersOfAGroup) {
+  behaviour::Preview preview("C:\\photos\\", 3600);
+  const struct {
+    const char* name;
+    std::uint32_t group;
+  } files[] = {{"IMG_0001.CR2", 1}, {"IMG_0001.JPG", 1}, {"IMG_0001.xmp", 1}, {"b.jpg", 0}};
+  for (const auto& f : files) {
+    FileReport file;
+    file.folder = "C:\\photos\\";
+    file.name = f.name;
+    file.newName = "20160830134842.JPG";
+    file.group = f.group;
+    preview.Add(file);
+  }
+  PreviewWindow window(nullptr, preview);
+  ASSERT_NE(window.hwnd(), nullptr);
+  std::vector<std::string> names;
+  for (int row = 0; row < ListView_GetItemCount(window.list()); ++row) {
+    wchar_t text[256] = {};
+    ListView_GetItemText(window.list(), row, 1, text, 256);
+    names.push_back(Narrow(text));
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"┌ IMG_0001.CR2", "├ IMG_0001.JPG", "└ IMG_0001.xmp",
+                                             "b.jpg"}));
+  HWND heading = nullptr;
+  for (HWND child = GetWindow(window.hwnd(), GW_CHILD); child;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (TextOf(child).rfind("名前を変更 4 個。", 0) == 0) heading = child;
+  }
+  ASSERT_NE(heading, nullptr);
+  const std::string text = TextOf(heading);
+  EXPECT_NE(text.find("\r\n時計のずれ +1:00:00 を足した時刻で名前を付けます。\r\n"), std::string::npos)
+      << text;
+  // Four lines of text, and room for the first to wrap, above the list.
+  RECT headingPlace = PlaceIn(heading), listPlace = PlaceIn(window.list());
+  const int lineHeight = MulDiv(18, static_cast<int>(GetDpiForSystem()), 96);
+  EXPECT_GE(headingPlace.bottom - headingPlace.top, 5 * lineHeight - 1);
+  EXPECT_LE(headingPlace.bottom, listPlace.top);
+}
+
 TEST_F(Win32WindowTest, TheRunsOptionsComeFromTheOptionControls) {
   const std::string photos = tree_.MakeFolder("photos");
   tree_.Write("photos/a.JPG", "a", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));

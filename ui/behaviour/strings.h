@@ -55,6 +55,15 @@ inline constexpr char kPreviewRunAgain[] =
     "RUN はその時点でもう一度計画し、そのときのプレビューが示すとおりに名前を変更します。";
 // The chosen folder itself, in the preview's folder column.
 inline constexpr char kPreviewTopFolder[] = ".";
+// The preview's heading: the clock's offset ("+1:00:00"), and the groups of companions, whose
+// members the name column joins by the marks below.
+inline constexpr char kPreviewShift[] = "時計のずれ %1 を足した時刻で名前を付けます。";
+inline constexpr char kPreviewGroups[] =
+    "名前の前を ┌ ├ └ でつないだファイルは一組で、一緒に名前を変えるか、一緒にそのままにします"
+    "（%1 組）。";
+inline constexpr char kPreviewFirstMember[] = "┌ ";
+inline constexpr char kPreviewMemberBetween[] = "├ ";
+inline constexpr char kPreviewLastMember[] = "└ ";
 // An extension refused by "<<<": the box's text stays for the user to mend.
 inline constexpr char kExtensionTitle[] = "拡張子";
 inline constexpr char kExtensionEmpty[] = "拡張子を入力してください。";

@@ -251,7 +251,7 @@ void Window::PreviewClicked(const OptionControls& controls) {
   std::optional<RunOptions> options = ReadOptions(controls);
   if (!options) return;
   busy_ = true;
-  Preview preview(SelectedPath);
+  Preview preview(SelectedPath, options->clockShift);
   RunSummary summary;
   {
     RunReports reports(view_, RunReports::Errors::kShowEach, progressDelay,

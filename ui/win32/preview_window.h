@@ -43,6 +43,7 @@ class PreviewWindow {
   HWND close_ = nullptr;
   HFONT font_ = nullptr;
   int dpi_ = 96;
+  int headingLines_ = 0;  // the lines the heading may take
   std::wstring cell_;  // the text of the cell the list asked for last
 };
 
