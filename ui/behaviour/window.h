@@ -106,13 +106,13 @@ class Window {
   void KeepFolderClicked();                      // Command4
   // Command1. Text in Shift that is not an offset is refused with a message saying how to write
   // one, and nothing is run.
-  void RunClicked(const OptionControls& options);
+  void RunClicked(const OptionControls& controls);
   // Command9 (Preview): plans a run of the chosen folder with `options` exactly as RUN would run it
   // now, touching nothing, and shows every file with its planned name or why it is left alone
   // (ShowPreview). The progress display offers to cancel; a cancelled plan, or one an error ended
   // (shown in its own box), shows no preview. RUN plans again when it is pressed. Shift is read as
   // RUN reads it: no plan for text that is not an offset.
-  void PreviewClicked(const OptionControls& options);
+  void PreviewClicked(const OptionControls& controls);
   void ResetClicked();                           // Command5
 
   // Whether the window may close now. During a run or Reset it may not: the run goes to its end
