@@ -42,7 +42,7 @@ click 194 40  # Options
 xdotool mousemove $((X + 5)) $((Y + 65))
 sleep 0.5
 frame 2-options-panel.png
-click 313 34  # set
+click 388 34  # set
 click 17 10   # check ".*"
 click 255 15  # the folder button: the picker opens at the kept folder
 picker=$(timeout 10 xdotool search --sync --name '^Select Folder$' | head -n 1)
@@ -90,7 +90,7 @@ click 194 40  # Options
 xdotool mousemove $((X + 5)) $((Y + 65))
 sleep 0.5
 frame windows-2-options-panel.png
-click 313 34  # set
+click 388 34  # set
 click 17 12   # check ".*"
 click 255 15  # the folder button: the browser opens at the kept folder
 sleep 4

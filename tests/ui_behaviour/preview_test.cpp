@@ -75,6 +75,79 @@ TEST(PreviewTest, CountsTheOutcomesAndSaysRunPlansAgain) {
             "RUN はその時点でもう一度計画し、そのときのプレビューが示すとおりに名前を変更します。");
 }
 
+// The engine tells a group's members one after another under one number; the name column joins
+// them with marks, and a file alone, or the only member told of a group, has none.
+TEST(PreviewTest, JoinsTheMembersOfEachGroupOfCompanions) {
+  const struct {
+    const char* name;
+    std::uint32_t group;
+    FileOutcome outcome;
+    const char* newName;
+    std::string cell;
+  } cases[] = {
+      {"a.jpg", 0, FileOutcome::kRenamed, "20160830124841.JPG", "a.jpg"},
+      {"IMG_0001.CR2", 1, FileOutcome::kRenamed, "20160830124842.CR2", "┌ IMG_0001.CR2"},
+      {"IMG_0001.JPG", 1, FileOutcome::kRenamed, "20160830124842.JPG", "├ IMG_0001.JPG"},
+      {"IMG_0001.JPG.xmp", 1, FileOutcome::kRenamed, "20160830124842.JPG.xmp",
+       "├ IMG_0001.JPG.xmp"},
+      {"IMG_0001.xmp", 1, FileOutcome::kRenamed, "20160830124842.xmp", "└ IMG_0001.xmp"},
+      {"IMG_0002.HEIC", 2, FileOutcome::kNameTaken, "", "┌ IMG_0002.HEIC"},
+      {"IMG_0002.MOV", 2, FileOutcome::kNameTaken, "", "└ IMG_0002.MOV"},
+      {"IMG_0003.JPG", 3, FileOutcome::kRenamed, "20160830124850.JPG", "IMG_0003.JPG"},
+      {"IMG_0004.JPG", 4, FileOutcome::kRenamed, "20160830124851.JPG", "┌ IMG_0004.JPG"},
+      {"IMG_0004.xmp", 4, FileOutcome::kRenamed, "20160830124851.xmp", "└ IMG_0004.xmp"},
+      {"b.jpg", 0, FileOutcome::kRenamed, "20160830124852.JPG", "b.jpg"},
+  };
+  Preview preview(kTop);
+  for (const auto& c : cases) {
+    FileReport file = File(kTop, c.name, c.outcome, c.newName);
+    file.group = c.group;
+    preview.Add(file);
+  }
+  ASSERT_EQ(preview.size(), std::size(cases));
+  for (std::size_t row = 0; row < preview.size(); ++row) {
+    EXPECT_EQ(preview.Cell(row, Preview::kName), cases[row].cell) << row;
+    EXPECT_EQ(preview.Cell(row, Preview::kNewName), cases[row].newName) << row;
+  }
+  EXPECT_EQ(preview.groups(), 3u);
+  EXPECT_EQ(preview.summary().renamed, 9u);
+}
+
+TEST(PreviewTest, TheHeadingShowsTheClocksOffsetAndWhatTheGroupMarksMean) {
+  const std::string runAgain =
+      "RUN はその時点でもう一度計画し、そのときのプレビューが示すとおりに名前を変更します。";
+  const std::string groups =
+      "名前の前を ┌ ├ └ でつないだファイルは一組で、一緒に名前を変えるか、一緒にそのままにします"
+      "（1 組）。\r\n";
+  const struct {
+    std::int64_t shift;
+    bool grouped;
+    std::string heading;
+  } cases[] = {
+      {0, false, "名前を変更 2 個。\r\n" + runAgain},
+      {3600, false, "名前を変更 2 個。\r\n時計のずれ +1:00:00 を足した時刻で名前を付けます。\r\n" +
+                        runAgain},
+      {-200, true, "名前を変更 2 個。\r\n時計のずれ -0:03:20 を足した時刻で名前を付けます。\r\n" +
+                       groups + runAgain},
+      {0, true, "名前を変更 2 個。\r\n" + groups + runAgain},
+      {172800, false,
+       "名前を変更 2 個。\r\n時計のずれ +2d 0:00:00 を足した時刻で名前を付けます。\r\n" + runAgain},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shift);
+    Preview preview(kTop, c.shift);
+    for (const char* name : {"IMG_0001.JPG", "IMG_0001.xmp"}) {
+      FileReport file = File(kTop, name, FileOutcome::kRenamed, "20160830124842.JPG");
+      file.group = c.grouped ? 1 : 0;
+      preview.Add(file);
+    }
+    EXPECT_EQ(preview.Heading(), c.heading);
+  }
+  // A plan of no files with an offset: the offset, then what RUN does.
+  EXPECT_EQ(Preview(kTop, -200).Heading(),
+            "時計のずれ -0:03:20 を足した時刻で名前を付けます。\r\n" + runAgain);
+}
+
 TEST(PreviewTest, HoldsAMillionRows) {
   constexpr std::size_t kRows = 1'000'000;
   Preview preview(kTop);

@@ -5,6 +5,7 @@
 #include "tests/support/fake_capture_times.h"
 #include "tests/support/temp_tree.h"
 #include "tests/ui_behaviour/fake_view.h"
+#include "ui/behaviour/shift.h"
 
 namespace tokiren::behaviour {
 namespace {
@@ -253,16 +254,77 @@ TEST_F(WindowBehaviourTest, KeepFolderNameTellsWhenTheFileCannotBeSaved) {
 
 TEST(RunOptionsFromTest, TakesTheRunsOptionsFromTheOptionControls) {
   const std::vector<ExtensionEntry> list{{".*", false}, {".JPG", true}};
-  const RunOptions start = RunOptionsFrom(OptionControls{}, list);
-  EXPECT_FALSE(start.separator);
-  EXPECT_TRUE(start.countUp);
-  EXPECT_EQ(start.timeSource, TimeSource::kLastWrite);
-  EXPECT_EQ(start.extensions, list);
-  const RunOptions changed = RunOptionsFrom({.CheckSep = true, .Check1 = false, .Option2 = true}, {});
-  EXPECT_TRUE(changed.separator);
-  EXPECT_FALSE(changed.countUp);
-  EXPECT_EQ(changed.timeSource, TimeSource::kCreation);
-  EXPECT_EQ(RunOptionsFrom({.Option3 = true}, {}).timeSource, TimeSource::kTaken);
+  const std::optional<RunOptions> start = RunOptionsFrom(OptionControls{}, list);
+  ASSERT_TRUE(start);
+  EXPECT_FALSE(start->separator);
+  EXPECT_TRUE(start->countUp);
+  EXPECT_EQ(start->timeSource, TimeSource::kLastWrite);
+  EXPECT_FALSE(start->companions);
+  EXPECT_EQ(start->clockShift, 0);
+  EXPECT_EQ(start->extensions, list);
+  const std::optional<RunOptions> changed =
+      RunOptionsFrom({.CheckSep = true, .Check1 = false, .Option2 = true, .Check2 = true}, {});
+  ASSERT_TRUE(changed);
+  EXPECT_TRUE(changed->separator);
+  EXPECT_FALSE(changed->countUp);
+  EXPECT_EQ(changed->timeSource, TimeSource::kCreation);
+  EXPECT_TRUE(changed->companions);
+  EXPECT_EQ(RunOptionsFrom({.Option3 = true}, {})->timeSource, TimeSource::kTaken);
+}
+
+// Shift as typed, in ASCII or as a Japanese input method types it; empty is no shift.
+TEST(RunOptionsFromTest, ReadsShiftAsAnOffsetOrRefusesIt) {
+  const struct {
+    const char* typed;
+    std::optional<std::int64_t> shift;
+  } cases[] = {
+      {"", 0},
+      {"   ", 0},
+      {"\xE3\x80\x80", 0},  // an ideographic space
+      {"+1:00:00", 3600},
+      {"-0:03:20", -200},
+      {"+2d 0:00:00", 172800},
+      {" 0:00:05 ", 5},
+      {"\xEF\xBC\x8B\xEF\xBC\x91\xEF\xBC\x9A\xEF\xBC\x90\xEF\xBC\x90\xEF\xBC\x9A"
+       "\xEF\xBC\x90\xEF\xBC\x90",  // "＋１：００：００"
+       3600},
+      {"\xE2\x88\x92\x30:03:20", -200},  // the minus sign
+      {"\xEF\xBC\x8B\x32\xEF\xBD\x84\xE3\x80\x80\x30:00:00", 172800},  // "＋2ｄ　0:00:00"
+      {"1 hour", std::nullopt},
+      {"+1:60:00", std::nullopt},
+      {"+1:00", std::nullopt},
+      {"+1:00:00:00", std::nullopt},
+      {"\xEF\xBC\x8B", std::nullopt},  // "＋" alone
+      {"\xEF\xBC", std::nullopt},       // a character cut short
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    const std::optional<RunOptions> options = RunOptionsFrom({.Text2 = c.typed}, {});
+    ASSERT_EQ(options.has_value(), c.shift.has_value());
+    if (options) {
+      EXPECT_EQ(options->clockShift, *c.shift);
+    }
+    EXPECT_EQ(ShiftFromTyped(c.typed), c.shift);
+  }
+}
+
+TEST(ShiftTextTest, WritesAnOffsetAsItIsTypedAndReadsBackTheSame) {
+  const struct {
+    std::int64_t seconds;
+    const char* text;
+  } cases[] = {
+      {0, "+0:00:00"},
+      {3600, "+1:00:00"},
+      {-200, "-0:03:20"},
+      {172800, "+2d 0:00:00"},
+      {90061, "+1d 1:01:01"},
+      {-90061, "-1d 1:01:01"},
+      {86399, "+23:59:59"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ShiftText(c.seconds), c.text);
+    EXPECT_EQ(ShiftFromTyped(c.text), c.seconds) << c.text;
+  }
 }
 
 TEST(FinishedMessageTest, AddsALineForAStopForEachKindOfFileLeftOtherwiseAndTheCounts) {
@@ -597,6 +659,51 @@ TEST_F(WindowPreviewTest, AWindowClosedDuringAPlanEndsItAndCloses) {
   EXPECT_FALSE(mayClose);
   EXPECT_TRUE(view_.previews.empty());
   EXPECT_EQ(view_.closes, 1);
+}
+
+// Shift that is not an offset: a message saying how to write one, and neither a run nor a plan.
+TEST_F(WindowPreviewTest, ShiftThatIsNotAnOffsetIsRefusedAndNothingIsRenamedOrPlanned) {
+  const auto window = OpenOnPhotos();
+  window->progressDelay = std::chrono::milliseconds(0);
+  const std::string expected =
+      "「+1 hour」は時計のずれとして読めません。「+1:00:00」「-0:03:20」「+2d 0:00:00」のように、"
+      "時:分:秒（分と秒は 00 から 59）で書き、必要なら前に符号と日数を付けてください。"
+      "名前は何も変更していません。";
+  window->RunClicked({.Text2 = "+1 hour"});
+  window->PreviewClicked({.Text2 = "+1 hour"});
+  ASSERT_EQ(view_.messages.size(), 2u);
+  for (const FakeView::Message& message : view_.messages) {
+    EXPECT_EQ(message.icon, MessageIcon::kWarning);
+    EXPECT_EQ(message.title, "時計のずれ");
+    EXPECT_EQ(message.text, expected);
+    EXPECT_EQ(message.details, "");
+  }
+  EXPECT_TRUE(view_.previews.empty());
+  EXPECT_TRUE(view_.progress.empty());
+  EXPECT_EQ(view_.panel, Panel::kRunning);  // the folder stays chosen
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20160830124842.JPG", "a.jpg", "trip"}));
+  EXPECT_EQ(tree_.Names("app"), (std::vector<std::string>{"tokiren"}));  // no log
+  EXPECT_TRUE(window->MayClose());  // nothing is running
+}
+
+TEST_F(WindowPreviewTest, ShiftMovesEveryNameByTheOffsetThePreviewSayingSo) {
+  const auto window = OpenOnPhotos();
+  window->PreviewClicked({.Text2 = " -0:03:20"});
+  ASSERT_EQ(view_.previews.size(), 1u);
+  using Row = std::vector<std::string>;
+  EXPECT_EQ(view_.previews[0].rows, (std::vector<Row>{
+                                        {".", "20160830124842.JPG", "20160830124522.JPG", ""},
+                                        {".", "a.jpg", "20160830124523.JPG", ""},
+                                        {"trip", "b.jpg", "20160830124522.JPG", ""},
+                                    }));
+  EXPECT_EQ(view_.previews[0].heading,
+            "名前を変更 3 個。\r\n時計のずれ -0:03:20 を足した時刻で名前を付けます。\r\n"
+            "RUN はその時点でもう一度計画し、そのときのプレビューが示すとおりに名前を変更します。");
+  window->RunClicked({.Text2 = "-0:03:20"});
+  EXPECT_EQ(tree_.Names("photos"),
+            (std::vector<std::string>{"20160830124522.JPG", "20160830124523.JPG", "trip"}));
+  EXPECT_EQ(tree_.Names("photos/trip"), (std::vector<std::string>{"20160830124522.JPG"}));
 }
 
 TEST_F(WindowPreviewTest, AnErrorIsShownInsteadOfAPreview) {

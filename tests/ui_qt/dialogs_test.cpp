@@ -126,5 +126,47 @@ TEST(PreviewDialogTest, HoldsAMillionRowsAndShowsTheHeading) {
   EXPECT_TRUE(headed);
 }
 
+// The preview of a run with Shift and companions: the offset in the heading, each group's members
+// joined by their marks in the name column.
+TEST(PreviewDialogTest, ShowsTheOffsetAndJoinsTheMembersOfAGroup) {
+  behaviour::Preview preview("/photos/", -200);
+  const struct {
+    const char* name;
+    const char* newName;
+    std::uint32_t group;
+  } files[] = {
+      {"IMG_0001.CR2", "20160830124522.CR2", 1},
+      {"IMG_0001.JPG", "20160830124522.JPG", 1},
+      {"IMG_0001.JPG.xmp", "20160830124522.JPG.xmp", 1},
+      {"notes.jpg", "20160830124523.JPG", 0},
+  };
+  for (const auto& f : files) {
+    FileReport file;
+    file.folder = "/photos/";
+    file.name = f.name;
+    file.newName = f.newName;
+    file.group = f.group;
+    preview.Add(file);
+  }
+  PreviewDialog dialog(preview, nullptr);
+  dialog.show();
+  const QAbstractItemModel& model = *dialog.table()->model();
+  QStringList names, newNames;
+  for (int row = 0; row < model.rowCount(); ++row) {
+    names.push_back(model.index(row, 1).data().toString());
+    newNames.push_back(model.index(row, 2).data().toString());
+  }
+  EXPECT_EQ(names, (QStringList{QStringLiteral("┌ IMG_0001.CR2"), QStringLiteral("├ IMG_0001.JPG"),
+                                QStringLiteral("└ IMG_0001.JPG.xmp"), QStringLiteral("notes.jpg")}));
+  EXPECT_EQ(newNames.front(), QStringLiteral("20160830124522.CR2"));
+  const auto labels = dialog.findChildren<QLabel*>();
+  const bool headed = std::any_of(labels.begin(), labels.end(), [](const QLabel* label) {
+    return label->text().startsWith(
+        QStringLiteral("名前を変更 4 個。\n時計のずれ -0:03:20 を足した時刻で名前を付けます。\n"
+                       "名前の前を ┌ ├ └ でつないだファイルは一組で"));
+  });
+  EXPECT_TRUE(headed);
+}
+
 }  // namespace
 }  // namespace tokiren::ui

@@ -146,7 +146,7 @@ TEST_F(WindowTest, StartsOnTheStartPanelWithTheDesignValues) {
 }
 
 // The time sources, none touching or cut, inside their frame and clear of the check boxes beside
-// it: "LastWrite" and "Creation" side by side, "Taken" beside them or on a row of its own.
+// it: "LastWrite" above "Creation", "Taken" beside "Creation".
 void ExpectTimeSourcesFit(const Controls& c) {
   ASSERT_NE(c.Option3, nullptr);
   const QRadioButton* const options[] = {c.Option1, c.Option2, c.Option3};
@@ -155,11 +155,10 @@ void ExpectTimeSourcesFit(const Controls& c) {
     EXPECT_GE(option->x(), 0);
     EXPECT_LE(option->geometry().right(), c.Frame1->width() - 1) << option->text().toStdString();
   }
-  EXPECT_LT(c.Option1->geometry().right() + 1, c.Option2->x());
-  EXPECT_EQ(c.Option1->y(), c.Option2->y());
-  EXPECT_TRUE(c.Option3->y() >= c.Option2->geometry().bottom() + 1 ||
-              (c.Option3->y() == c.Option2->y() &&
-               c.Option2->geometry().right() + 1 < c.Option3->x()));
+  EXPECT_EQ(c.Option1->x(), c.Option2->x());
+  EXPECT_GT(c.Option2->y(), c.Option1->geometry().bottom());
+  EXPECT_EQ(c.Option3->y(), c.Option2->y());
+  EXPECT_LT(c.Option2->geometry().right() + 1, c.Option3->x());
   EXPECT_LE(c.Option3->geometry().bottom(), c.Frame1->height() - 1);
   EXPECT_LE(c.Frame1->geometry().bottom(), c.FrameOptions->height() - 1);
   EXPECT_GE(c.Frame1->x(), 0);
@@ -167,7 +166,7 @@ void ExpectTimeSourcesFit(const Controls& c) {
   EXPECT_LT(c.Frame1->geometry().right(), c.CheckSep->x());
 }
 
-TEST_F(WindowTest, OffersTakenBesideTheOtherTimeSourcesWithRoomForEveryCaption) {
+TEST_F(WindowTest, OffersTakenBesideCreationWithRoomForEveryCaption) {
   const auto window = Open();
   const Controls& c = window->controls();
   EXPECT_EQ(c.Option3->text(), QStringLiteral("Taken"));
@@ -217,6 +216,91 @@ TEST_F(WindowTest, TakenNamesAPhotoAfterItsCaptureTimeAndSaysWhatHadNone) {
                 QStringLiteral("： 撮影日時がないので更新日時で名前を付けます"));
   EXPECT_EQ(tree_.Names("photos"),
             (std::vector<std::string>{"20010203040506.JPG", "20160830124842.JPG"}));
+}
+
+// The options panel's controls (in the window's font or the fallback), each wide enough for its
+// caption, inside the panel and clear of each other: four columns on two rows.
+void ExpectOptionsFit(const Controls& c) {
+  const std::vector<QWidget*> panel{c.Frame1, c.Check1, c.CheckSep, c.Check2,
+                                    c.Label4, c.Text2,  c.Command6};
+  for (std::size_t i = 0; i < panel.size(); ++i) {
+    const QRect place = panel[i]->geometry();
+    SCOPED_TRACE(panel[i]->metaObject()->className());
+    EXPECT_EQ(panel[i]->parentWidget(), c.FrameOptions);
+    EXPECT_TRUE(c.FrameOptions->rect().contains(place));
+    for (std::size_t j = i + 1; j < panel.size(); ++j) {
+      EXPECT_FALSE(place.intersects(panel[j]->geometry())) << j;
+    }
+  }
+  for (QWidget* widget : std::initializer_list<QWidget*>{c.Check1, c.CheckSep, c.Check2, c.Label4}) {
+    EXPECT_GE(widget->width(), widget->sizeHint().width()) << widget->metaObject()->className();
+  }
+  // The box shows the longest offset of the examples whole.
+  EXPECT_GE(c.Text2->width(), c.Text2->fontMetrics().horizontalAdvance(QStringLiteral("+2d 0:00:00")) +
+                                  8);
+  EXPECT_EQ(c.Label4->geometry().center().y(), c.Text2->geometry().center().y());
+}
+
+TEST_F(WindowTest, OffersCompanionsAndShiftOffAndEmptyWithTheirToolTips) {
+  const auto window = Open();
+  const Controls& c = window->controls();
+  EXPECT_EQ(c.Check2->text(), QStringLiteral("Companions"));
+  EXPECT_FALSE(c.Check2->isChecked());
+  EXPECT_EQ(c.Check2->toolTip(), QString::fromUtf8(kTipCompanions));
+  EXPECT_TRUE(c.Check2->toolTip().contains(QStringLiteral("IMG_0001.JPG.xmp")));
+  EXPECT_EQ(c.Label4->text(), QStringLiteral("Shift"));
+  EXPECT_EQ(c.Label4->buddy(), c.Text2);
+  EXPECT_EQ(c.Text2->text(), QString());
+  EXPECT_EQ(c.Text2->toolTip(), QString::fromUtf8(kTipShift));
+  EXPECT_EQ(c.Label4->toolTip(), QString::fromUtf8(kTipShift));
+  ExpectOptionsFit(c);
+}
+
+TEST_F(WindowTest, TheOptionsFitInTheFallbackFontTooWithTakenOrWithout) {
+  QWidget window;
+  QFont fallback(QStringLiteral("Sans"));
+  fallback.setPointSizeF(9.75);
+  window.setFont(fallback);
+  ExpectOptionsFit(BuildControls(&window, true));
+  ExpectOptionsFit(BuildControls(&window, false));
+}
+
+// Shift moves every name by the offset; text that is not one is refused, saying how to write it,
+// and nothing is renamed. Neither option is kept: after a restart both are as at the start.
+TEST_F(WindowTest, ShiftMovesTheNamesAndTextThatIsNotAnOffsetIsRefused) {
+  ScopedTimeZone zone("UTC");
+  tree_.Write("photos/a.jpg", "a", LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  const auto window = Open();
+  const Controls& c = window->controls();
+  Add(*window, "jpg");
+  Check(*window, ".JPG");
+  Click(c.Command8);
+  c.Text2->setText(QStringLiteral("+1 hour"));
+  c.Check2->setChecked(true);
+  Click(c.Command6);
+  dialogs_.answer = QString::fromStdString(tree_ / "photos");
+  Click(c.Command7);
+  Click(c.Command1);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Warning);
+  EXPECT_EQ(dialogs_.messages[0].title, QStringLiteral("時計のずれ"));
+  EXPECT_TRUE(dialogs_.messages[0].text.startsWith(QStringLiteral("「+1 hour」は時計のずれとして")));
+  EXPECT_TRUE(c.FrameRunning->isVisible());
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"a.jpg"}));
+
+  Click(c.Command2);
+  Click(c.Command8);
+  c.Text2->setText(QStringLiteral("＋１：００：００"));  // as a Japanese input method types it
+  Click(c.Command6);
+  Click(c.Command7);
+  Click(c.Command1);
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_EQ(dialogs_.messages[1].icon, QMessageBox::Information);
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830134842.JPG"}));
+
+  const auto again = Open();
+  EXPECT_EQ(again->controls().Text2->text(), QString());
+  EXPECT_FALSE(again->controls().Check2->isChecked());
 }
 
 TEST_F(WindowTest, TheWindowAndItsProgressDisplayCarryTheIconInEverySize) {
@@ -299,9 +383,10 @@ TEST_F(WindowTest, EnterOnAFocusedButtonPressesItAsSpaceDoes) {
     EXPECT_TRUE(c.FrameStart->isVisible()) << k.key;
   }
   // The Tab order is the design's.
-  const std::vector<QWidget*> order{c.Text1, c.Command7, c.Command2, c.Command1, c.Command3,
-                                    c.List1, c.Command4, c.Option3,  c.Option2,  c.Option1,
-                                    c.Check1, c.CheckSep, c.Command6, c.Command8, c.Command5};
+  const std::vector<QWidget*> order{c.Text1,   c.Command7, c.Command2, c.Command1, c.Command3,
+                                    c.List1,   c.Command4, c.Option3,  c.Option2,  c.Option1,
+                                    c.Check1,  c.CheckSep, c.Check2,   c.Text2,    c.Command6,
+                                    c.Command8, c.Command5};
   std::vector<QWidget*> chain;
   QWidget* widget = c.Text1;
   do {

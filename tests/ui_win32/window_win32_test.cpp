@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/fake_capture_times.h"
 #include "tests/support/temp_tree.h"
 #include "ui/behaviour/captions.h"
 #include "ui/behaviour/strings.h"
@@ -123,7 +124,8 @@ class Win32WindowTest : public ::testing::Test {
   }
 
   void Open() {
-    window_ = std::make_unique<MainWindow>(app_, nullptr, &dialogs_, /*quitOnClose=*/false);
+    window_ = std::make_unique<MainWindow>(app_, makeCaptureTimes_, &dialogs_,
+                                           /*quitOnClose=*/false);
     ASSERT_NE(window_->hwnd(), nullptr);
   }
 
@@ -153,6 +155,7 @@ class Win32WindowTest : public ::testing::Test {
   TempTree tree_;
   std::string app_;
   FakeDialogs dialogs_;
+  behaviour::CaptureTimeReaderMaker makeCaptureTimes_;  // none: the window offers no Taken
   std::unique_ptr<MainWindow> window_;
 };
 
@@ -176,7 +179,7 @@ TEST_F(Win32WindowTest, OpensCentredWithItsCaptionAFixedBorderAndTheIcon) {
 }
 
 TEST_F(Win32WindowTest, EveryControlHasItsCaptionAndToolTip) {
-  for (const ControlDesign& design : kDesign) {
+  for (const ControlDesign& design : behaviour::DesignFor(window_->Behaviour().OffersTaken())) {
     SCOPED_TRACE(static_cast<int>(design.id));
     HWND control = C(design.id);
     ASSERT_NE(control, nullptr);
@@ -222,7 +225,7 @@ TEST_F(Win32WindowTest, PlacesTheControlsFromTwipsAtTheWindowsDpi) {
   EXPECT_EQ(GetParent(C(Id::Option2)), C(Id::Frame1));
 
   // Every caption of the options fits its control, inside its frame, beside its neighbours.
-  for (Id id : {Id::CheckSep, Id::Check1, Id::Option1, Id::Option2}) {
+  for (Id id : {Id::CheckSep, Id::Check1, Id::Check2, Id::Option1, Id::Option2}) {
     SCOPED_TRACE(static_cast<int>(id));
     HWND control = C(id);
     const std::wstring caption = Widen(TextOf(control));
@@ -243,15 +246,11 @@ TEST_F(Win32WindowTest, PlacesTheControlsFromTwipsAtTheWindowsDpi) {
     GetClientRect(GetParent(control), &container);
     EXPECT_LE(place.right, container.right);
   }
-  EXPECT_LE(placeIn(C(Id::Option1)).right, placeIn(C(Id::Option2)).left);
-  // LastWrite's caption, drawn as its button needs, stops short of Creation's circle.
-  SIZE lastWrite{};
-  Button_GetIdealSize(C(Id::Option1), &lastWrite);
-  EXPECT_GE(placeIn(C(Id::Option2)).left - (placeIn(C(Id::Option1)).left + lastWrite.cx),
-            MulDiv(3, dpi, 96));
-  EXPECT_LE(placeIn(C(Id::Check1)).right, placeIn(C(Id::Command6)).left);
+  EXPECT_GE(placeIn(C(Id::Option2)).top, placeIn(C(Id::Option1)).bottom);
+  EXPECT_LE(placeIn(C(Id::Check1)).right, placeIn(C(Id::Check2)).left);
   EXPECT_LE(placeIn(C(Id::Frame1)).right, placeIn(C(Id::Check1)).left);
-  EXPECT_LE(placeIn(C(Id::CheckSep)).right, placeIn(C(Id::Command6)).left);
+  EXPECT_LE(placeIn(C(Id::CheckSep)).right, placeIn(C(Id::Check2)).left);
+  EXPECT_LE(placeIn(C(Id::Check2)).right, placeIn(C(Id::Command6)).left);
 
   // The window's font at 9.75 points, the RUN button's at 10.5.
   LOGFONTW font{};
@@ -371,19 +370,189 @@ TEST_F(Win32WindowTest, TabEntersTheTimeSourcesAtTheCheckedOne) {
   const auto cycle = [this] {
     std::vector<HWND> order;
     HWND control = C(Id::Command6);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 6; ++i) {
       control = GetNextDlgTabItem(window_->hwnd(), control, FALSE);
       order.push_back(control);
     }
     return order;
   };
   EXPECT_EQ(cycle(), (std::vector<HWND>{C(Id::Option1), C(Id::Check1), C(Id::CheckSep),
-                                        C(Id::Command6)}));
+                                        C(Id::Check2), C(Id::Text2), C(Id::Command6)}));
   Button_SetCheck(C(Id::Option1), BST_UNCHECKED);
   Button_SetCheck(C(Id::Option2), BST_CHECKED);
   Click(C(Id::Option2));
   EXPECT_EQ(cycle(), (std::vector<HWND>{C(Id::Option2), C(Id::Check1), C(Id::CheckSep),
-                                        C(Id::Command6)}));
+                                        C(Id::Check2), C(Id::Text2), C(Id::Command6)}));
+}
+
+RECT PlaceIn(HWND control) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// The reader of a window that offers Taken: every file was taken at 2001-02-03 04:05:06.
+std::unique_ptr<CaptureTimeReader> TakenAtOneMoment() {
+  return std::make_unique<tokiren::testing::FakeCaptureTimes>(
+      [](const FileTimes&) { return CapturedMoment{{2001, 2, 3, 4, 5, 6}, false, std::nullopt}; });
+}
+
+TEST_F(Win32WindowTest, OffersTakenBesideCreationWhenGivenACaptureTimeReader) {
+  makeCaptureTimes_ = TakenAtOneMoment;
+  window_.reset();
+  Open();
+  const int dpi = window_->Dpi();
+  HWND taken = C(Id::Option3);
+  ASSERT_NE(taken, nullptr);
+  EXPECT_EQ(GetParent(taken), C(Id::Frame1));
+  EXPECT_EQ(TextOf(taken), "Taken");
+  EXPECT_EQ(TipOf(taken), "写真や動画が撮影された日時を使います。");
+  EXPECT_EQ(Button_GetCheck(taken), BST_UNCHECKED);
+  EXPECT_EQ(Button_GetCheck(C(Id::Option1)), BST_CHECKED);
+  // The design's place, as in the Qt window: beside Creation, below LastWrite, level with
+  // "separater", as LastWrite is with "Same > +1"; every caption whole, inside the frame, clear of
+  // the others.
+  const RECT place = PlaceIn(taken), lastWrite = PlaceIn(C(Id::Option1));
+  const RECT creation = PlaceIn(C(Id::Option2)), frame = PlaceIn(C(Id::Frame1));
+  EXPECT_EQ(place.top, creation.top);
+  EXPECT_EQ(place.top - lastWrite.top, Pixels(315, dpi) - Pixels(45, dpi));
+  EXPECT_EQ(frame.top + place.top, PlaceIn(C(Id::CheckSep)).top);
+  EXPECT_EQ(frame.top + lastWrite.top, PlaceIn(C(Id::Check1)).top);
+  EXPECT_EQ(creation.left, lastWrite.left);
+  EXPECT_GE(place.left, creation.right);
+  SIZE ideal{};
+  Button_GetIdealSize(taken, &ideal);
+  EXPECT_GE(place.right - place.left, ideal.cx);
+  // Creation's caption, drawn as its button needs, stops short of Taken's circle.
+  SIZE creationIdeal{};
+  Button_GetIdealSize(C(Id::Option2), &creationIdeal);
+  EXPECT_GE(place.left - (creation.left + creationIdeal.cx), MulDiv(3, dpi, 96));
+  EXPECT_LE(place.bottom, frame.bottom - frame.top);
+  EXPECT_LE(frame.bottom, PlaceIn(C(Id::FrameOptions)).bottom - PlaceIn(C(Id::FrameOptions)).top);
+  EXPECT_LE(frame.right, PlaceIn(C(Id::Check1)).left);
+
+  // Tab enters the time sources at the checked one, Taken too.
+  Click(C(Id::Command8));
+  Button_SetCheck(C(Id::Option1), BST_UNCHECKED);
+  Button_SetCheck(taken, BST_CHECKED);
+  Click(taken);
+  EXPECT_EQ(GetNextDlgTabItem(window_->hwnd(), C(Id::Command6), FALSE), taken);
+}
+
+TEST_F(Win32WindowTest, ChoosingTakenNamesTheFilesAfterTheMomentTheyWereTaken) {
+  makeCaptureTimes_ = TakenAtOneMoment;
+  window_.reset();
+  Open();
+  const std::string photos = tree_.MakeFolder("photos");
+  tree_.Write("photos/IMG_0001.JPG", "a", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  Click(C(Id::Command8));
+  Button_SetCheck(C(Id::Option1), BST_UNCHECKED);
+  Button_SetCheck(C(Id::Option3), BST_CHECKED);
+  Click(C(Id::Option3));
+  Click(C(Id::Command6));
+  ChooseByDrop(photos);
+  Click(C(Id::Command1));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20010203040506.JPG"}));
+
+  // LastWrite again: the file's own time.
+  Click(C(Id::Command5));
+  Click(C(Id::Command8));
+  Button_SetCheck(C(Id::Option3), BST_UNCHECKED);
+  Button_SetCheck(C(Id::Option1), BST_CHECKED);
+  Click(C(Id::Option1));
+  Click(C(Id::Command6));
+  Drop(C(Id::Command7), {photos});
+  Click(C(Id::Command1));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830124842.JPG"}));
+}
+
+TEST_F(Win32WindowTest, OffersNoTakenWithoutACaptureTimeReader) {
+  EXPECT_FALSE(window_->Behaviour().OffersTaken());
+  EXPECT_EQ(C(Id::Option3), nullptr);
+  EXPECT_EQ(GetDlgItem(C(Id::Frame1), static_cast<int>(Id::Option3)), nullptr);
+  // The two others one above the other, in a frame no wider than they need.
+  const RECT lastWrite = PlaceIn(C(Id::Option1)), creation = PlaceIn(C(Id::Option2));
+  EXPECT_EQ(lastWrite.left, creation.left);
+  EXPECT_GE(creation.top, lastWrite.bottom);
+  const RECT frame = PlaceIn(C(Id::Frame1));
+  EXPECT_LE(frame.right - frame.left,
+            std::max(lastWrite.right, creation.right) + MulDiv(8, window_->Dpi(), 96));
+}
+
+TEST_F(Win32WindowTest, OffersCompanionsAndShiftOffAndEmptyEachInItsPlace) {
+  const int dpi = window_->Dpi();
+  EXPECT_EQ(TextOf(C(Id::Check2)), "Companions");
+  EXPECT_EQ(Button_GetCheck(C(Id::Check2)), BST_UNCHECKED);
+  EXPECT_EQ(TipOf(C(Id::Check2)), behaviour::kTipCompanions);
+  EXPECT_EQ(TextOf(C(Id::Label4)), "Shift");
+  EXPECT_EQ(ClassOf(C(Id::Text2)), "Edit");
+  EXPECT_EQ(TextOf(C(Id::Text2)), "");
+  EXPECT_EQ(TipOf(C(Id::Text2)), behaviour::kTipShift);
+  EXPECT_EQ(TipOf(C(Id::Label4)), behaviour::kTipShift);
+  // The label comes just before its box, as a reader of the screen takes it.
+  EXPECT_EQ(GetWindow(C(Id::Label4), GW_HWNDNEXT), C(Id::Text2));
+
+  // Every control of the panel inside it and clear of the others; the box shows the longest
+  // offset of the examples whole, the label's caption fits.
+  const std::vector<Id> panel{Id::Frame1, Id::Check1, Id::CheckSep, Id::Check2,
+                              Id::Label4, Id::Text2,  Id::Command6};
+  RECT inside{};
+  GetClientRect(C(Id::FrameOptions), &inside);
+  for (std::size_t i = 0; i < panel.size(); ++i) {
+    SCOPED_TRACE(static_cast<int>(panel[i]));
+    const RECT a = PlaceIn(C(panel[i]));
+    EXPECT_EQ(GetParent(C(panel[i])), C(Id::FrameOptions));
+    EXPECT_GE(a.left, 0);
+    EXPECT_LE(a.right, inside.right);
+    EXPECT_LE(a.bottom, inside.bottom);
+    for (std::size_t j = i + 1; j < panel.size(); ++j) {
+      RECT b = PlaceIn(C(panel[j])), both{};
+      EXPECT_FALSE(IntersectRect(&both, &a, &b)) << static_cast<int>(panel[j]);
+    }
+  }
+  const auto textWidth = [](HWND control, const std::wstring& text) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return static_cast<int>(size.cx);
+  };
+  const RECT box = PlaceIn(C(Id::Text2)), label = PlaceIn(C(Id::Label4));
+  EXPECT_GE(box.right - box.left, textWidth(C(Id::Text2), L"+2d 0:00:00") + MulDiv(8, dpi, 96));
+  EXPECT_GE(label.right - label.left, textWidth(C(Id::Label4), L"Shift"));
+  EXPECT_EQ(label.top + label.bottom, box.top + box.bottom);  // centred on one line
+}
+
+// Shift that is not an offset is refused with a warning and renames nothing; an offset moves the
+// names; neither option is kept for the next start.
+TEST_F(Win32WindowTest, ShiftMovesTheNamesAndTextThatIsNotAnOffsetIsRefused) {
+  const std::string photos = tree_.MakeFolder("photos");
+  tree_.Write("photos/IMG_0001.JPG", "a", testing::LocalTimestamp(2016, 8, 30, 12, 48, 42));
+  Click(C(Id::Command8));
+  SetWindowTextW(C(Id::Text2), L"+1 hour");
+  Button_SetCheck(C(Id::Check2), BST_CHECKED);
+  Click(C(Id::Command6));
+  ChooseByDrop(photos);
+  Click(C(Id::Command1));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, behaviour::MessageIcon::kWarning);
+  EXPECT_EQ(dialogs_.messages[0].title, "時計のずれ");
+  EXPECT_EQ(dialogs_.messages[0].text.rfind("「+1 hour」は時計のずれとして", 0), 0u);
+  EXPECT_EQ(dialogs_.messages[0].owner, window_->hwnd());
+  EXPECT_TRUE(Shown(C(Id::FrameRunning)));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"IMG_0001.JPG"}));
+
+  SetWindowTextW(C(Id::Text2), L"\xFF0B\xFF11\xFF1A\xFF10\xFF10\xFF1A\xFF10\xFF10");  // "＋１：００：００"
+  Click(C(Id::Command1));
+  EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"20160830134842.JPG"}));
+
+  window_.reset();
+  Open();
+  EXPECT_EQ(TextOf(C(Id::Text2)), "");
+  EXPECT_EQ(Button_GetCheck(C(Id::Check2)), BST_UNCHECKED);
 }
 
 TEST_F(Win32WindowTest, ADropOfThreeFoldersTakesTheFirst) {
@@ -576,6 +745,48 @@ TEST(PreviewWindowTest, ListsAMillionRowsWithTheHeadingAboveThem) {
     EXPECT_TRUE(IsWindowEnabled(owner));
   }
   DestroyWindow(owner);
+}
+
+// A plan with Shift and companions: the offset in the heading, which has room for all its lines
+// above the list, and each group's members joined by their marks in the name column.
+TEST(PreviewWindowTest, ShowsTheOffsetAndJoinsTheMembersOfAGroup) {
+  behaviour::Preview preview("C:\\photos\\", 3600);
+  const struct {
+    const char* name;
+    std::uint32_t group;
+  } files[] = {{"IMG_0001.CR2", 1}, {"IMG_0001.JPG", 1}, {"IMG_0001.xmp", 1}, {"b.jpg", 0}};
+  for (const auto& f : files) {
+    FileReport file;
+    file.folder = "C:\\photos\\";
+    file.name = f.name;
+    file.newName = "20160830134842.JPG";
+    file.group = f.group;
+    preview.Add(file);
+  }
+  PreviewWindow window(nullptr, preview);
+  ASSERT_NE(window.hwnd(), nullptr);
+  std::vector<std::string> names;
+  for (int row = 0; row < ListView_GetItemCount(window.list()); ++row) {
+    wchar_t text[256] = {};
+    ListView_GetItemText(window.list(), row, 1, text, 256);
+    names.push_back(Narrow(text));
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"┌ IMG_0001.CR2", "├ IMG_0001.JPG", "└ IMG_0001.xmp",
+                                             "b.jpg"}));
+  HWND heading = nullptr;
+  for (HWND child = GetWindow(window.hwnd(), GW_CHILD); child;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (TextOf(child).rfind("名前を変更 4 個。", 0) == 0) heading = child;
+  }
+  ASSERT_NE(heading, nullptr);
+  const std::string text = TextOf(heading);
+  EXPECT_NE(text.find("\r\n時計のずれ +1:00:00 を足した時刻で名前を付けます。\r\n"), std::string::npos)
+      << text;
+  // Four lines of text, and room for the first to wrap, above the list.
+  RECT headingPlace = PlaceIn(heading), listPlace = PlaceIn(window.list());
+  const int lineHeight = MulDiv(18, static_cast<int>(GetDpiForSystem()), 96);
+  EXPECT_GE(headingPlace.bottom - headingPlace.top, 5 * lineHeight - 1);
+  EXPECT_LE(headingPlace.bottom, listPlace.top);
 }
 
 TEST_F(Win32WindowTest, TheRunsOptionsComeFromTheOptionControls) {

@@ -14,6 +14,8 @@ inline constexpr char kCountUpCaption[] = "Same > +1";
 inline constexpr char kLastWriteCaption[] = "LastWrite";
 inline constexpr char kCreationCaption[] = "Creation";
 inline constexpr char kTakenCaption[] = "Taken";
+inline constexpr char kCompanionsCaption[] = "Companions";
+inline constexpr char kShiftCaption[] = "Shift";
 inline constexpr char kKeepFolderCaption[] = "Keep Folder Name";
 inline constexpr char kRunCaption[] = "RUN";
 inline constexpr char kBackCaption[] = "<<";
@@ -41,6 +43,13 @@ inline constexpr char kTipSelectFolder[] =
     "フォルダ名をドロップするかフォルダ選択の画面に移動します。します。";  // T10
 inline constexpr char kTipNewExtension[] = "リストに加える拡張子を入力します。";  // T11
 inline constexpr char kTipTaken[] = "写真や動画が撮影された日時を使います。";
+inline constexpr char kTipCompanions[] =
+    "チェックすると、同じフォルダで最後のドットまでの名前が同じファイル（IMG_0001.CR2、"
+    "IMG_0001.JPG、IMG_0001.xmp など）と、名前全体のあとに拡張子を足したサイドカー"
+    "（IMG_0001.JPG.xmp）を、ひとつの時刻の名前で一緒に変更します。";
+inline constexpr char kTipShift[] =
+    "カメラの時計のずれを、すべての時刻に足してから名前を付けます（ファイルそのものは変わりま"
+    "せん）。「+1:00:00」「-0:03:20」「+2d 0:00:00」のように書きます。空欄ならずらしません。";
 inline constexpr char kTipPreview[] =
     "何も変更せずに、実行したときに付く名前とそのままになるファイルを一覧で確かめます。";
 

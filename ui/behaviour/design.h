@@ -1,8 +1,10 @@
 // The window's controls as designed, for every toolkit: kind, container, caption, place in twips,
-// tab index, tool tip and font. Each window makes and places its controls from this table.
+// tab index, tool tip and font. Each window makes and places its controls from this table, and fits
+// the captions to the font it found by the rules here.
 #pragma once
 
 #include <array>
+#include <vector>
 
 namespace tokiren::behaviour {
 
@@ -30,6 +32,10 @@ enum class ControlId : int {
   Text1,
   Label2,    // the notice
   Command9,  // Preview
+  Option3,   // Taken: only where the window offers it (Window::OffersTaken)
+  Check2,    // Companions
+  Label4,    // Shift, naming Text2
+  Text2,     // the camera clock's offset
 };
 
 enum class ControlKind {
@@ -43,6 +49,7 @@ enum class ControlKind {
   kCheckList,    // light grey, a check box on each entry
   kTextBox,      // light grey
   kNotice,       // centred
+  kCaption,      // a label naming the control beside it: left-aligned, centred up and down
 };
 
 enum class ControlFont {
@@ -79,11 +86,36 @@ inline constexpr int kPreviewWidth = 760;
 inline constexpr int kPreviewHeight = 480;
 inline constexpr int kPreviewColumnWidths[] = {140, 160, 170, 250};
 
-// Every control in creation order; the panels at their design places (start-up moves them).
-extern const std::array<ControlDesign, 21> kDesign;
+// Every control in creation order; the panels at their design places (start-up moves them). On the
+// options panel four columns stand on two rows: the time sources ("LastWrite" above "Creation",
+// "Taken" beside "Creation"), "Same > +1" above "separater", "Companions" above "Shift" with its
+// box, and "set".
+extern const std::array<ControlDesign, 25> kDesign;
 
 // The design of `id`, which is in the table.
 const ControlDesign& DesignOf(ControlId id);
+
+// The controls a window makes, in creation order: the whole table where it offers "Taken";
+// otherwise the table without Option3, in a frame as narrow as the other two need.
+std::vector<ControlDesign> DesignFor(bool offersTaken);
+
+// A control's place in pixels, in its container.
+struct PixelPlace {
+  int left = 0, top = 0, width = 0, height = 0;
+  int right() const { return left + width; }
+  friend bool operator==(const PixelPlace&, const PixelPlace&) = default;
+};
+
+// The time sources fitted to their captions in the font a window found, all in pixels (the frame
+// in its container, the buttons in the frame). Each button becomes as wide as `wanted` asks, never
+// narrower than placed; a button starts `gap` clear of the caption of the one before it in its row
+// (the same top), moving right where it must, and that one then ends `gap` before it; the frame
+// grows to hold every button with `margin` to spare at its right, moving left where it must to
+// end at `rightmost`, but not past `leftmost`. Where even then a caption cannot be whole, the
+// frame ends at `rightmost` and the buttons are cut at its margin.
+void FitTimeSources(PixelPlace* frame, std::vector<PixelPlace>* buttons,
+                    const std::vector<int>& wanted, int leftmost, int rightmost, int gap,
+                    int margin);
 
 // Whether a control of `kind` holds other controls.
 bool IsContainer(ControlKind kind);

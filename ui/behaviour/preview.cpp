@@ -5,11 +5,13 @@
 #include <limits>
 
 #include "ui/behaviour/outcomes.h"
+#include "ui/behaviour/shift.h"
 #include "ui/behaviour/strings.h"
 
 namespace tokiren::behaviour {
 
-Preview::Preview(std::string folder) : folder_(std::move(folder)), notes_{""} {
+Preview::Preview(std::string folder, std::int64_t clockShift)
+    : folder_(std::move(folder)), clockShift_(clockShift), notes_{""} {
   noteIndex_.emplace("", 0);
 }
 
@@ -39,11 +41,39 @@ void Preview::Add(const FileReport& file) {
     }
   }
 
+  // A member after the first of its group joins the row before it, which stops being the last.
+  Member member = Member::kAlone;
+  if (file.group != 0 && file.group == lastGroup_ && !rows_.empty()) {
+    Member& before = rows_.back().member;
+    if (before == Member::kAlone) {
+      before = Member::kFirst;
+      ++groups_;
+    } else if (before == Member::kLast) {
+      before = Member::kBetween;
+    }
+    member = Member::kLast;
+  }
+  lastGroup_ = file.group;
+
   rows_.push_back(Row{text_.size(), static_cast<std::uint32_t>(folders_.size() - 1), note->second,
-                      file.outcome});
+                      file.outcome, member});
   text_.append(file.name).push_back('\0');
   if (file.outcome == FileOutcome::kRenamed) text_.append(file.newName);
   text_.push_back('\0');
+}
+
+const char* Preview::GroupMark(Member member) {
+  switch (member) {
+    case Member::kFirst:
+      return kPreviewFirstMember;
+    case Member::kBetween:
+      return kPreviewMemberBetween;
+    case Member::kLast:
+      return kPreviewLastMember;
+    case Member::kAlone:
+      break;
+  }
+  return "";
 }
 
 std::string Preview::Cell(std::size_t row, int column) const {
@@ -54,7 +84,7 @@ std::string Preview::Cell(std::size_t row, int column) const {
       return folder.empty() ? std::string(kPreviewTopFolder) : folder;
     }
     case kName:
-      return text_.data() + r.text;
+      return std::string(GroupMark(r.member)) + (text_.data() + r.text);
     case kNewName: {
       const char* name = text_.data() + r.text;
       return name + std::strlen(name) + 1;
@@ -82,8 +112,15 @@ const char* Preview::ColumnTitle(int column) {
 }
 
 std::string Preview::Heading() const {
-  const std::string counts = CountsLine(summary_);
-  return counts.empty() ? std::string(kPreviewRunAgain) : counts + kLineEnd + kPreviewRunAgain;
+  std::string heading = CountsLine(summary_);
+  const auto line = [&heading](const std::string& text) {
+    if (!heading.empty()) heading += kLineEnd;
+    heading += text;
+  };
+  if (clockShift_ != 0) line(WithText(kPreviewShift, ShiftText(clockShift_)));
+  if (groups_ > 0) line(WithNumber(kPreviewGroups, groups_));
+  line(kPreviewRunAgain);
+  return heading;
 }
 
 }  // namespace tokiren::behaviour

@@ -57,6 +57,15 @@ inline constexpr char kPreviewRunAgain[] =
     "RUN はその時点でもう一度計画し、そのときのプレビューが示すとおりに名前を変更します。";
 // The chosen folder itself, in the preview's folder column.
 inline constexpr char kPreviewTopFolder[] = ".";
+// The preview's heading: the clock's offset ("+1:00:00"), and the groups of companions, whose
+// members the name column joins by the marks below.
+inline constexpr char kPreviewShift[] = "時計のずれ %1 を足した時刻で名前を付けます。";
+inline constexpr char kPreviewGroups[] =
+    "名前の前を ┌ ├ └ でつないだファイルは一組で、一緒に名前を変えるか、一緒にそのままにします"
+    "（%1 組）。";
+inline constexpr char kPreviewFirstMember[] = "┌ ";
+inline constexpr char kPreviewMemberBetween[] = "├ ";
+inline constexpr char kPreviewLastMember[] = "└ ";
 // An extension refused by "<<<": the box's text stays for the user to mend.
 inline constexpr char kExtensionTitle[] = "拡張子";
 inline constexpr char kExtensionEmpty[] = "拡張子を入力してください。";
@@ -64,6 +73,12 @@ inline constexpr char kExtensionForbidden[] =
     "拡張子には \\ / : * ? \" < > | と制御文字は使えません。";
 inline constexpr char kExtensionTooLong[] =
     "拡張子が長すぎます。ドットを含めて %1 バイトまでにしてください。";
+// Text in the Shift box that is not an offset: nothing is run or planned.
+inline constexpr char kShiftTitle[] = "時計のずれ";
+inline constexpr char kShiftNotAnOffset[] =
+    "「%1」は時計のずれとして読めません。「+1:00:00」「-0:03:20」「+2d 0:00:00」のように、"
+    "時:分:秒（分と秒は 00 から 59）で書き、必要なら前に符号と日数を付けてください。"
+    "名前は何も変更していません。";
 inline constexpr char kSettingsTitle[] = "設定ファイル";
 inline constexpr char kSettingsReadFailed[] = "設定ファイルを読み込めませんでした。";
 inline constexpr char kSettingsWriteFailed[] = "設定ファイルを保存できませんでした。";

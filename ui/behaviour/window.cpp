@@ -6,6 +6,7 @@
 #include "ui/behaviour/outcomes.h"
 #include "ui/behaviour/preview.h"
 #include "ui/behaviour/run_reports.h"
+#include "ui/behaviour/shift.h"
 #include "ui/behaviour/strings.h"
 #include "ui/behaviour/ticking_file_system.h"
 
@@ -71,14 +72,18 @@ std::string FirstDroppedFolder(const std::vector<DroppedItem>& items) {
   return items.front().path;
 }
 
-RunOptions RunOptionsFrom(const OptionControls& controls,
-                          const std::vector<ExtensionEntry>& extensions) {
+std::optional<RunOptions> RunOptionsFrom(const OptionControls& controls,
+                                         const std::vector<ExtensionEntry>& extensions) {
+  const std::optional<std::int64_t> shift = ShiftFromTyped(controls.Text2);
+  if (!shift) return std::nullopt;
   RunOptions options;
   options.separator = controls.CheckSep;
   options.countUp = controls.Check1;
   options.timeSource = controls.Option3   ? TimeSource::kTaken
                        : controls.Option2 ? TimeSource::kCreation
                                           : TimeSource::kLastWrite;
+  options.companions = controls.Check2;
+  options.clockShift = *shift;
   options.extensions = extensions;
   return options;
 }
@@ -199,12 +204,20 @@ void Window::KeepFolderClicked() {
   if (!AppPath.empty()) DefaultPath = SelectedPath;
 }
 
-std::unique_ptr<CaptureTimeReader> Window::PrepareRun(RenameJob& job,
-                                                      const OptionControls& options) {
+std::optional<RunOptions> Window::ReadOptions(const OptionControls& options) {
+  std::optional<RunOptions> read = RunOptionsFrom(options, List1_);
+  if (!read) {
+    view_.ShowMessage(MessageIcon::kWarning, kShiftTitle, WithText(kShiftNotAnOffset, options.Text2),
+                      {});
+  }
+  return read;
+}
+
+std::unique_ptr<CaptureTimeReader> Window::PrepareRun(RenameJob& job, RunOptions options) {
   job.SelectedPath = SelectedPath;
   job.AppPath = AppPath;
   job.ProtectedFiles = ProgramOwnFiles(AppPath);
-  job.options = RunOptionsFrom(options, List1_);
+  job.options = std::move(options);
   std::unique_ptr<CaptureTimeReader> captureTimes;
   if (job.options.timeSource == TimeSource::kTaken && OffersTaken()) {
     captureTimes = makeCaptureTimes_();
@@ -213,7 +226,9 @@ std::unique_ptr<CaptureTimeReader> Window::PrepareRun(RenameJob& job,
   return captureTimes;
 }
 
-void Window::RunClicked(const OptionControls& options) {
+void Window::RunClicked(const OptionControls& controls) {
+  std::optional<RunOptions> options = ReadOptions(controls);
+  if (!options) return;
   busy_ = true;
   RunSummary summary;
   std::string details;
@@ -221,7 +236,7 @@ void Window::RunClicked(const OptionControls& options) {
     RunReports reports(view_, RunReports::Errors::kShowEach, progressDelay);
     TickingFileSystem fileSystem(SystemFileSystem(), [&reports] { reports.Tick(); });
     RenameJob job(fileSystem, reports);
-    const std::unique_ptr<CaptureTimeReader> captureTimes = PrepareRun(job, options);
+    const std::unique_ptr<CaptureTimeReader> captureTimes = PrepareRun(job, std::move(*options));
     summary = job.Run();
     reports.Finish();
     details = reports.DetailsText();
@@ -232,9 +247,11 @@ void Window::RunClicked(const OptionControls& options) {
   CloseIfAsked();
 }
 
-void Window::PreviewClicked(const OptionControls& options) {
+void Window::PreviewClicked(const OptionControls& controls) {
+  std::optional<RunOptions> options = ReadOptions(controls);
+  if (!options) return;
   busy_ = true;
-  Preview preview(SelectedPath);
+  Preview preview(SelectedPath, options->clockShift);
   RunSummary summary;
   {
     RunReports reports(view_, RunReports::Errors::kShowEach, progressDelay,
@@ -242,7 +259,7 @@ void Window::PreviewClicked(const OptionControls& options) {
     PreviewSink sink(reports, preview, closeWhenDone_);
     TickingFileSystem fileSystem(SystemFileSystem(), [&reports] { reports.Tick(); });
     RenameJob job(fileSystem, sink);
-    const std::unique_ptr<CaptureTimeReader> captureTimes = PrepareRun(job, options);
+    const std::unique_ptr<CaptureTimeReader> captureTimes = PrepareRun(job, std::move(*options));
     summary = job.Run(RunMode::kDryRun);
     reports.Finish();
   }

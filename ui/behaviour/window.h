@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -38,11 +39,14 @@ struct OptionControls {
   bool Check1 = true;     // Same > +1
   bool Option2 = false;   // Creation
   bool Option3 = false;   // Taken (Option1, LastWrite, when neither is chosen)
+  bool Check2 = false;    // Companions
+  std::string Text2{};    // Shift: the camera clock's offset as typed; empty for none
 };
 
-// The run's options from the option controls and the extension list.
-RunOptions RunOptionsFrom(const OptionControls& controls,
-                          const std::vector<ExtensionEntry>& extensions);
+// The run's options from the option controls and the extension list; nothing when Text2 is not an
+// offset (ShiftFromTyped).
+std::optional<RunOptions> RunOptionsFrom(const OptionControls& controls,
+                                         const std::vector<ExtensionEntry>& extensions);
 
 // The message at the end of a run: "処理を終了しました。", a line saying so when an error stopped
 // the run (with the renames made before it), a line for each kind of file the run named or left
@@ -100,12 +104,15 @@ class Window {
   void FolderClicked();                          // Command7: the folder picker
   void FolderDropped(const std::vector<DroppedItem>& items);  // a drop on Command7
   void KeepFolderClicked();                      // Command4
-  void RunClicked(const OptionControls& options);  // Command1
+  // Command1. Text in Shift that is not an offset is refused with a message saying how to write
+  // one, and nothing is run.
+  void RunClicked(const OptionControls& controls);
   // Command9 (Preview): plans a run of the chosen folder with `options` exactly as RUN would run it
   // now, touching nothing, and shows every file with its planned name or why it is left alone
   // (ShowPreview). The progress display offers to cancel; a cancelled plan, or one an error ended
-  // (shown in its own box), shows no preview. RUN plans again when it is pressed.
-  void PreviewClicked(const OptionControls& options);
+  // (shown in its own box), shows no preview. RUN plans again when it is pressed. Shift is read as
+  // RUN reads it: no plan for text that is not an offset.
+  void PreviewClicked(const OptionControls& controls);
   void ResetClicked();                           // Command5
 
   // Whether the window may close now. During a run or Reset it may not: the run goes to its end
@@ -119,9 +126,12 @@ class Window {
   void SaveExtensionList();
   void ReportSettingsFailure(const char* what, const std::string& path, ErrorCode error);
   void CloseIfAsked();
-  // Gives `job` the window's state and the run's options; returns the capture-time reader it
-  // reads with, kept for the run's length.
-  std::unique_ptr<CaptureTimeReader> PrepareRun(RenameJob& job, const OptionControls& options);
+  // The run's options from `options` and List1; nothing, after a message saying why, when Shift
+  // holds no offset.
+  std::optional<RunOptions> ReadOptions(const OptionControls& options);
+  // Gives `job` the window's state and `options`; returns the capture-time reader it reads with,
+  // kept for the run's length.
+  std::unique_ptr<CaptureTimeReader> PrepareRun(RenameJob& job, RunOptions options);
 
   View& view_;
   const CaptureTimeReaderMaker makeCaptureTimes_;

@@ -59,42 +59,28 @@ void GrowHeightToFit(QWidget* widget, int limit) {
   if (wanted > widget->height()) widget->resize(widget->width(), wanted);
 }
 
-// The time sources in their frame, each as wide as its caption needs: on one row where they fit
-// before `limit` (the check boxes beside, in the frame's parent); otherwise the last goes to a
-// second row, and the two rows stand level with the check boxes `row1` and `row2`. The frame
-// moves left only as far as its widest row needs.
+// The time sources as wide as their captions need in the font found (behaviour::FitTimeSources),
+// kept this far from each other and from the frame's edges, and the frame clear of `limit`.
 constexpr int kOptionGapTwips = 75;
 constexpr int kFrameMarginTwips = 60;
-constexpr int kRowPaddingTwips = 45;
 
-void LayOutTimeSources(QWidget* frame, const std::vector<QWidget*>& buttons, int limit,
-                       const QWidget* row1, const QWidget* row2) {
-  const int left = buttons.front()->x(), gap = Pixels(kOptionGapTwips);
-  const int margin = Pixels(kFrameMarginTwips);
-  int oneRow = left - gap;
-  for (const QWidget* button : buttons) oneRow += gap + button->sizeHint().width();
-  const bool twoRows = frame->x() + oneRow + margin > limit;
-  QRect geometry = frame->geometry();
-  if (twoRows) {
-    const int padding = Pixels(kRowPaddingTwips);
-    geometry.setTop(row1->y() - padding);
-    geometry.setBottom(std::max(geometry.bottom(), row2->geometry().bottom() + padding));
+void FitCaptions(QWidget* frame, const std::vector<QWidget*>& buttons, int limit) {
+  const auto placeOf = [](const QWidget* widget) {
+    return behaviour::PixelPlace{widget->x(), widget->y(), widget->width(), widget->height()};
+  };
+  behaviour::PixelPlace framePlace = placeOf(frame);
+  std::vector<behaviour::PixelPlace> places;
+  std::vector<int> wanted;
+  for (const QWidget* button : buttons) {
+    places.push_back(placeOf(button));
+    wanted.push_back(button->sizeHint().width());
   }
-  int x = left - gap, width = 0;
-  for (QWidget* button : buttons) {
-    const bool below = twoRows && button == buttons.back();
-    if (below) x = left - gap;
-    const QWidget* row = below ? row2 : row1;
-    const int y = twoRows ? row->y() - geometry.top() : button->y();
-    const int height = twoRows ? row->height() : button->height();
-    button->setGeometry(x + gap, y, button->sizeHint().width(), height);
-    x += gap + button->width();
-    width = std::max(width, x + margin);
+  behaviour::FitTimeSources(&framePlace, &places, wanted, Pixels(kFrameMarginTwips), limit,
+                            Pixels(kOptionGapTwips), Pixels(kFrameMarginTwips));
+  frame->setGeometry(framePlace.left, framePlace.top, framePlace.width, framePlace.height);
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    buttons[i]->setGeometry(places[i].left, places[i].top, places[i].width, places[i].height);
   }
-  width = std::max(width, geometry.width());
-  geometry.moveLeft(std::max(margin, std::min(geometry.left(), limit - width)));
-  geometry.setWidth(width);
-  frame->setGeometry(geometry);
 }
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
@@ -176,6 +162,12 @@ QWidget* Make(const behaviour::ControlDesign& design, QWidget* parent, const QFo
       widget = label;
       break;
     }
+    case Kind::kCaption: {
+      auto* label = new QLabel(caption, parent);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+      widget = label;
+      break;
+    }
   }
   widget->setGeometry(TwipsRect(design, design.top));
   if (design.tip) widget->setToolTip(Text(design.tip));
@@ -195,13 +187,15 @@ Controls BuildControls(QWidget* window, bool taken) {
   const QFont small = FontOf(kProportionalGothic, kSmallPointSize);
   const QFont run = FontOf(kFixedGothic, kRunPointSize);
   // The panels lie one below the other as designed; start-up moves them to the top.
+  const std::vector<behaviour::ControlDesign> designs = behaviour::DesignFor(taken);
   std::map<Id, QWidget*> made;
-  for (const behaviour::ControlDesign& design : behaviour::kDesign) {
+  for (const behaviour::ControlDesign& design : designs) {
     QWidget* parent = design.container == Id::None ? window : made.at(design.container);
     made[design.id] = Make(design, parent, small, run);
   }
   const auto as = [&made]<typename Widget>(Widget*& widget, Id id) {
-    widget = static_cast<Widget*>(made.at(id));
+    const auto found = made.find(id);
+    widget = found == made.end() ? nullptr : static_cast<Widget*>(found->second);
   };
   Controls c;
   as(c.FrameOptions, Id::FrameOptions);
@@ -211,6 +205,10 @@ Controls BuildControls(QWidget* window, bool taken) {
   as(c.Frame1, Id::Frame1);
   as(c.Option1, Id::Option1);
   as(c.Option2, Id::Option2);
+  as(c.Option3, Id::Option3);
+  as(c.Check2, Id::Check2);
+  as(c.Label4, Id::Label4);
+  as(c.Text2, Id::Text2);
   as(c.FrameRunning, Id::FrameRunning);
   as(c.Command4, Id::Command4);
   as(c.Command1, Id::Command1);
@@ -227,15 +225,17 @@ Controls BuildControls(QWidget* window, bool taken) {
   as(c.Command9, Id::Command9);
 
   c.Check1->setChecked(true);
-  c.Option3 = taken ? new QRadioButton(Text(kTakenCaption), c.Frame1) : nullptr;
-  if (c.Option3) {
-    c.Option3->setToolTip(Text(kTipTaken));
-    LayOutTimeSources(c.Frame1, {c.Option1, c.Option2, c.Option3}, c.Check1->x() - 1, c.Check1,
-                      c.CheckSep);
-  }
+  std::vector<QWidget*> timeSources{c.Option1, c.Option2};
+  if (c.Option3) timeSources.push_back(c.Option3);
+  FitCaptions(c.Frame1, timeSources, c.Check1->x() - Pixels(kOptionGapTwips));
   c.Option1->setChecked(true);
-  GrowWidthToFit(c.CheckSep, c.Command6->x() - 1);
-  GrowWidthToFit(c.Check1, c.Command6->x() - 1);
+  // The check boxes and Shift's label grow towards the column beside them.
+  const int gap = Pixels(kOptionGapTwips);
+  GrowWidthToFit(c.CheckSep, c.Check2->x() - gap);
+  GrowWidthToFit(c.Check1, c.Check2->x() - gap);
+  GrowWidthToFit(c.Check2, c.Command6->x() - gap);
+  GrowWidthToFit(c.Label4, c.Text2->x() - 1);
+  c.Label4->setBuddy(c.Text2);
 
   c.RemoveEntry = new QAction(Text(kRemoveCaption), c.List1);
   c.RemoveEntry->setShortcut(QKeySequence::Delete);
@@ -251,19 +251,15 @@ Controls BuildControls(QWidget* window, bool taken) {
     c.Command9->resize(previewWanted, c.Command9->height());
   }
 
-  // The design's tab order; Option3, where there is one, before Option2, as the design orders the
-  // time sources from the right.
-  std::vector<const behaviour::ControlDesign*> designs;
-  for (const behaviour::ControlDesign& design : behaviour::kDesign) {
-    if (behaviour::TakesFocus(design.kind)) designs.push_back(&design);
+  // The design's tab order.
+  std::vector<const behaviour::ControlDesign*> focusable;
+  for (const behaviour::ControlDesign& design : designs) {
+    if (behaviour::TakesFocus(design.kind)) focusable.push_back(&design);
   }
-  std::sort(designs.begin(), designs.end(),
+  std::sort(focusable.begin(), focusable.end(),
             [](const auto* a, const auto* b) { return a->tab < b->tab; });
   std::vector<QWidget*> order;
-  for (const behaviour::ControlDesign* design : designs) {
-    if (design->id == Id::Option2 && c.Option3) order.push_back(c.Option3);
-    order.push_back(made.at(design->id));
-  }
+  for (const behaviour::ControlDesign* design : focusable) order.push_back(made.at(design->id));
   for (size_t i = 0; i + 1 < order.size(); ++i) {
     QWidget::setTabOrder(order[i], order[i + 1]);
   }

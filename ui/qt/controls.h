@@ -35,6 +35,9 @@ struct Controls {
   QRadioButton* Option1;  // LastWrite
   QRadioButton* Option2;  // Creation
   QRadioButton* Option3;  // Taken; null where the window offers none
+  QCheckBox* Check2;      // Companions
+  QLabel* Label4;         // Shift
+  QLineEdit* Text2;       // the camera clock's offset
   QFrame* FrameRunning;
   QPushButton* Command4;  // Keep Folder Name
   QPushButton* Command1;  // RUN

@@ -91,6 +91,8 @@ behaviour::OptionControls Tokiren::CurrentOptionControls() const {
   options.Option2 = c_.Option2->isChecked();
   // Option3 is made only where the behaviour offers Taken.
   options.Option3 = c_.Option3 && c_.Option3->isChecked();
+  options.Check2 = c_.Check2->isChecked();
+  options.Text2 = c_.Text2->text().toStdString();
   return options;
 }
 

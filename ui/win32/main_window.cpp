@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <iterator>
 #include <vector>
 
 #include "ui/behaviour/captions.h"
@@ -26,6 +27,9 @@ constexpr int kTipWidth = 360;
 constexpr UINT_PTR kDisabledFolderTip = 1;
 // The one item of List1's context menu.
 constexpr UINT kRemoveItem = 1;
+
+// The time sources' option buttons; Option3 where the window offers Taken.
+constexpr Id kTimeSources[] = {Id::Option1, Id::Option2, Id::Option3};
 
 // Font sizes in hundredths of a point.
 constexpr int kWindowPoints = 975;
@@ -102,7 +106,7 @@ MainWindow::MainWindow(std::string appPath, behaviour::CaptureTimeReaderMaker ma
       dialogs_(dialogs ? *dialogs : *ownDialogs_),
       quitOnClose_(quitOnClose),
       behaviour_(*this, std::move(appPath), std::move(makeCaptureTimes)) {
-  RegisterClasses(WindowProc);
+  RegisterClasses(WindowProcedure<MainWindow>);
   lightGrey_ = CreateSolidBrush(kLightGrey);
   const std::wstring caption = Widen(behaviour::kWindowCaption);
   // A fixed single border, a minimise button and no maximise button.
@@ -112,6 +116,7 @@ MainWindow::MainWindow(std::string appPath, behaviour::CaptureTimeReaderMaker ma
                   GetModuleHandleW(nullptr), this);
   if (!window_) return;
   dpi_ = static_cast<int>(GetDpiForWindow(window_));
+  design_ = behaviour::DesignFor(behaviour_.OffersTaken());
   CreateControls();
   MakeFonts();
   LayOut();
@@ -135,7 +140,7 @@ void MainWindow::CreateControls() {
   tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                           WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                           CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
-  for (const ControlDesign& design : kDesign) {
+  for (const ControlDesign& design : design_) {
     HWND parent = design.container == Id::None ? window_ : Control(design.container);
     const std::wstring caption = design.caption ? Widen(design.caption) : std::wstring();
     const wchar_t* windowClass = L"BUTTON";
@@ -175,6 +180,10 @@ void MainWindow::CreateControls() {
         windowClass = L"STATIC";
         style |= SS_CENTER | SS_NOPREFIX;
         break;
+      case Kind::kCaption:
+        windowClass = L"STATIC";
+        style |= SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX | SS_NOTIFY;
+        break;
     }
     HWND control = CreateWindowExW(extended, windowClass, IsContainer(design.kind) ? nullptr
                                                                                   : caption.c_str(),
@@ -183,10 +192,14 @@ void MainWindow::CreateControls() {
                                    instance, nullptr);
     controls_[design.id] = control;
     if (design.kind == Kind::kCaptionedFrame || design.kind == Kind::kBorderedGroup) {
-      // The border (and caption) is a group box filling the panel, beneath its controls.
-      CreateWindowExW(0, L"BUTTON", caption.c_str(),
-                      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0, 0, 0, control,
-                      nullptr, instance, nullptr);
+      // The border (and caption) fills the panel, beneath its controls: a group box with a
+      // caption; without one an etched frame, whose line runs along the panel's edge where a
+      // group box's would run half a line of text lower, behind the controls of a first row.
+      const bool captioned = design.kind == Kind::kCaptionedFrame;
+      CreateWindowExW(0, captioned ? L"BUTTON" : L"STATIC", captioned ? caption.c_str() : nullptr,
+                      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS |
+                          (captioned ? BS_GROUPBOX : SS_ETCHEDFRAME),
+                      0, 0, 0, 0, control, nullptr, instance, nullptr);
     }
     if (design.tip) AddTip(control, design.tip);
   }
@@ -218,7 +231,7 @@ void MainWindow::CreateControls() {
 void MainWindow::OrderTabs() {
   for (Id container : {Id::None, Id::FrameOptions, Id::Frame1, Id::FrameRunning, Id::FrameStart}) {
     std::vector<const ControlDesign*> children;
-    for (const ControlDesign& design : kDesign) {
+    for (const ControlDesign& design : design_) {
       if (design.container == container) children.push_back(&design);
     }
     std::sort(children.begin(), children.end(),
@@ -230,8 +243,9 @@ void MainWindow::OrderTabs() {
       after = control;
     }
   }
-  // The first option button in tab order starts the group of the time sources.
-  HWND first = Control(Id::Option2);
+  // The first option button in tab order (the first of the frame's children now) starts the group
+  // of the time sources.
+  HWND first = GetWindow(Control(Id::Frame1), GW_CHILD);
   SetWindowLongPtrW(first, GWL_STYLE, GetWindowLongPtrW(first, GWL_STYLE) | WS_GROUP);
   TabToCheckedOption();
   for (Id frame : {Id::FrameOptions, Id::Frame1}) {
@@ -245,9 +259,9 @@ void MainWindow::OrderTabs() {
 }
 
 // The design's sizes suit the design's font; where a caption needs more room in the font actually
-// found, its check box or option button grows into the free space beside it (Creation first
-// moves left into what LastWrite leaves free, or right to keep clear of LastWrite's caption), so
-// that no caption is cut or touches the next control.
+// found, its check box or option button grows into the free space beside it (a time source moves
+// right to keep clear of the caption before it in its row), so that no caption is cut or touches
+// the next control.
 void MainWindow::GrowToFitCaptions() {
   const auto placeOf = [](HWND control) {
     RECT place{};
@@ -265,8 +279,7 @@ void MainWindow::GrowToFitCaptions() {
                     TextWidth(fonts_[DesignOf(id).font], WindowText(Control(id))) +
                         GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi_) + Scaled(8, dpi_));
   };
-  // Grows the control to its caption's width, and keeps it short of `limit` (the design lets
-  // LastWrite reach a pixel into Creation).
+  // Grows the control to its caption's width, and keeps it short of `limit`.
   const auto grow = [&](Id id, int limit) {
     HWND control = Control(id);
     const RECT place = placeOf(control);
@@ -279,42 +292,44 @@ void MainWindow::GrowToFitCaptions() {
     }
   };
   const int gap = Scaled(4, dpi_);
-  grow(Id::CheckSep, placeOf(Control(Id::Command6)).left - gap);
-  grow(Id::Check1, placeOf(Control(Id::Command6)).left - gap);
-  RECT group{};
-  GetClientRect(Control(Id::Frame1), &group);
-  const int groupEnd = group.right - Scaled(6, dpi_);
-  HWND creation = Control(Id::Option2);
-  RECT place = placeOf(creation);
-  // LastWrite's caption keeps a gap before Creation's box, which moves right where it must.
-  const int lastWriteEnd = placeOf(Control(Id::Option1)).left + wantedWidth(Id::Option1) + gap;
-  int left = std::max(static_cast<int>(place.left), lastWriteEnd);
-  const int overflow = left + wantedWidth(Id::Option2) - groupEnd;
-  if (overflow > 0) left = std::max(lastWriteEnd, left - overflow);
-  if (left != place.left) {
-    SetWindowPos(creation, nullptr, left, place.top, std::max(0, static_cast<int>(place.right) - left),
-                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The check boxes and Shift's label grow towards the column beside them.
+  grow(Id::CheckSep, placeOf(Control(Id::Check2)).left - gap);
+  grow(Id::Check1, placeOf(Control(Id::Check2)).left - gap);
+  grow(Id::Check2, placeOf(Control(Id::Command6)).left - gap);
+  HWND shift = Control(Id::Label4);
+  const RECT shiftPlace = placeOf(shift);
+  const int shiftWidth =
+      std::min(std::max(static_cast<int>(shiftPlace.right - shiftPlace.left),
+                        TextWidth(fonts_[DesignOf(Id::Label4).font], WindowText(shift))),
+               static_cast<int>(placeOf(Control(Id::Text2)).left - shiftPlace.left));
+  SetWindowPos(shift, nullptr, 0, 0, shiftWidth, shiftPlace.bottom - shiftPlace.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The time sources, each as wide as its caption needs; their frame grows towards the check boxes
+  // and, where it must, moves left.
+  std::vector<HWND> sources;
+  std::vector<behaviour::PixelPlace> places;
+  std::vector<int> wanted;
+  for (Id id : kTimeSources) {
+    HWND source = Control(id);
+    if (!source) continue;
+    const RECT place = placeOf(source);
+    sources.push_back(source);
+    places.push_back({place.left, place.top, place.right - place.left, place.bottom - place.top});
+    wanted.push_back(wantedWidth(id));
   }
-  // Still too long: the frame of the time sources grows towards the check boxes.
-  const int stillOver = static_cast<int>(placeOf(creation).left) + wantedWidth(Id::Option2) - groupEnd;
-  int end = groupEnd;
-  if (stillOver > 0) {
-    HWND frame = Control(Id::Frame1);
-    const RECT framePlace = placeOf(frame);
-    const int frameWidth = std::min(static_cast<int>(framePlace.right - framePlace.left) + stillOver,
-                                    static_cast<int>(placeOf(Control(Id::Check1)).left) - gap -
-                                        static_cast<int>(framePlace.left));
-    SetWindowPos(frame, nullptr, 0, 0, frameWidth, framePlace.bottom - framePlace.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (HWND child = GetWindow(frame, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-      if (GetDlgCtrlID(child) != 0) continue;  // the border
-      SetWindowPos(child, nullptr, 0, 0, frameWidth, framePlace.bottom - framePlace.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    end = frameWidth - Scaled(6, dpi_);
+  HWND frame = Control(Id::Frame1);
+  const RECT framePlace = placeOf(frame);
+  behaviour::PixelPlace fitted{framePlace.left, framePlace.top, framePlace.right - framePlace.left,
+                               framePlace.bottom - framePlace.top};
+  behaviour::FitTimeSources(&fitted, &places, wanted, gap,
+                            placeOf(Control(Id::Check1)).left - gap, gap, Scaled(6, dpi_));
+  MoveWindow(frame, fitted.left, fitted.top, fitted.width, fitted.height, FALSE);
+  for (HWND child = GetWindow(frame, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (GetDlgCtrlID(child) == 0) MoveWindow(child, 0, 0, fitted.width, fitted.height, FALSE);
   }
-  grow(Id::Option2, end);
-  grow(Id::Option1, placeOf(creation).left);
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    MoveWindow(sources[i], places[i].left, places[i].top, places[i].width, places[i].height, FALSE);
+  }
 
   // Preview, beside RUN, as wide as its caption needs in the font found, up to the panel's margin.
   HWND preview = Control(Id::Command9);
@@ -378,7 +393,7 @@ void MainWindow::MakeFonts() {
 // Places every control at its design place at the window's DPI, with the panels where start-up
 // puts them, and gives the window the size of its client area.
 void MainWindow::LayOut() {
-  for (const ControlDesign& design : kDesign) {
+  for (const ControlDesign& design : design_) {
     int top = design.top;
     if (design.id == Id::FrameRunning || design.id == Id::FrameStart) top = kPanelTopTwips;
     if (design.id == Id::FrameOptions) top = kOptionsTopTwips;
@@ -434,19 +449,11 @@ bool MainWindow::PreTranslate(MSG& message) {
   return window_ && IsDialogMessageW(window_, &message);
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (message == WM_NCCREATE) {
-    self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  if (!self) return DefWindowProcW(window, message, wParam, lParam);
-  return self->Handle(message, wParam, lParam);
-}
-
-LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT MainWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_NCCREATE:
+      window_ = window;
+      break;
     case WM_COMMAND:
       Command(static_cast<Id>(LOWORD(wParam)), HIWORD(wParam));
       return 0;
@@ -491,19 +498,20 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         RestoreFocus();
       }
       return 0;
-    case WM_NCDESTROY: {
-      HWND window = window_;
+    case WM_NCDESTROY:
       window_ = nullptr;
-      return DefWindowProcW(window, message, wParam, lParam);
-    }
+      break;
     default:
       break;
   }
-  return DefWindowProcW(window_, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT MainWindow::ControlColour(HDC dc, HWND control) {
-  if (control != Control(Id::Label3) && control != Control(Id::Text1)) return 0;
+  if (control != Control(Id::Label3) && control != Control(Id::Text1) &&
+      control != Control(Id::Text2)) {
+    return 0;
+  }
   SetBkColor(dc, kLightGrey);
   return reinterpret_cast<LRESULT>(lightGrey_);
 }
@@ -515,6 +523,7 @@ void MainWindow::Command(Id id, int code) {
   switch (id) {
     case Id::Option1:
     case Id::Option2:
+    case Id::Option3:
       TabToCheckedOption();
       break;
     case Id::Command8:
@@ -625,7 +634,10 @@ behaviour::OptionControls MainWindow::CurrentOptionControls() const {
   options.CheckSep = Button_GetCheck(Control(Id::CheckSep)) == BST_CHECKED;
   options.Check1 = Button_GetCheck(Control(Id::Check1)) == BST_CHECKED;
   options.Option2 = Button_GetCheck(Control(Id::Option2)) == BST_CHECKED;
-  options.Option3 = false;  // the window has no Taken button yet
+  // Option3 is made only where the behaviour offers Taken.
+  options.Option3 = Control(Id::Option3) && Button_GetCheck(Control(Id::Option3)) == BST_CHECKED;
+  options.Check2 = Button_GetCheck(Control(Id::Check2)) == BST_CHECKED;
+  options.Text2 = Narrow(WindowText(Control(Id::Text2)));
   return options;
 }
 
@@ -649,9 +661,11 @@ void MainWindow::RestoreFocus() {
   }
   if (lastFocus_ && IsChild(window_, lastFocus_) && IsWindowVisible(lastFocus_) &&
       IsWindowEnabled(lastFocus_)) {
-    const bool uncheckedOption = (lastFocus_ == Control(Id::Option1) ||
-                                  lastFocus_ == Control(Id::Option2)) &&
-                                 Button_GetCheck(lastFocus_) != BST_CHECKED;
+    const bool uncheckedOption =
+        std::find_if(std::begin(kTimeSources), std::end(kTimeSources), [this](Id id) {
+          return Control(id) == lastFocus_;
+        }) != std::end(kTimeSources) &&
+        Button_GetCheck(lastFocus_) != BST_CHECKED;
     if (!uncheckedOption) {
       SetFocus(lastFocus_);
       return;
@@ -667,8 +681,9 @@ void MainWindow::RestoreFocus() {
 // Tab enters the group of option buttons at the checked one, as in a dialog: only it is a tab
 // stop.
 void MainWindow::TabToCheckedOption() {
-  for (Id option : {Id::Option1, Id::Option2}) {
+  for (Id option : kTimeSources) {
     HWND button = Control(option);
+    if (!button) continue;
     const LONG_PTR style = GetWindowLongPtrW(button, GWL_STYLE);
     const bool checked = Button_GetCheck(button) == BST_CHECKED;
     SetWindowLongPtrW(button, GWL_STYLE, checked ? style | WS_TABSTOP : style & ~WS_TABSTOP);

@@ -10,12 +10,14 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/behaviour/view.h"
 #include "ui/behaviour/window.h"
 #include "ui/win32/design.h"
 #include "ui/win32/dialogs.h"
 #include "ui/win32/progress_window.h"
+#include "ui/win32/window_kit.h"
 
 namespace tokiren::ui::win32 {
 
@@ -59,10 +61,10 @@ class MainWindow final : public behaviour::View {
   void ShowPreview(const behaviour::Preview& preview) override;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend LRESULT CALLBACK WindowProcedure<MainWindow>(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK DropProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT_PTR, DWORD_PTR self);
-  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void Command(Id id, int code);
   void Notify(const NMHDR& header);
   // List1's context menu, at `screen` (-1, -1 from the keyboard: at the selected entry).
@@ -90,6 +92,7 @@ class MainWindow final : public behaviour::View {
   const bool quitOnClose_;
   HWND window_ = nullptr;
   HWND tips_ = nullptr;
+  std::vector<ControlDesign> design_;  // the controls made: the table, with Taken or without
   std::map<Id, HWND> controls_;
   std::map<Font, HFONT> fonts_;
   HBRUSH lightGrey_ = nullptr;

@@ -24,7 +24,6 @@ constexpr int kClientWidth = behaviour::kPreviewWidth;
 constexpr int kClientHeight = behaviour::kPreviewHeight;
 constexpr int kMargin = 10;
 constexpr int kLineHeight = 18;
-constexpr int kHeadingLines = 3;  // the counts may take two lines, the line about RUN one
 constexpr int kButtonWidth = 88;
 constexpr int kButtonHeight = 26;
 
@@ -41,7 +40,7 @@ void RegisterClassOnce(WNDPROC procedure) {
 
 PreviewWindow::PreviewWindow(HWND owner, const behaviour::Preview& preview)
     : preview_(preview), owner_(owner) {
-  RegisterClassOnce(Procedure);
+  RegisterClassOnce(WindowProcedure<PreviewWindow>);
   HINSTANCE instance = GetModuleHandleW(nullptr);
   dpi_ = owner ? static_cast<int>(GetDpiForWindow(owner)) : static_cast<int>(GetDpiForSystem());
   NONCLIENTMETRICSW metrics{};
@@ -77,7 +76,14 @@ PreviewWindow::PreviewWindow(HWND owner, const behaviour::Preview& preview)
   };
   folder_ = child(L"STATIC", Widen(preview_.folder()), SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS,
                   0, 0);
-  heading_ = child(L"STATIC", Widen(preview_.Heading()), SS_LEFT | SS_NOPREFIX, 0, 0);
+  const std::string heading = preview_.Heading();
+  // A line for each of the heading's, and one more: the counts may take two.
+  headingLines_ = 2;
+  for (std::size_t at = heading.find(behaviour::kLineEnd); at != std::string::npos;
+       at = heading.find(behaviour::kLineEnd, at + 1)) {
+    ++headingLines_;
+  }
+  heading_ = child(L"STATIC", Widen(heading), SS_LEFT | SS_NOPREFIX, 0, 0);
   list_ = child(WC_LISTVIEWW, L"",
                 LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP, WS_EX_CLIENTEDGE,
                 kListId);
@@ -129,20 +135,11 @@ void PreviewWindow::RunModal() {
   }
 }
 
-LRESULT CALLBACK PreviewWindow::Procedure(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
-  auto* self = reinterpret_cast<PreviewWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (message == WM_NCCREATE) {
-    self = static_cast<PreviewWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  if (!self) return DefWindowProcW(window, message, wParam, lParam);
-  return self->Handle(message, wParam, lParam);
-}
-
-LRESULT PreviewWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PreviewWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_NCCREATE:
+      window_ = window;
+      break;
     case WM_SIZE:
       LayOut();
       return 0;
@@ -171,15 +168,13 @@ LRESULT PreviewWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       Close();
       return 0;
-    case WM_NCDESTROY: {
-      HWND window = window_;
+    case WM_NCDESTROY:
       window_ = nullptr;
-      return DefWindowProcW(window, message, wParam, lParam);
-    }
+      break;
     default:
       break;
   }
-  return DefWindowProcW(window_, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 // The folder and the heading at the top, the button at the bottom right, the list between.
@@ -191,8 +186,8 @@ void PreviewWindow::LayOut() {
   const int width = client.right - 2 * margin;
   const int buttonWidth = Scaled(kButtonWidth, dpi_), buttonHeight = Scaled(kButtonHeight, dpi_);
   MoveWindow(folder_, margin, margin, width, line, TRUE);
-  MoveWindow(heading_, margin, margin + line, width, kHeadingLines * line, TRUE);
-  const int listTop = margin + (1 + kHeadingLines) * line + margin / 2;
+  MoveWindow(heading_, margin, margin + line, width, headingLines_ * line, TRUE);
+  const int listTop = margin + (1 + headingLines_) * line + margin / 2;
   const int buttonTop = client.bottom - margin - buttonHeight;
   MoveWindow(list_, margin, listTop, width, std::max(0, buttonTop - margin - listTop), TRUE);
   MoveWindow(close_, client.right - margin - buttonWidth, buttonTop, buttonWidth, buttonHeight,

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ui/behaviour/preview.h"
+#include "ui/win32/window_kit.h"
 
 namespace tokiren::ui::win32 {
 
@@ -28,8 +29,8 @@ class PreviewWindow {
   HWND list() const { return list_; }
 
  private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  friend LRESULT CALLBACK WindowProcedure<PreviewWindow>(HWND, UINT, WPARAM, LPARAM);
+  LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void LayOut();
   void Close();
 
@@ -42,6 +43,7 @@ class PreviewWindow {
   HWND close_ = nullptr;
   HFONT font_ = nullptr;
   int dpi_ = 96;
+  int headingLines_ = 0;  // the lines the heading may take
   std::wstring cell_;  // the text of the cell the list asked for last
 };
 

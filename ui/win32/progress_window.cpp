@@ -42,19 +42,12 @@ void RegisterClassOnce(WNDPROC procedure) {
 
 ProgressWindow::~ProgressWindow() { Hide(); }
 
-LRESULT CALLBACK ProgressWindow::Procedure(HWND window, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
-  auto* self = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (message == WM_NCCREATE) {
-    self = static_cast<ProgressWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  const bool cancel = self && self->cancellable_ &&
-                      ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) ||
-                       message == WM_CLOSE);
+LRESULT ProgressWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const bool cancel = cancellable_ && ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) ||
+                                       message == WM_CLOSE);
   if (cancel) {
     // The work ends at its next question, and closes the window.
-    self->cancelled_ = true;
+    cancelled_ = true;
     EnableWindow(GetDlgItem(window, IDCANCEL), FALSE);
     return 0;
   }
@@ -67,7 +60,7 @@ LRESULT CALLBACK ProgressWindow::Procedure(HWND window, UINT message, WPARAM wPa
 }
 
 void ProgressWindow::Open(HWND owner, HFONT font, int dpi, bool cancellable) {
-  RegisterClassOnce(Procedure);
+  RegisterClassOnce(WindowProcedure<ProgressWindow>);
   cancellable_ = cancellable;
   cancelled_ = false;
   const std::wstring title = Widen(behaviour::kWindowCaption);

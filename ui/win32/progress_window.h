@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "ui/win32/window_kit.h"
+
 namespace tokiren::ui::win32 {
 
 class ProgressWindow {
@@ -32,7 +34,8 @@ class ProgressWindow {
 
  private:
   void Open(HWND owner, HFONT font, int dpi, bool cancellable);
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend LRESULT CALLBACK WindowProcedure<ProgressWindow>(HWND, UINT, WPARAM, LPARAM);
+  LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND window_ = nullptr;
   HWND owner_ = nullptr;

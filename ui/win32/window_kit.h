@@ -1,5 +1,5 @@
 // Small pieces shared by the window's parts: sizes at a DPI, a window's text, a text's width,
-// a window class.
+// a window class and its procedure.
 #pragma once
 
 #include <windows.h>
@@ -24,5 +24,20 @@ WNDCLASSEXW WindowClass(const wchar_t* name, WNDPROC procedure, const wchar_t* c
 // Gives `windowClass` the program's icon (resource 1 of the executable), in the system's large and
 // small sizes: its title bar, the taskbar and Alt+Tab show it.
 void SetProgramIcon(WNDCLASSEXW& windowClass);
+
+// The window procedure of a class each of whose objects owns a window: the object, passed as the
+// last argument of CreateWindowExW, is kept in the window's GWLP_USERDATA at WM_NCCREATE, and from
+// that message on every message goes to its Handle(window, message, wParam, lParam); the few
+// before it go to DefWindowProcW. The object outlives its window.
+template <typename Owner>
+LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* owner = reinterpret_cast<Owner*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (message == WM_NCCREATE) {
+    owner = static_cast<Owner*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+  }
+  if (!owner) return DefWindowProcW(window, message, wParam, lParam);
+  return owner->Handle(window, message, wParam, lParam);
+}
 
 }  // namespace tokiren::ui::win32
