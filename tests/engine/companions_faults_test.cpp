@@ -72,21 +72,6 @@ TEST_F(CompanionsFaultsTest, AGroupCutOffByAKillIsNotLeftSplitByTheNextRun) {
   EXPECT_EQ(tree_.Names("photos"), (std::vector<std::string>{"IMG_0001.CR2", "IMG_0001.JPG"}));
 }
 
-// Where case tells names apart, IMG_0001.JPG and img_0001.jpg are two photos; the sidecar
-// img_0001.jpg.xmp is named after the second one's whole name and must follow it, not the first.
-TEST_F(CompanionsFaultsTest, ASidecarFollowsTheMemberOfExactlyItsName) {
-  JobOnTree fixture(tree_, Checked({".CR2"}));
-  fixture.job.options.companions = true;
-  tree_.Write("photos/IMG_0001.CR2", "raw", stamp42_);
-  tree_.Write("photos/IMG_0001.JPG", "upper", stamp42_);
-  tree_.Write("photos/img_0001.jpg", "lower", stamp42_);
-  tree_.Write("photos/img_0001.jpg.xmp", "sidecar of lower", stamp42_);
-  ASSERT_EQ(fixture.job.Run().renamed, 4u);
-  EXPECT_EQ(tree_.Read("photos/20160830124842.jpg"), "lower");
-  EXPECT_TRUE(tree_.Exists("photos/20160830124842.jpg.xmp"));
-  EXPECT_FALSE(tree_.Exists("photos/20160830124842.JPG.xmp"));
-}
-
 // An entry longer than a name's part after its last dot (".TAR.GZ") would give the member a new
 // name whose part before its last dot is no longer the group's stamp: such a file is named alone,
 // and the next run renames nothing.

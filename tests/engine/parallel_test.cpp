@@ -77,10 +77,14 @@ TEST(TimeReadAheadTest, HandsBackEachFilesOwnTimesInThePassesOrder) {
     std::chrono::microseconds delay;
     bool readsAhead;  // threads start
   };
-  for (const Case& c : {Case{1, std::chrono::microseconds(300), false},
-                        Case{4, std::chrono::microseconds(300), true},
-                        Case{0, std::chrono::microseconds(300), true},   // slow: found out
-                        Case{0, std::chrono::microseconds(0), false}}) {  // a local disk
+  std::vector<Case> cases{Case{1, std::chrono::microseconds(300), false},
+                          Case{4, std::chrono::microseconds(300), true},
+                          Case{0, std::chrono::microseconds(300), true}};  // slow: found out
+#ifndef _WIN32
+  // A local disk (under Wine every call is slow enough to be taken for a share's).
+  cases.push_back(Case{0, std::chrono::microseconds(0), false});
+#endif
+  for (const Case& c : cases) {
     SCOPED_TRACE(std::string("jobs ") + std::to_string(c.jobs) + ", delay " +
                  std::to_string(c.delay.count()) + " us");
     SlowFileSystem fileSystem(c.delay);
