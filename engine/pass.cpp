@@ -16,6 +16,10 @@ namespace {
 // share, Wine) still moves the display every second or so; the sinks limit how often they draw.
 constexpr std::uint64_t kProgressStep = 64;
 
+bool HasNonAscii(std::string_view name) {
+  return std::any_of(name.begin(), name.end(), [](char c) { return (c & 0x80) != 0; });
+}
+
 bool HasAsciiLetter(std::string_view name) {
   return std::any_of(name.begin(), name.end(),
                      [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
@@ -58,7 +62,7 @@ class FolderView final : public NameView {
     if (folded_) {
       for (std::uint32_t k = begin; k < end; ++k) {
         const std::string& name = collection_.name(k);
-        if (std::any_of(name.begin(), name.end(), [](char c) { return (c & 0x80) != 0; })) {
+        if (HasNonAscii(name)) {
           useListing_ = false;
           return;
         }
@@ -79,7 +83,7 @@ class FolderView final : public NameView {
   bool Exists(const std::string& path) override {
     if (!useListing_) return fileSystem_.FileExists(path);
     const std::string_view name = NameOf(path);
-    if (folded_ && std::any_of(name.begin(), name.end(), [](char c) { return (c & 0x80) != 0; })) {
+    if (folded_ && HasNonAscii(name)) {
       return fileSystem_.FileExists(path);
     }
     for (size_t slot = Hash(name); listed_[slot] != 0; slot = (slot + 1) & (listed_.size() - 1)) {
@@ -146,9 +150,7 @@ std::vector<std::uint32_t> RunPass::Prepare() {
   }
   std::vector<std::uint32_t> read;
   auto add = [&](std::uint32_t i) {
-    if (FitsOnOneLine(collection_.folder(i)) && FitsOnOneLine(collection_.name(i))) {
-      read.push_back(i);
-    }
+    if (Fits(i)) read.push_back(i);
   };
   if (!byFolder_) {
     for (const std::uint32_t i : matching_) add(i);
@@ -162,7 +164,7 @@ std::vector<std::uint32_t> RunPass::Prepare() {
 
 std::string RunPass::GroupingName(std::uint32_t file) {
   const std::string& name = collection_.name(file);
-  if (!FitsOnOneLine(name) || !FitsOnOneLine(collection_.folder(file))) return name;
+  if (!Fits(file)) return name;
   // A file a run that did not end renamed keeps the companions of its name before that run, so a
   // group cut off by a kill is made whole again, not split.
   const std::string path = collection_.folder(file) + name;
@@ -249,7 +251,7 @@ void RunPass::EnterFolder(std::uint32_t file) {
       break;
     }
   }
-  view_->Enter(file, caseInsensitive);
+  view_->Enter(first, caseInsensitive);
   planner_.EnterFolder(collection_.folder(file), caseInsensitive);
 }
 
@@ -258,13 +260,10 @@ bool RunPass::RunFileByFile(const StampReader& readStamp) {
   std::uint32_t currentFolder = kNoFolder;
   for (const std::uint32_t i : matching_) {
     Progress();
-    if (dryRun_ && sink_.Cancelled()) {
-      summary_.cancelled = true;
-      return false;
-    }
+    if (CancelledNow()) return false;
     const std::string& folder = collection_.folder(i);
     const std::string& name = collection_.name(i);
-    if (!FitsOnOneLine(folder) || !FitsOnOneLine(name)) {
+    if (!Fits(i)) {
       Tell(i, FileOutcome::kNotOnOneLine);
       continue;
     }
@@ -297,10 +296,7 @@ bool RunPass::RunByFolder(const StampReader& readStamp) {
     reads_.assign(endMember - firstMember, Read{});
     readsFirst_ = firstMember;
     for (std::uint32_t m = firstMember; m < endMember; ++m) {
-      if (dryRun_ && sink_.Cancelled()) {
-        summary_.cancelled = true;
-        return false;
-      }
+      if (CancelledNow()) return false;
       Progress();
       const Member& member = members_[m];
       if (!member.acts) continue;
@@ -313,10 +309,7 @@ bool RunPass::RunByFolder(const StampReader& readStamp) {
           readStamp(collection_.folder(member.file) + collection_.name(member.file), &read.stamp);
     }
     for (const std::uint32_t u : BurstOrder(begin, end)) {
-      if (dryRun_ && sink_.Cancelled()) {
-        summary_.cancelled = true;
-        return false;
-      }
+      if (CancelledNow()) return false;
       const Unit& unit = units_[u];
       if (unit.count == 1) {
         const std::uint32_t file = members_[unit.first].file;
@@ -331,6 +324,12 @@ bool RunPass::RunByFolder(const StampReader& readStamp) {
     }
     begin = end;
   }
+  return true;
+}
+
+bool RunPass::CancelledNow() {
+  if (!dryRun_ || !sink_.Cancelled()) return false;
+  summary_.cancelled = true;
   return true;
 }
 

@@ -73,6 +73,8 @@ class RunPass {
   void EnterFolder(std::uint32_t file);
   // Whether one log line can hold the file's path.
   bool Fits(std::uint32_t file) const;
+  // Whether the sink ended a dry run here (noted in the summary).
+  bool CancelledNow();
   // Puts units [begin, end) of one folder in shooting order: the units of one second take the
   // places they had among the rest, ordered by the fraction of their earliest time.
   std::vector<std::uint32_t> BurstOrder(std::uint32_t begin, std::uint32_t end) const;
