@@ -1,0 +1,90 @@
+// Work on the user's files made by several threads where the pieces cannot touch one another, for
+// a slow file system (a share): each piece waits for the earlier pieces that may name one of its
+// entries, and the pieces are handed back in the order they were given.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+namespace tokiren {
+
+// Which entries of a folder a name may stand for, as a key: the name's decimal digits. No rule by
+// which a file system takes two names for one entry (case, Unicode's composed and decomposed
+// forms, Windows' trailing dots and blanks) changes a digit, so two names with other digits are
+// two entries anywhere; names with the same digits are taken to be one, which only costs waiting.
+// (Windows' 8.3 short names are left aside: a log holds the long names the listing gave.)
+std::string EntryKey(std::string_view name);
+
+class OrderedWork {
+ public:
+  // The pieces run on `jobs` threads.
+  explicit OrderedWork(int jobs);
+  // Waits for the pieces on their way; starts no more.
+  ~OrderedWork();
+  OrderedWork(const OrderedWork&) = delete;
+  OrderedWork& operator=(const OrderedWork&) = delete;
+
+  // Adds the next piece, which touches `paths` (all in `folder`). `work` runs on one of the
+  // threads once every piece given before it that shares a key (EntryKey of a path's name) is
+  // done: so a rename to a name another piece frees waits for that one, and a chain of them goes
+  // in order. Among the pieces that may start, one of a folder with none on its way goes first (a
+  // kernel makes the renames of one folder one at a time). No `work`: a piece done at once.
+  void Add(std::string_view folder, const std::vector<std::string_view>& paths,
+           std::function<void()> work);
+  // Whether as many pieces are waiting as may: take the oldest back before adding another.
+  bool Full() const { return pieces_.size() >= kWindow; }
+  bool Empty() const { return pieces_.empty(); }
+  // Whether the oldest piece is done, without waiting.
+  bool OldestDone();
+  // Waits for the oldest piece and forgets it: whether it ran (false: Stop kept it from
+  // starting). Only when not Empty().
+  bool TakeOldest();
+  // No piece starts any more; those on their way end.
+  void Stop();
+
+ private:
+  // Pieces given and not yet taken back: enough that pieces of several folders are on their way
+  // at once.
+  static constexpr std::size_t kWindow = 4096;
+  // Pieces that may start looked at for one whose folder has none on its way.
+  static constexpr std::size_t kLookAtReady = 64;
+
+  struct Piece {
+    std::function<void()> work;
+    std::string folder;
+    std::vector<std::string> keys;
+    std::size_t waitingFor = 0;          // earlier pieces sharing a key, not done
+    std::vector<std::uint64_t> waiters;  // later pieces waiting for this one
+    bool done = false;
+    bool ran = false;
+  };
+
+  Piece& At(std::uint64_t number) { return pieces_[number - first_]; }
+  void Work();
+  void Done(std::uint64_t number);
+
+  std::mutex mutex_;
+  std::condition_variable ready_;  // a piece may start, or stop
+  std::condition_variable done_;   // a piece is done
+  std::deque<Piece> pieces_;       // piece number first_ + i in pieces_[i]
+  std::uint64_t first_ = 0;
+  std::uint64_t next_ = 0;  // the number of the next piece given
+  std::map<std::uint64_t, std::string_view> startable_;  // by number, with folders
+  std::unordered_map<std::string, std::uint64_t> lastWithKey_;  // not done yet
+  std::unordered_map<std::string, int> busyFolders_;  // pieces on their way, by folder
+  bool stopped_ = false;  // no piece starts
+  bool ending_ = false;   // the threads end
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace tokiren
