@@ -1,22 +1,27 @@
 // The renames of a run made on the disk: their log lines written and synced in batches before any
 // of them is made, each made the platform's way, and the log cut back to the renames made when
-// one fails.
+// one fails. On a slow file system (a share) the renames of a batch are made by several threads.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/ordered_work.h"
 #include "engine/run_log.h"
+#include "engine/time_read_ahead.h"
 
 namespace tokiren {
 
 class Applier {
  public:
-  // Each rename made is counted in `summary` and told to `sink`.
-  Applier(FileSystem& fileSystem, RunLog& log, EngineSink& sink, RunSummary& summary)
-      : fileSystem_(fileSystem), log_(log), sink_(sink), summary_(summary) {}
+  // Each rename made is counted in `summary` and told to `sink`. `jobs`: as RenameJob::jobs.
+  Applier(FileSystem& fileSystem, RunLog& log, EngineSink& sink, RunSummary& summary, int jobs);
+  ~Applier();
+  Applier(const Applier&) = delete;
+  Applier& operator=(const Applier&) = delete;
 
   // Whether `path` is the second name of a rename that a run which did not end left half made:
   // a link goes with its file, which the line's old path still names; an empty claim is taken
@@ -41,6 +46,10 @@ class Applier {
   // run: a group whose rename failed is renamed back first, the log then keeps only the lines of
   // the renames made, and the failure comes back (with more when a rename back or the cut-back
   // of the log fails).
+  // Made by several threads, a unit (a file alone, or a group) starts once every earlier unit that
+  // may name one of its entries is done, and outcomes are told in the batch's order, so the log
+  // and the sink learn what one thread would have told them. Only on a failure may units after
+  // the failing one have been renamed: they are told, and keep their lines.
   std::vector<ErrorReport> Flush();
 
  private:
@@ -56,6 +65,40 @@ class Applier {
     std::uint32_t group;
   };
 
+  // A file alone or a group: pending_[begin, end), its lines at [lineBegin, lineEnd) of lines_.
+  struct Unit {
+    std::size_t begin, end;
+    std::uint64_t lineBegin, lineEnd;
+  };
+  // What making a unit's renames did.
+  struct Made {
+    enum class Kind { kMade, kChanged, kFailed };
+    Kind kind = Kind::kMade;
+    std::size_t at = 0;       // kChanged, kFailed: the member replaced, or whose rename failed
+    std::size_t renamed = 0;  // kFailed: pending_[begin, renamed) stand under their new names
+    bool tookBack = false;    // kFailed: renames were taken back, not yet on the disk
+    std::vector<ErrorReport> failures;
+  };
+  // The batch's work, and where settling it stands.
+  struct Batch;
+
+  std::vector<Unit> Units() const;
+  // Makes a unit's renames, or finds a member replaced; a failing rename takes back those of its
+  // group. Only calls on the user's files: it may run on any thread.
+  Made Make(const Unit& unit) const;
+  // The next unit's outcome, in the batch's order: told to the log and the sink. Failures end the
+  // batch.
+  std::vector<ErrorReport> Settle(Batch& batch);
+  // After a failure: no more units start; those made meanwhile are told and keep their lines.
+  // `keep`: the log's bytes to keep so far; `keepUnsynced` instead when the renames taken back in
+  // the folder `tookBackIn` cannot be synced.
+  std::vector<ErrorReport> StopAfter(Batch& batch, std::vector<ErrorReport> failures,
+                                     std::uint64_t keep, std::uint64_t keepUnsynced,
+                                     std::string_view tookBackIn);
+  void TellMade(const Unit& unit);
+  void TellChanged(const Unit& unit, std::size_t changed);
+  std::uint64_t LineBytes(std::size_t k) const;
+
   static FileReport Report(const Pending& rename, FileOutcome outcome);
   static std::string Where(const Pending& rename) {
     return rename.oldPath + "\r" + rename.newPath;
@@ -65,9 +108,12 @@ class Applier {
   RunLog& log_;
   EngineSink& sink_;
   RunSummary& summary_;
+  const int jobs_;
+  SlowCallProbe probe_;  // while jobs_ is 0: whether the renames are slow
   std::vector<Pending> pending_;
   std::string lines_;
   bool wrote_ = false;
+  std::unique_ptr<OrderedWork> work_;  // once renames go to several threads
 };
 
 }  // namespace tokiren

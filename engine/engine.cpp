@@ -194,7 +194,7 @@ RunSummary RenameJob::ReName(RunMode mode) {
   const bool takesCaptureTimes = options.timeSource == TimeSource::kTaken && captureTimes;
   const OwnFiles own(AppPath, ProtectedFiles);
   RunPass pass(fileSystem_, sink_, *collection_, options, own, log, dryRun, takesCaptureTimes,
-               summary);
+               summary, jobs);
   // The reader starts first: a run it refuses leaves the tree as it was.
   summary.error = StartCaptureTimes();
   if (!summary.error.ok()) return summary;

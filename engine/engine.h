@@ -143,8 +143,8 @@ class RenameJob {
   // Reads capture times for TimeSource::kTaken; without one, kTaken uses the last-write time. A
   // kTaken run whose reader cannot start is refused before anything is renamed.
   CaptureTimeReader* captureTimes = nullptr;
-  // How many calls on the user's files a run (its time reads) and a Reset (its renames back) have
-  // on their way at once: 1 one after another; 0 the default, kDefaultJobs on a file system whose
+  // How many calls on the user's files a run (its time reads and renames) and a Reset (its renames
+  // back) have on their way at once: 1 one after another; 0 the default, kDefaultJobs on a file system whose
   // first calls are slow (a share), else one after another. What a run or Reset does is the same
   // whatever the number: only when the calls are made changes.
   int jobs = 0;

@@ -114,7 +114,7 @@ class FolderView final : public NameView {
 
 RunPass::RunPass(FileSystem& fileSystem, EngineSink& sink, const Collection& collection,
                  const RunOptions& options, const OwnFiles& own, RunLog& log, bool dryRun,
-                 bool burstOrder, RunSummary& summary)
+                 bool burstOrder, RunSummary& summary, int jobs)
     : fileSystem_(fileSystem),
       sink_(sink),
       collection_(collection),
@@ -127,7 +127,7 @@ RunPass::RunPass(FileSystem& fileSystem, EngineSink& sink, const Collection& col
       matcher_(options.extensions),
       view_(std::make_unique<FolderView>(fileSystem, collection, own)),
       planner_(StampFormat(options.separator), options.countUp, *view_),
-      applier_(fileSystem, log, sink, summary) {}
+      applier_(fileSystem, log, sink, summary, jobs) {}
 
 RunPass::~RunPass() = default;
 

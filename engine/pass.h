@@ -34,10 +34,10 @@ class RunPass {
  public:
   // The files are planned folder by folder, all of a folder's times read first, when companions
   // are on or `burstOrder` (capture times, whose fractions order a burst); otherwise file by
-  // file as they come.
+  // file as they come. `jobs`: how many renames may be on their way at once, as RenameJob::jobs.
   RunPass(FileSystem& fileSystem, EngineSink& sink, const Collection& collection,
           const RunOptions& options, const OwnFiles& own, RunLog& log, bool dryRun,
-          bool burstOrder, RunSummary& summary);
+          bool burstOrder, RunSummary& summary, int jobs);
   ~RunPass();
 
   // Finds the files the run acts on (and their companions); returns those whose times will be

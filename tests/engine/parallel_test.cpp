@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <sstream>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -37,11 +38,23 @@ class SlowFileSystem : public ForwardingFileSystem {
     return ForwardingFileSystem::FileExists(path);
   }
   ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override {
-    const Busy busy(*this);
-    return ForwardingFileSystem::RenameNoReplace(from, to);
+    const int now = ++renamesNow_;
+    for (int most = renamesMost_; now > most && !renamesMost_.compare_exchange_weak(most, now);) {
+    }
+    ErrorCode error;
+    {
+      const Busy busy(*this);
+      error = renames_.fetch_add(1) == failRename_ ? kPathFileAccessError
+                                                   : ForwardingFileSystem::RenameNoReplace(from, to);
+    }
+    --renamesNow_;
+    return error;
   }
 
   int mostAtOnce() const { return most_; }
+  int mostRenamesAtOnce() const { return renamesMost_; }
+  // The rename call numbered `call` (from 0) fails.
+  void FailRename(int call) { failRename_ = call; }
 
  private:
   struct Busy {
@@ -57,6 +70,8 @@ class SlowFileSystem : public ForwardingFileSystem {
 
   const std::chrono::microseconds delay_;
   std::atomic<int> now_{0}, most_{0};
+  std::atomic<int> renamesNow_{0}, renamesMost_{0}, renames_{0};
+  int failRename_ = -1;
 };
 
 // Files f0 ... f<n-1> in `folder`, file k last written k minutes after a fixed moment.
@@ -309,6 +324,85 @@ TEST(ParallelRunTest, ARunOnASlowFileSystemRenamesAsOneThreadDoes) {
     }
   }
   EXPECT_EQ(logs[0], logs[1]);
+}
+
+// The log's lines as (old path, new path).
+std::vector<std::pair<std::string, std::string>> LogLines(const std::string& log) {
+  std::vector<std::pair<std::string, std::string>> lines;
+  std::istringstream in(log);
+  for (std::string line; std::getline(in, line, '\n');) {
+    line.pop_back();  // '\r'
+    const std::size_t as = line.find(" as ");
+    lines.push_back({line.substr(0, as), line.substr(as + 4)});
+  }
+  return lines;
+}
+
+// In "photos/chain/" each file is named after the second after its own: its new name is the old
+// name of the file renamed before it. Every fifth file shares its second with the one before and
+// counts up, to a name the one before frees. Files of "photos/other/" go beside them.
+TEST(ParallelRunTest, RenamesToNamesOthersFreeWaitForThemAndEndAsOneThreadLeavesThem) {
+  ScopedTimeZone zone("UTC");
+  std::vector<std::string> logs;
+  for (const int jobs : {1, 4}) {
+    SCOPED_TRACE(std::string("jobs ") + std::to_string(jobs));
+    TempTree tree;
+    const std::time_t base = 1472561280;  // 2016-08-30 12:48:00
+    for (int k = 0; k < 40; ++k) {
+      tree.Write("photos/chain/201608301248" + std::string(k + 1 < 10 ? "0" : "") +
+                     std::to_string(k + 1) + ".JPG",
+                 "", base + k - (k % 5 == 4));
+      tree.Write("photos/other/IMG_" + std::to_string(k) + ".jpg", "", base + 3600 + k);
+    }
+    SlowFileSystem fileSystem(std::chrono::microseconds(300));
+    JobOnTree fixture(tree, Checked({".JPG"}), fileSystem);
+    fixture.job.jobs = jobs;
+    fixture.job.options.countUp = true;
+    EXPECT_EQ(fixture.job.Run().renamed, 80u);
+    EXPECT_TRUE(fixture.sink.errors.empty()) << fixture.sink.errors.front().detail;
+    std::string log = tree.Read("app/tokiren_log.txt");
+    for (size_t at; (at = log.find(tree.path())) != std::string::npos;) log.erase(at, tree.path().size());
+    logs.push_back(log);
+    if (jobs > 1) {
+      EXPECT_GT(fileSystem.mostRenamesAtOnce(), 1);
+    }
+  }
+  EXPECT_EQ(logs[0], logs[1]);
+}
+
+// A rename failing amid renames on their way: the run stops, those made meanwhile keep their
+// lines, no line is left of a rename not made, and one Reset puts every name back.
+TEST(ParallelRunTest, ARenameFailingAmidOthersLeavesTheLogExactlyTheRenamesMade) {
+  ScopedTimeZone zone("UTC");
+  TempTree tree;
+  std::vector<std::string> names;
+  for (int k = 0; k < 30; ++k) {
+    for (const char* folder : {"a/", "b/", "c/"}) {
+      names.push_back(folder + std::string("IMG_") + std::to_string(k) + ".jpg");
+      tree.Write("photos/" + names.back(), names.back(), 1472561322 + 60 * k + 7 * (*folder - 'a'));
+    }
+  }
+  SlowFileSystem fileSystem(std::chrono::microseconds(300));
+  fileSystem.FailRename(5);
+  JobOnTree fixture(tree, Checked({".JPG"}), fileSystem);
+  fixture.job.jobs = 4;
+  const RunSummary summary = fixture.job.Run();
+  EXPECT_FALSE(summary.error.ok());
+  ASSERT_EQ(fixture.sink.errors.size(), 1u);
+  EXPECT_GT(fileSystem.mostRenamesAtOnce(), 1);
+
+  const auto lines = LogLines(tree.Read("app/tokiren_log.txt"));
+  EXPECT_EQ(lines.size(), summary.renamed);
+  std::size_t renamedOnDisk = 0;
+  for (const std::string& name : names) renamedOnDisk += !tree.Exists("photos/" + name);
+  EXPECT_EQ(renamedOnDisk, lines.size());
+  for (const auto& [oldPath, newPath] : lines) {
+    EXPECT_FALSE(tree.Exists(oldPath.substr(tree.path().size()))) << oldPath;
+    EXPECT_TRUE(tree.Exists(newPath.substr(tree.path().size()))) << newPath;
+  }
+
+  EXPECT_EQ(fixture.job.Reset().restored, lines.size());
+  for (const std::string& name : names) EXPECT_EQ(tree.Read("photos/" + name), name);
 }
 
 }  // namespace
