@@ -15,7 +15,8 @@
 // call is a round trip: the folders are listed (one thread), the times read by N threads, the new
 // names decided against the listings (no existence test), the log written and synced, and the
 // renames made by N threads; an undo renames back by N threads (the floor's own log names every
-// file once, so no rename back waits for another) without testing the names first.
+// file once, so no rename back waits for another) without testing the names first. The threads
+// take the calls one folder after another in turn, so that several folders are worked in at once.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,13 +24,16 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_set>
 #include <vector>
@@ -54,6 +58,21 @@ void InParallel(size_t count, int jobs, const Work& work) {
     });
   }
   for (std::thread& thread : threads) thread.join();
+}
+
+// The order in which `count` calls go to the threads: one call of each folder in turn, so that
+// calls of several folders are on their way at once (a kernel makes the renames of one folder one
+// at a time). `folderOf(i)` tells call i's folder.
+template <typename FolderOf>
+std::vector<size_t> AcrossFolders(size_t count, const FolderOf& folderOf) {
+  std::map<decltype(folderOf(0)), size_t> calls;  // of each folder so far
+  std::vector<std::pair<size_t, size_t>> turns;   // (the call's turn in its folder, the call)
+  for (size_t i = 0; i < count; ++i) turns.emplace_back(calls[folderOf(i)]++, i);
+  std::stable_sort(turns.begin(), turns.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<size_t> order;
+  for (const auto& turn : turns) order.push_back(turn.second);
+  return order;
 }
 
 bool IsJpg(const std::string& name) {
@@ -127,8 +146,10 @@ class ParallelFloor {
   }
 
   void ReadTimes() {
-    InParallel(files_.size(), jobs_, [&](size_t i) {
-      File& file = files_[i];
+    const std::vector<size_t> order =
+        AcrossFolders(files_.size(), [&](size_t i) { return files_[i].folder; });
+    InParallel(files_.size(), jobs_, [&](size_t k) {
+      File& file = files_[order[k]];
       struct statx stx;
       file.read = statx(folders_[static_cast<size_t>(file.folder)].fd, file.name.c_str(),
                         AT_SYMLINK_NOFOLLOW, STATX_MTIME, &stx) == 0;
@@ -177,8 +198,10 @@ class ParallelFloor {
       Die("log");
     }
     if (sync_ && fdatasync(log_) != 0) Die("sync");
-    InParallel(renames->size(), jobs_, [&](size_t i) {
-      const Rename& r = (*renames)[i];
+    const std::vector<size_t> order =
+        AcrossFolders(renames->size(), [&](size_t i) { return (*renames)[i].folder; });
+    InParallel(renames->size(), jobs_, [&](size_t k) {
+      const Rename& r = (*renames)[order[k]];
       const int dir = folders_[static_cast<size_t>(r.folder)].fd;
       if (renameat2(dir, r.oldName.c_str(), dir, r.newName.c_str(), RENAME_NOREPLACE) != 0) {
         Die(r.oldName.c_str());
@@ -309,8 +332,13 @@ int Undo(const char* logPath, int jobs) {
     lines.emplace_back(start, end - start);
   }
   if (jobs > 0) {
-    InParallel(lines.size(), jobs, [&](size_t i) {
+    const std::vector<size_t> order = AcrossFolders(lines.size(), [&](size_t i) {
       const auto& [start, length] = lines[lines.size() - 1 - i];
+      const std::string_view line(contents.data() + start, length);
+      return line.substr(0, line.rfind('/'));
+    });
+    InParallel(lines.size(), jobs, [&](size_t k) {
+      const auto& [start, length] = lines[lines.size() - 1 - order[k]];
       const std::string line = contents.substr(start, length);
       const size_t as = line.rfind(" as ");
       const std::string oldPath = line.substr(0, as), newPath = line.substr(as + 4);
