@@ -1,0 +1,228 @@
+// A run's renames made by several threads, disturbed where it hurts most: the log must hold the
+// line of every rename standing on the disk at each moment a kill could come, and what the run
+// tells must be what one thread would have told.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/engine.h"
+#include "platform/forwarding_file_system.h"
+#include "tests/engine/engine_test_support.h"
+
+namespace tokiren {
+namespace {
+
+using testing::Checked;
+using testing::JobOnTree;
+using testing::ScopedTimeZone;
+using testing::TempTree;
+
+// How long a disturbed call waits for what it expects the other threads to do: long enough for
+// them, short enough that one thread alone (which never does it) only loses that much.
+constexpr std::chrono::milliseconds kPatience(1000);
+
+std::string ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Records the renames standing on the disk (a rename back takes one away). Each time the log is
+// cut back, checks that the log as it is at that moment (what a kill would leave) holds the line
+// of every one of them. Chosen calls can be disturbed.
+class WatchingFileSystem : public ForwardingFileSystem {
+ public:
+  std::string logPath;
+  // IsSameFile says this path names another file now, once another rename is made.
+  std::string changedPath;
+  // The rename from this path fails, once another rename is made.
+  std::string failingFrom;
+  // The rename from `waitingFrom` waits until a rename from `waitFor` has been tried.
+  std::string waitingFrom, waitFor;
+  // Once the log was cut back, appending to it fails as on a full disk.
+  bool diskFullAfterCut = false;
+
+  // Renames standing whose line the log lacked at a moment it was cut back.
+  std::vector<std::string> cutViolations;
+
+  ErrorCode RenameNoReplace(const std::string& from, const std::string& to) override {
+    if (from == waitingFrom) WaitFor([&] { return tried_.count(waitFor) != 0; });
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      tried_.insert(from);
+    }
+    changes_.notify_all();
+    if (from == failingFrom) {
+      WaitFor([&] { return made_ > 0; });
+      return kPathFileAccessError;
+    }
+    const ErrorCode error = ForwardingFileSystem::RenameNoReplace(from, to);
+    if (error.ok()) {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (!standing_.erase({to, from})) standing_.insert({from, to});
+      ++made_;
+    }
+    changes_.notify_all();
+    return error;
+  }
+
+  bool IsSameFile(const std::string& path, const FileId& id) override {
+    if (path == changedPath) {
+      WaitFor([&] { return made_ > 0; });
+      return false;
+    }
+    return ForwardingFileSystem::IsSameFile(path, id);
+  }
+
+  ErrorCode CreateReplacement(const std::string& path,
+                              std::unique_ptr<FileReplacement>* writer) override {
+    const ErrorCode error = ForwardingFileSystem::CreateReplacement(path, writer);
+    if (error.ok() && path == logPath) {
+      *writer = std::make_unique<WatchedLog>(*this, std::move(*writer));
+    }
+    return error;
+  }
+
+  // The renames standing whose line the log now lacks.
+  std::vector<std::string> MissingLines() {
+    const std::string log = ReadWhole(logPath);  // first: a line is written before its rename
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> missing;
+    for (const auto& [from, to] : standing_) {
+      const std::string line = from + std::string(kLogSeparator) + to + std::string(kLogLineEnd);
+      if (log.find(line) == std::string::npos) missing.push_back(from + " -> " + to);
+    }
+    return missing;
+  }
+
+  std::size_t standing() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return standing_.size();
+  }
+
+ private:
+  class WatchedLog : public FileReplacement {
+   public:
+    WatchedLog(WatchingFileSystem& fs, std::unique_ptr<FileReplacement> base)
+        : fs_(fs), base_(std::move(base)) {}
+    ErrorCode Append(std::string_view bytes) override {
+      return fs_.diskFull_ ? kDiskFull : base_->Append(bytes);
+    }
+    ErrorCode Sync() override { return base_->Sync(); }
+    ErrorCode Truncate(std::uint64_t size) override {
+      const ErrorCode error = base_->Truncate(size);
+      for (std::string& missing : fs_.MissingLines()) fs_.cutViolations.push_back(missing);
+      if (fs_.diskFullAfterCut) fs_.diskFull_ = true;
+      return error;
+    }
+    ErrorCode Commit() override { return base_->Commit(); }
+
+   private:
+    WatchingFileSystem& fs_;
+    std::unique_ptr<FileReplacement> base_;
+  };
+
+  template <typename Ready>
+  void WaitFor(Ready ready) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changes_.wait_for(lock, kPatience, ready);
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changes_;
+  std::set<std::string> tried_;                           // renames tried, by old path
+  std::set<std::pair<std::string, std::string>> standing_;  // (from, to)
+  int made_ = 0;
+  bool diskFull_ = false;
+};
+
+// The log's lines, each "old as new".
+std::multiset<std::string> LinesOf(const std::string& log) {
+  std::multiset<std::string> lines;
+  std::istringstream in(log);
+  for (std::string line; std::getline(in, line, '\n');) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.insert(line);
+  }
+  return lines;
+}
+
+// photos/IMG_<k>.jpg for k in 1 ... 12, each a minute after the one before: IMG_1 is renamed
+// first. Their digits differ, so any of them may be renamed beside any other.
+class ParallelApplyReviewTest : public ::testing::TestWithParam<int> {
+ protected:
+  ParallelApplyReviewTest() {
+    for (int k = 1; k <= 12; ++k) {
+      tree_.Write("photos/IMG_" + std::to_string(k) + ".jpg", "", 1472561322 + 60 * k);
+    }
+    fileSystem_.logPath = fixture_.logPath;
+    fixture_.job.jobs = GetParam();
+  }
+
+  std::string first() const { return tree_ / "photos/IMG_1.jpg"; }
+
+  // After the run: the log holds exactly the lines of the renames standing.
+  void ExpectLogIsTheRenamesStanding() {
+    const std::vector<std::string> missing = fileSystem_.MissingLines();
+    EXPECT_TRUE(missing.empty()) << missing.size() << " renames standing without their line, as "
+                                 << missing.front();
+    EXPECT_EQ(LinesOf(ReadWhole(fixture_.logPath)).size(), fileSystem_.standing());
+  }
+
+  ScopedTimeZone zone_{"UTC"};
+  TempTree tree_;
+  WatchingFileSystem fileSystem_;
+  JobOnTree fixture_{tree_, Checked({".JPG"}), fileSystem_};
+};
+
+// The first file was replaced since its time was read; the files after it are renamed meanwhile.
+// Taking its line out of the log must never leave those renames without theirs.
+TEST_P(ParallelApplyReviewTest, AChangedFileWithdrawnWhileOthersAreRenamedNeverDropsTheirLines) {
+  fileSystem_.changedPath = first();
+  const RunSummary summary = fixture_.job.Run();
+  EXPECT_TRUE(summary.error.ok());
+  EXPECT_EQ(summary.renamed, 11u);
+  EXPECT_EQ(summary.unreadable, 1u);
+  EXPECT_TRUE(fileSystem_.cutViolations.empty())
+      << fileSystem_.cutViolations.size() << " renames standing while the log lacked their line, as "
+      << fileSystem_.cutViolations.front();
+  ExpectLogIsTheRenamesStanding();
+}
+
+// The first rename fails once others are made: cutting the log back to the renames made must
+// never leave those made meanwhile without their lines, not even for a moment.
+TEST_P(ParallelApplyReviewTest, CuttingTheLogBackAfterAFailureNeverDropsTheLinesOfRenamesMade) {
+  fileSystem_.failingFrom = first();
+  const RunSummary summary = fixture_.job.Run();
+  EXPECT_FALSE(summary.error.ok());
+  EXPECT_TRUE(fileSystem_.cutViolations.empty())
+      << fileSystem_.cutViolations.size() << " renames standing while the log lacked their line, as "
+      << fileSystem_.cutViolations.front();
+  ExpectLogIsTheRenamesStanding();
+  EXPECT_EQ(summary.renamed, fileSystem_.standing());
+}
+
+// The log cannot grow again once cut (a full disk) while the first file, replaced, has its line
+// withdrawn and the others are renamed: the run fails, but every rename standing keeps its line.
+TEST_P(ParallelApplyReviewTest, AWithdrawalThatCannotWriteTheLogKeepsTheLinesOfRenamesMade) {
+  fileSystem_.changedPath = first();
+  fileSystem_.diskFullAfterCut = true;
+  const RunSummary summary = fixture_.job.Run();
+  EXPECT_FALSE(summary.error.ok());
+  const std::vector<std::string> missing = fileSystem_.MissingLines();
+  EXPECT_TRUE(missing.empty()) << missing.size() << " renames standing without their line, as "
+                               << missing.front();
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, ParallelApplyReviewTest, ::testing::Values(1, 4));
+
+}  // namespace
+}  // namespace tokiren
