@@ -43,8 +43,9 @@ class WatchingFileSystem : public ForwardingFileSystem {
   std::string logPath;
   // IsSameFile says this path names another file now, once another rename is made.
   std::string changedPath;
-  // The rename from this path fails, once another rename is made.
+  // The rename from this path fails, once another rename is made unless told not to wait.
   std::string failingFrom;
+  bool failAfterAnother = true;
   // The rename from `waitingFrom` waits until a rename from `waitFor` has been tried.
   std::string waitingFrom, waitFor;
   // Once the log was cut back, appending to it fails as on a full disk.
@@ -61,7 +62,7 @@ class WatchingFileSystem : public ForwardingFileSystem {
     }
     changes_.notify_all();
     if (from == failingFrom) {
-      WaitFor([&] { return made_ > 0; });
+      if (failAfterAnother) WaitFor([&] { return made_ > 0; });
       return kPathFileAccessError;
     }
     const ErrorCode error = ForwardingFileSystem::RenameNoReplace(from, to);
@@ -192,7 +193,8 @@ TEST_P(ParallelApplyReviewTest, AChangedFileWithdrawnWhileOthersAreRenamedNeverD
   EXPECT_EQ(summary.renamed, 11u);
   EXPECT_EQ(summary.unreadable, 1u);
   EXPECT_TRUE(fileSystem_.cutViolations.empty())
-      << fileSystem_.cutViolations.size() << " renames standing while the log lacked their line, as "
+      << fileSystem_.cutViolations.size()
+      << " renames standing while the log lacked their line, as "
       << fileSystem_.cutViolations.front();
   ExpectLogIsTheRenamesStanding();
 }
@@ -204,7 +206,8 @@ TEST_P(ParallelApplyReviewTest, CuttingTheLogBackAfterAFailureNeverDropsTheLines
   const RunSummary summary = fixture_.job.Run();
   EXPECT_FALSE(summary.error.ok());
   EXPECT_TRUE(fileSystem_.cutViolations.empty())
-      << fileSystem_.cutViolations.size() << " renames standing while the log lacked their line, as "
+      << fileSystem_.cutViolations.size()
+      << " renames standing while the log lacked their line, as "
       << fileSystem_.cutViolations.front();
   ExpectLogIsTheRenamesStanding();
   EXPECT_EQ(summary.renamed, fileSystem_.standing());
@@ -223,6 +226,41 @@ TEST_P(ParallelApplyReviewTest, AWithdrawalThatCannotWriteTheLogKeepsTheLinesOfR
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, ParallelApplyReviewTest, ::testing::Values(1, 4));
+
+// In "photos/" each file of a chain is named after the second after its own, so its new name is
+// the old name of the file renamed before it; the first rename of the chain fails. One thread
+// stops there and reports that failure alone: no rename waiting for the failed one to free its
+// name may be tried. A file renamed before the chain (its name sorts first) holds the run back
+// until the rename after the failed one would have been tried.
+class FailedChainTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(FailedChainTest, NoRenameToANameTheFailedOneWasToFreeIsTriedOrReported) {
+  ScopedTimeZone zone("UTC");
+  TempTree tree;
+  const std::time_t base = 1472561280;  // 2016-08-30 12:48:00
+  const auto chainName = [](int k) { return "photos/2016083012480" + std::to_string(k) + ".JPG"; };
+  for (int k = 0; k < 6; ++k) tree.Write(chainName(k + 1), "", base + k);
+  tree.Write("photos/0.JPG", "", base - 3600);
+  WatchingFileSystem fileSystem;
+  JobOnTree fixture(tree, Checked({".JPG"}), fileSystem);
+  fileSystem.logPath = fixture.logPath;
+  fileSystem.failingFrom = tree / chainName(1);
+  fileSystem.failAfterAnother = false;
+  fileSystem.waitingFrom = tree / "photos/0.JPG";
+  fileSystem.waitFor = tree / chainName(2);
+  fixture.job.jobs = GetParam();
+
+  const RunSummary summary = fixture.job.Run();
+  EXPECT_FALSE(summary.error.ok());
+  EXPECT_EQ(summary.renamed, 1u);
+  ASSERT_FALSE(fixture.sink.errors.empty());
+  EXPECT_EQ(fixture.sink.errors.size(), 1u)
+      << "also reported: " << fixture.sink.errors.back().where;
+  EXPECT_TRUE(fileSystem.MissingLines().empty());
+  EXPECT_EQ(LinesOf(ReadWhole(fixture.logPath)).size(), fileSystem.standing());
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, FailedChainTest, ::testing::Values(1, 4));
 
 }  // namespace
 }  // namespace tokiren
