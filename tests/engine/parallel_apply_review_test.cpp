@@ -46,6 +46,8 @@ class WatchingFileSystem : public ForwardingFileSystem {
   // The rename from this path fails, once another rename is made unless told not to wait.
   std::string failingFrom;
   bool failAfterAnother = true;
+  // The rename from this path fails at once.
+  std::string failingAtOnceFrom;
   // The rename from `waitingFrom` waits until a rename from `waitFor` has been tried.
   std::string waitingFrom, waitFor;
   // Once the log was cut back, appending to it fails as on a full disk.
@@ -61,6 +63,7 @@ class WatchingFileSystem : public ForwardingFileSystem {
       tried_.insert(from);
     }
     changes_.notify_all();
+    if (from == failingAtOnceFrom) return kPathFileAccessError;
     if (from == failingFrom) {
       if (failAfterAnother) WaitFor([&] { return made_ > 0; });
       return kPathFileAccessError;
@@ -261,6 +264,42 @@ TEST_P(FailedChainTest, NoRenameToANameTheFailedOneWasToFreeIsTriedOrReported) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, FailedChainTest, ::testing::Values(1, 4));
+
+
+// Two groups of a photo and its sidecar, renamed side by side; each sidecar's rename fails, so
+// each photo is renamed back. Nothing stands renamed in the end, so the log keeps no line of
+// this run: a group taken back whole leaves no line behind, however many fail at once.
+TEST(ParallelGroupsTest, GroupsTakenBackWholeLeaveNoLinesWhicheverFailsFirst) {
+  for (const int jobs : {1, 4}) {
+    SCOPED_TRACE(std::string("jobs ") + std::to_string(jobs));
+    ScopedTimeZone zone("UTC");
+    TempTree tree;
+    for (int k = 1; k <= 2; ++k) {
+      const std::string name = "photos/IMG_000" + std::to_string(k) + ".JPG";
+      tree.Write(name, "", 1472561322 + 60 * k);
+      tree.Write(name + ".xmp", "", 1472561322 + 60 * k);
+    }
+    WatchingFileSystem fileSystem;
+    JobOnTree fixture(tree, Checked({".JPG"}), fileSystem);
+    fixture.job.options.companions = true;
+    fixture.job.jobs = jobs;
+    fileSystem.logPath = fixture.logPath;
+    fileSystem.failingFrom = tree / "photos/IMG_0001.JPG.xmp";
+    fileSystem.failAfterAnother = false;
+    fileSystem.waitingFrom = fileSystem.failingFrom;
+    fileSystem.failingAtOnceFrom = fileSystem.waitFor = tree / "photos/IMG_0002.JPG.xmp";
+
+    const RunSummary summary = fixture.job.Run();
+    EXPECT_FALSE(summary.error.ok());
+    EXPECT_EQ(summary.renamed, 0u);
+    EXPECT_EQ(fileSystem.standing(), 0u);
+    EXPECT_EQ(tree.Names("photos"),
+              (std::vector<std::string>{"IMG_0001.JPG", "IMG_0001.JPG.xmp", "IMG_0002.JPG",
+                                        "IMG_0002.JPG.xmp"}));
+    const std::string log = ReadWhole(fixture.logPath);
+    EXPECT_TRUE(LinesOf(log).empty()) << log;
+  }
+}
 
 }  // namespace
 }  // namespace tokiren
