@@ -42,10 +42,11 @@ Applier::~Applier() = default;
 
 struct Applier::Batch {
   std::vector<Unit> units;
-  std::vector<Made> made;    // by unit, once made
+  std::vector<Made> made;    // by unit
   std::size_t given = 0;     // units made, or handed to work_
   std::size_t settled = 0;   // units told
   std::uint64_t kept = 0;    // the log's bytes before the next unit to tell
+  bool withdrawn = false;    // the lines of the units found changed are out of the log already
 };
 
 std::uint64_t Applier::LineBytes(std::size_t k) const {
@@ -69,7 +70,7 @@ std::vector<Applier::Unit> Applier::Units() const {
   return units;
 }
 
-Applier::Made Applier::Make(const Unit& unit) const {
+Applier::Made Applier::Check(const Unit& unit) const {
   Made made;
   // A name that leads to another file than the one whose time made the new name (replaced
   // since) is left alone with its group.
@@ -78,9 +79,15 @@ Applier::Made Applier::Make(const Unit& unit) const {
     if (!rename.leftover && !fileSystem_.IsSameFile(rename.oldPath, rename.id)) {
       made.kind = Made::Kind::kChanged;
       made.at = k;
-      return made;
+      break;
     }
   }
+  return made;
+}
+
+Applier::Made Applier::Rename(const Unit& unit) const {
+  Made made;
+  made.kind = Made::Kind::kMade;
   for (std::size_t k = unit.begin; k < unit.end; ++k) {
     const Pending& rename = pending_[k];
     const ErrorCode error =
@@ -106,7 +113,7 @@ Applier::Made Applier::Make(const Unit& unit) const {
       --made.renamed;
       made.tookBack = true;
     }
-    return made;
+    break;
   }
   return made;
 }
@@ -137,79 +144,81 @@ void Applier::TellChanged(const Unit& unit, std::size_t changed) {
 
 std::vector<ErrorReport> Applier::Settle(Batch& batch) {
   const Unit& unit = batch.units[batch.settled];
-  Made& made = batch.made[batch.settled++];
+  const Made& made = batch.made[batch.settled];
   switch (made.kind) {
     case Made::Kind::kMade:
+      ++batch.settled;
       TellMade(unit);
       batch.kept += unit.lineEnd - unit.lineBegin;
       return {};
-    case Made::Kind::kChanged: {
-      // Its lines leave the log before the renames after it are told.
-      const ErrorCode error =
-          log_.Withdraw(batch.kept, std::string_view(lines_).substr(unit.lineEnd));
-      if (!error.ok()) {
-        return StopAfter(batch, {MakeFailureReport(error, Where(pending_[made.at]),
-                                                   "cannot write the log " + log_.path())},
-                         batch.kept, batch.kept, {});
+    case Made::Kind::kChanged:
+      ++batch.settled;
+      if (!batch.withdrawn) {
+        // Its lines leave the log before the next rename.
+        const ErrorCode error =
+            log_.Withdraw(batch.kept, std::string_view(lines_).substr(unit.lineEnd));
+        if (!error.ok()) {
+          return StopAfter(batch, {MakeFailureReport(error, Where(pending_[made.at]),
+                                                     "cannot write the log " + log_.path())});
+        }
       }
       TellChanged(unit, made.at);
       return {};
-    }
-    case Made::Kind::kFailed:
+    case Made::Kind::kFailed:     // the run stops here
+    case Made::Kind::kNotMade:    // stopped by a failure after it
       break;
   }
-  std::uint64_t keep = batch.kept;
-  for (std::size_t k = unit.begin; k < made.renamed; ++k) keep += LineBytes(k);
-  // Renames taken back that cannot be synced keep their lines: a Reset finds them at their old
-  // names.
-  std::uint64_t keepUnsynced = keep;
-  for (std::size_t k = made.renamed; k < made.at; ++k) keepUnsynced += LineBytes(k);
-  if (made.renamed > unit.begin) log_.RenameMade();
-  return StopAfter(batch, std::move(made.failures), keep, keepUnsynced,
-                   made.tookBack ? FolderOf(pending_[unit.begin].oldPath) : std::string_view());
+  return StopAfter(batch, {});
 }
 
-std::vector<ErrorReport> Applier::StopAfter(Batch& batch, std::vector<ErrorReport> failures,
-                                            std::uint64_t keep, std::uint64_t keepUnsynced,
-                                            std::string_view tookBackIn) {
-  // Units on their way end; those made meanwhile keep their lines, after the ones kept so far.
-  std::string later;
+std::vector<ErrorReport> Applier::StopAfter(Batch& batch, std::vector<ErrorReport> failures) {
+  // No more units start; those on their way end.
   if (work_) {
     work_->Stop();
-    for (; batch.settled < batch.given; ++batch.settled) {
-      const bool ran = work_->TakeOldest();
-      const Unit& unit = batch.units[batch.settled];
-      const Made& made = batch.made[batch.settled];
-      if (!ran) continue;
-      if (made.kind == Made::Kind::kMade) {
-        TellMade(unit);
-        later += std::string_view(lines_).substr(unit.lineBegin, unit.lineEnd - unit.lineBegin);
-      } else if (made.kind == Made::Kind::kChanged) {
-        TellChanged(unit, made.at);
-      } else {
-        // Those taken back keep their lines too, as when their folder cannot be synced.
-        for (const ErrorReport& failure : made.failures) failures.push_back(failure);
-        if (made.renamed > unit.begin) log_.RenameMade();
-        std::uint64_t bytes = 0;
-        for (std::size_t k = unit.begin; k < made.at; ++k) bytes += LineBytes(k);
-        later += std::string_view(lines_).substr(unit.lineBegin, bytes);
-      }
-    }
+    while (!work_->Empty()) work_->TakeOldest();
     work_.reset();  // a stopped one would start nothing more
   }
-  // The renames back reach the disk before the lines of the renames they undo leave the log:
-  // otherwise a power cut could keep a rename and lose its line.
-  if (!tookBackIn.empty()) {
-    const std::string folder(tookBackIn);
-    const ErrorCode synced = fileSystem_.SyncFolder(folder);
-    if (!synced.ok()) {
-      failures.push_back(MakeFailureReport(synced, folder, "cannot sync the folder " + folder));
-      keep = keepUnsynced;
+  // From the first unit not told on, the log keeps the lines of the renames that stand: those
+  // made meanwhile, and those of a group that could not be taken back. A group taken back keeps
+  // its lines only if its folder cannot be synced: a power cut could otherwise keep a rename and
+  // lose its line (a Reset finds those taken back at their old names).
+  std::string kept;
+  bool prefix = true;   // the lines kept are the first ones the log holds after batch.kept
+  bool whole = true;    // every line so far stays
+  for (std::size_t u = batch.settled; u < batch.units.size(); ++u) {
+    const Unit& unit = batch.units[u];
+    const Made& made = batch.made[u];
+    std::size_t keepTo = unit.begin;  // members [begin, keepTo) keep their lines
+    if (made.kind == Made::Kind::kMade) {
+      TellMade(unit);
+      keepTo = unit.end;
+    } else if (made.kind == Made::Kind::kChanged) {
+      if (u < batch.given) TellChanged(unit, made.at);
+      if (batch.withdrawn) continue;  // its lines are out of the log already
+    } else if (made.kind == Made::Kind::kFailed) {
+      failures.insert(failures.end(), made.failures.begin(), made.failures.end());
+      keepTo = made.renamed;
+      if (made.renamed > unit.begin) log_.RenameMade();
+      if (made.tookBack) {
+        const std::string folder(FolderOf(pending_[unit.begin].oldPath));
+        const ErrorCode synced = fileSystem_.SyncFolder(folder);
+        if (!synced.ok()) {
+          failures.push_back(MakeFailureReport(synced, folder, "cannot sync the folder " + folder));
+          keepTo = made.at;
+        }
+      }
     }
+    std::uint64_t bytes = 0;
+    for (std::size_t k = unit.begin; k < keepTo; ++k) bytes += LineBytes(k);
+    if (bytes > 0 && !whole) prefix = false;
+    if (keepTo < unit.end) whole = false;
+    kept += std::string_view(lines_).substr(unit.lineBegin, bytes);
   }
-  // Only the lines of renames made stay, so Reset never moves a file this run did not.
-  ErrorCode cut = later.empty() ? kSuccess : log_.Withdraw(keep, later);
-  if (cut.ok()) cut = log_.StopAt(later.empty() ? keep : log_.size());
+  // Only the lines of renames made stay, so Reset never moves a file this run did not. The lines
+  // of a rename standing are never out of the log on the disk, not even for a moment: where they
+  // do not come first, the log is replaced whole.
+  ErrorCode cut = prefix ? kSuccess : log_.Replace(batch.kept, kept);
+  if (cut.ok()) cut = log_.StopAt(prefix ? batch.kept + kept.size() : log_.size());
   if (!cut.ok()) {
     failures.push_back(
         MakeFailureReport(cut, log_.path(), "cannot cut the log back " + log_.path()));
@@ -235,34 +244,77 @@ std::vector<ErrorReport> Applier::Flush() {
   batch.kept = log_.size() - lines_.size();
   std::vector<ErrorReport> failures;
   while (failures.empty() && batch.settled < batch.units.size()) {
-    if (!work_ && (jobs_ > 1 || (jobs_ == 0 && probe_.slow()))) {
-      work_ = std::make_unique<OrderedWork>(JobsFor(jobs_, probe_));
+    if (work_ || jobs_ > 1 || (jobs_ == 0 && probe_.slow())) {
+      if (!work_) work_ = std::make_unique<OrderedWork>(JobsFor(jobs_, probe_));
+      failures = MakeTogether(batch);
+      break;
     }
-    if (!work_) {
-      // One after another, the first ones timed while the file system's speed is not known.
-      const Unit& unit = batch.units[batch.given];
-      batch.made[batch.given++] = jobs_ == 0 ? probe_.Time([&] { return Make(unit); }) : Make(unit);
-      failures = Settle(batch);
-      continue;
-    }
-    if (batch.given < batch.units.size() && !work_->Full()) {
-      std::vector<std::string_view> paths;
-      const std::size_t u = batch.given++;
-      const Unit& unit = batch.units[u];
-      for (std::size_t k = unit.begin; k < unit.end; ++k) {
-        paths.push_back(pending_[k].oldPath);
-        paths.push_back(pending_[k].newPath);
-      }
-      work_->Add(FolderOf(pending_[unit.begin].oldPath), paths,
-                 [this, &batch, u] { batch.made[u] = Make(batch.units[u]); });
-      continue;
-    }
-    work_->TakeOldest();
+    // One after another, the first ones timed while the file system's speed is not known.
+    const Unit& unit = batch.units[batch.given++];
+    auto make = [&] {
+      Made made = Check(unit);
+      return made.kind == Made::Kind::kChanged ? made : Rename(unit);
+    };
+    batch.made[batch.settled] = jobs_ == 0 ? probe_.Time(make) : make();
     failures = Settle(batch);
   }
   pending_.clear();
   lines_.clear();
   return failures;
+}
+
+std::vector<ErrorReport> Applier::MakeTogether(Batch& batch) {
+  // The files are looked at first, all of them: the lines of those found replaced leave the log
+  // before any rename of the batch is made, so that no rename made ever waits for its line to
+  // come back.
+  for (std::size_t u = batch.given; u < batch.units.size(); ++u) {
+    work_->Add({}, {}, [this, &batch, u] { batch.made[u] = Check(batch.units[u]); });
+  }
+  while (!work_->Empty()) work_->TakeOldest();
+  std::string rest;
+  bool changed = false;
+  for (std::size_t u = batch.given; u < batch.units.size(); ++u) {
+    const Unit& unit = batch.units[u];
+    if (batch.made[u].kind == Made::Kind::kChanged) {
+      changed = true;
+    } else {
+      rest += std::string_view(lines_).substr(unit.lineBegin, unit.lineEnd - unit.lineBegin);
+    }
+  }
+  if (changed) {
+    const ErrorCode error = log_.Withdraw(batch.kept, rest);
+    if (!error.ok()) {
+      return StopAfter(batch, {MakeFailureReport(error, log_.path(),
+                                                 "cannot write the log " + log_.path())});
+    }
+  }
+  batch.withdrawn = true;
+  // A unit starts once every earlier one that may name one of its files is done; the first to
+  // fail keeps those waiting for it from starting.
+  for (; batch.given < batch.units.size(); ++batch.given) {
+    const std::size_t u = batch.given;
+    const Unit& unit = batch.units[u];
+    if (batch.made[u].kind == Made::Kind::kChanged) {
+      work_->Add({}, {}, nullptr);
+      continue;
+    }
+    std::vector<std::string_view> paths;
+    for (std::size_t k = unit.begin; k < unit.end; ++k) {
+      paths.push_back(pending_[k].oldPath);
+      paths.push_back(pending_[k].newPath);
+    }
+    OrderedWork* work = work_.get();
+    work_->Add(FolderOf(pending_[unit.begin].oldPath), paths, [this, &batch, u, work] {
+      batch.made[u] = Rename(batch.units[u]);
+      if (batch.made[u].kind == Made::Kind::kFailed) work->Stop();
+    });
+  }
+  while (batch.settled < batch.units.size()) {
+    work_->TakeOldest();
+    std::vector<ErrorReport> failures = Settle(batch);
+    if (!failures.empty() || !work_) return failures;
+  }
+  return {};
 }
 
 }  // namespace tokiren

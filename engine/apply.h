@@ -70,31 +70,39 @@ class Applier {
     std::size_t begin, end;
     std::uint64_t lineBegin, lineEnd;
   };
-  // What making a unit's renames did.
+  // What became of a unit.
   struct Made {
-    enum class Kind { kMade, kChanged, kFailed };
-    Kind kind = Kind::kMade;
+    enum class Kind {
+      kNotMade,  // not (yet) renamed
+      kMade,
+      kChanged,  // a member was replaced since its time was read: left alone
+      kFailed,   // a rename failed: the run stops
+    };
+    Kind kind = Kind::kNotMade;
     std::size_t at = 0;       // kChanged, kFailed: the member replaced, or whose rename failed
     std::size_t renamed = 0;  // kFailed: pending_[begin, renamed) stand under their new names
     bool tookBack = false;    // kFailed: renames were taken back, not yet on the disk
     std::vector<ErrorReport> failures;
   };
-  // The batch's work, and where settling it stands.
+  // The batch's units, and where making and telling them stands.
   struct Batch;
 
   std::vector<Unit> Units() const;
-  // Makes a unit's renames, or finds a member replaced; a failing rename takes back those of its
-  // group. Only calls on the user's files: it may run on any thread.
-  Made Make(const Unit& unit) const;
-  // The next unit's outcome, in the batch's order: told to the log and the sink. Failures end the
-  // batch.
+  // Whether a member of the unit was replaced (kChanged), else kNotMade.
+  Made Check(const Unit& unit) const;
+  // Makes the unit's renames; a failing rename takes back those of its group.
+  Made Rename(const Unit& unit) const;
+  // Check and Rename make only calls on the user's files: they may run on any thread.
+
+  // The rest of the batch on several threads: every unit checked first, the lines of those
+  // replaced withdrawn, then the renames.
+  std::vector<ErrorReport> MakeTogether(Batch& batch);
+  // Tells the next unit's outcome, in the batch's order, to the log and the sink. A failure ends
+  // the batch (StopAfter).
   std::vector<ErrorReport> Settle(Batch& batch);
-  // After a failure: no more units start; those made meanwhile are told and keep their lines.
-  // `keep`: the log's bytes to keep so far; `keepUnsynced` instead when the renames taken back in
-  // the folder `tookBackIn` cannot be synced.
-  std::vector<ErrorReport> StopAfter(Batch& batch, std::vector<ErrorReport> failures,
-                                     std::uint64_t keep, std::uint64_t keepUnsynced,
-                                     std::string_view tookBackIn);
+  // The run stops before the next unit to tell: no more units start, those made meanwhile are
+  // told, and the log keeps exactly the lines of the renames that stand.
+  std::vector<ErrorReport> StopAfter(Batch& batch, std::vector<ErrorReport> failures);
   void TellMade(const Unit& unit);
   void TellChanged(const Unit& unit, std::size_t changed);
   std::uint64_t LineBytes(std::size_t k) const;

@@ -140,6 +140,25 @@ ErrorCode RunLog::Withdraw(std::uint64_t keep, std::string_view rest) {
   return error;
 }
 
+ErrorCode RunLog::Replace(std::uint64_t keep, std::string_view rest) {
+  if (!writer_) return kSuccess;
+  std::unique_ptr<FileReplacement> replacement;
+  ErrorCode error = fileSystem_.CreateReplacement(path(), &replacement);
+  if (error.ok()) {
+    std::unique_ptr<FileReader> current;
+    error = fileSystem_.OpenForReading(path(), &current);
+    if (error.ok()) error = CopyBytes(*current, 0, keep, *replacement);
+  }
+  if (error.ok()) error = replacement->Append(rest);
+  if (!error.ok()) return error;
+  writer_.reset();  // Windows replaces no file that is open
+  error = replacement->Commit();
+  if (!error.ok()) return error;  // the log stays as it was, its lines marked unfinished
+  writer_ = std::move(replacement);
+  size_ = keep + rest.size();
+  return kSuccess;
+}
+
 void RunLog::RenameMade() {
   if (madeAny_) return;
   madeAny_ = true;

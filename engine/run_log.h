@@ -44,6 +44,10 @@ class RunLog {
   // `rest` (the lines written after it, whose renames are still to be made), on the disk.
   ErrorCode Withdraw(std::uint64_t keep, std::string_view rest);
 
+  // As Withdraw, for lines some of whose renames were made: the log is replaced whole, so that
+  // no line of theirs is ever out of it on the disk.
+  ErrorCode Replace(std::uint64_t keep, std::string_view rest);
+
   // A rename of this run was made.
   void RenameMade();
 

@@ -161,9 +161,9 @@ std::multiset<std::string> LinesOf(const std::string& log) {
 
 // photos/IMG_<k>.jpg for k in 1 ... 12, each a minute after the one before: IMG_1 is renamed
 // first. Their digits differ, so any of them may be renamed beside any other.
-class ParallelApplyReviewTest : public ::testing::TestWithParam<int> {
+class ParallelApplyFaultsTest : public ::testing::TestWithParam<int> {
  protected:
-  ParallelApplyReviewTest() {
+  ParallelApplyFaultsTest() {
     for (int k = 1; k <= 12; ++k) {
       tree_.Write("photos/IMG_" + std::to_string(k) + ".jpg", "", 1472561322 + 60 * k);
     }
@@ -189,7 +189,7 @@ class ParallelApplyReviewTest : public ::testing::TestWithParam<int> {
 
 // The first file was replaced since its time was read; the files after it are renamed meanwhile.
 // Taking its line out of the log must never leave those renames without theirs.
-TEST_P(ParallelApplyReviewTest, AChangedFileWithdrawnWhileOthersAreRenamedNeverDropsTheirLines) {
+TEST_P(ParallelApplyFaultsTest, AChangedFileWithdrawnWhileOthersAreRenamedNeverDropsTheirLines) {
   fileSystem_.changedPath = first();
   const RunSummary summary = fixture_.job.Run();
   EXPECT_TRUE(summary.error.ok());
@@ -204,7 +204,7 @@ TEST_P(ParallelApplyReviewTest, AChangedFileWithdrawnWhileOthersAreRenamedNeverD
 
 // The first rename fails once others are made: cutting the log back to the renames made must
 // never leave those made meanwhile without their lines, not even for a moment.
-TEST_P(ParallelApplyReviewTest, CuttingTheLogBackAfterAFailureNeverDropsTheLinesOfRenamesMade) {
+TEST_P(ParallelApplyFaultsTest, CuttingTheLogBackAfterAFailureNeverDropsTheLinesOfRenamesMade) {
   fileSystem_.failingFrom = first();
   const RunSummary summary = fixture_.job.Run();
   EXPECT_FALSE(summary.error.ok());
@@ -218,7 +218,7 @@ TEST_P(ParallelApplyReviewTest, CuttingTheLogBackAfterAFailureNeverDropsTheLines
 
 // The log cannot grow again once cut (a full disk) while the first file, replaced, has its line
 // withdrawn and the others are renamed: the run fails, but every rename standing keeps its line.
-TEST_P(ParallelApplyReviewTest, AWithdrawalThatCannotWriteTheLogKeepsTheLinesOfRenamesMade) {
+TEST_P(ParallelApplyFaultsTest, AWithdrawalThatCannotWriteTheLogKeepsTheLinesOfRenamesMade) {
   fileSystem_.changedPath = first();
   fileSystem_.diskFullAfterCut = true;
   const RunSummary summary = fixture_.job.Run();
@@ -228,7 +228,7 @@ TEST_P(ParallelApplyReviewTest, AWithdrawalThatCannotWriteTheLogKeepsTheLinesOfR
                                << missing.front();
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, ParallelApplyReviewTest, ::testing::Values(1, 4));
+INSTANTIATE_TEST_SUITE_P(Jobs, ParallelApplyFaultsTest, ::testing::Values(1, 4));
 
 // In "photos/" each file of a chain is named after the second after its own, so its new name is
 // the old name of the file renamed before it; the first rename of the chain fails. One thread
