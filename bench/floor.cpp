@@ -103,6 +103,25 @@ void CountUp(std::string* base) {
   std::exit(1);
 }
 
+// Lists the folder `dir` (at `path`) once: its ordinary files and its subfolders, dot-names left out.
+void ListFolder(int dir, const std::string& path, std::vector<std::string>* files,
+                std::vector<std::string>* subfolders) {
+  DIR* listing = fdopendir(dup(dir));
+  if (!listing) Die(path.c_str());
+  while (const dirent* entry = readdir(listing)) {
+    if (entry->d_name[0] == '.') continue;
+    unsigned char type = entry->d_type;
+    if (type == DT_UNKNOWN) {
+      struct stat st;
+      if (fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+    }
+    if (type == DT_REG) files->emplace_back(entry->d_name);
+    if (type == DT_DIR) subfolders->emplace_back(entry->d_name);
+  }
+  closedir(listing);
+}
+
 // Every folder's handle stays open until the renames are made: allow as many as the system will.
 void RaiseHandleLimit() {
   struct rlimit limit;
@@ -118,26 +137,14 @@ class ParallelFloor {
   ParallelFloor(int log, bool sync, int jobs) : log_(log), sync_(sync), jobs_(jobs) {}
 
   void Walk(int dir, const std::string& path) {
-    DIR* listing = fdopendir(dup(dir));
-    if (!listing) Die(path.c_str());
+    std::vector<std::string> names, subfolders;
+    ListFolder(dir, path, &names, &subfolders);
     const int folder = static_cast<int>(folders_.size());
     folders_.push_back(Folder{dir, path, {}});
-    std::vector<std::string> subfolders;
-    while (const dirent* entry = readdir(listing)) {
-      if (entry->d_name[0] == '.') continue;
-      unsigned char type = entry->d_type;
-      if (type == DT_UNKNOWN) {
-        struct stat st;
-        if (fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
-      }
-      if (type == DT_REG) {
-        folders_.back().names.insert(entry->d_name);
-        if (IsJpg(entry->d_name)) files_.push_back(File{folder, entry->d_name, 0, false});
-      }
-      if (type == DT_DIR) subfolders.emplace_back(entry->d_name);
+    for (std::string& name : names) {
+      if (IsJpg(name)) files_.push_back(File{folder, name, 0, false});
+      folders_.back().names.insert(std::move(name));
     }
-    closedir(listing);
     for (const std::string& name : subfolders) {
       const int sub = openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
       if (sub < 0) Die(name.c_str());
@@ -224,38 +231,18 @@ class Floor {
 
   void Walk(int dir, const std::string& path) {
     std::vector<std::string> files, subfolders;
-    DIR* listing = fdopendir(dup(dir));
-    if (!listing) Die(path.c_str());
-    while (const dirent* entry = readdir(listing)) {
-      if (entry->d_name[0] == '.') continue;
-      unsigned char type = entry->d_type;
-      if (type == DT_UNKNOWN) {
-        struct stat st;
-        if (fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
-      }
-      if (type == DT_REG) files.emplace_back(entry->d_name);
-      if (type == DT_DIR) subfolders.emplace_back(entry->d_name);
-    }
-    closedir(listing);
+    ListFolder(dir, path, &files, &subfolders);
 
     const int folder = static_cast<int>(folders_.size());
     folders_.push_back(dir);
     waiting_.push_back(0);
     std::unordered_set<std::string> taken;  // names this run gives in this folder
     for (const std::string& name : files) {
-      const size_t n = name.size();
-      if (n < 4 || strcasecmp(name.c_str() + n - 4, ".jpg") != 0) continue;
+      if (!IsJpg(name)) continue;
       struct statx stx;
       if (statx(dir, name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_MTIME, &stx) != 0) continue;
-      const time_t seconds = static_cast<time_t>(stx.stx_mtime.tv_sec);
-      struct tm t;
-      localtime_r(&seconds, &t);
-      char stamp[32];
-      std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", t.tm_year + 1900,
-                    t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
-      std::string base = stamp;
-      for (int tries = 0; tries < 100000; ++tries) {
+      std::string base = StampOf(static_cast<time_t>(stx.stx_mtime.tv_sec));
+      for (int tries = 0; tries < 100000; ++tries, CountUp(&base)) {
         std::string newName = base + ".JPG";
         if (newName == name) break;
         struct stat st;
@@ -269,9 +256,6 @@ class Floor {
           waiting_[static_cast<size_t>(folder)] = 1;
           break;
         }
-        const int counter = (std::atoi(base.c_str() + base.size() - 5) + 1) % 100000;
-        std::snprintf(stamp, sizeof stamp, "%05d", counter);
-        base.replace(base.size() - 5, 5, stamp);
       }
       if (pending_.size() >= kRenamesPerSync) Flush();
     }

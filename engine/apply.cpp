@@ -111,7 +111,6 @@ Applier::Made Applier::Rename(const Unit& unit) const {
         break;
       }
       --made.renamed;
-      made.tookBack = true;
     }
     break;
   }
@@ -199,7 +198,7 @@ std::vector<ErrorReport> Applier::StopAfter(Batch& batch, std::vector<ErrorRepor
       failures.insert(failures.end(), made.failures.begin(), made.failures.end());
       keepTo = made.renamed;
       if (made.renamed > unit.begin) log_.RenameMade();
-      if (made.tookBack) {
+      if (made.renamed < made.at) {  // renames taken back, not yet on the disk
         const std::string folder(FolderOf(pending_[unit.begin].oldPath));
         const ErrorCode synced = fileSystem_.SyncFolder(folder);
         if (!synced.ok()) {

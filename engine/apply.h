@@ -80,8 +80,8 @@ class Applier {
     };
     Kind kind = Kind::kNotMade;
     std::size_t at = 0;       // kChanged, kFailed: the member replaced, or whose rename failed
-    std::size_t renamed = 0;  // kFailed: pending_[begin, renamed) stand under their new names
-    bool tookBack = false;    // kFailed: renames were taken back, not yet on the disk
+    std::size_t renamed = 0;  // kFailed: pending_[begin, renamed) stand under their new names,
+                              // [renamed, at) were taken back
     std::vector<ErrorReport> failures;
   };
   // The batch's units, and where making and telling them stands.
