@@ -46,10 +46,25 @@ void OrderedWork::Add(std::string_view folder, const std::vector<std::string_vie
     }
     piece.keys.push_back(std::move(key));
   }
-  if (piece.waitingFor == 0) {
-    startable_.emplace(number, piece.folder);
-    ready_.notify_one();
-  }
+  if (piece.waitingFor == 0) MakeStartable(number);
+}
+
+void OrderedWork::MakeStartable(std::uint64_t number) {
+  Folder& folder = folders_[At(number).folder];
+  if (folder.busy == 0 && !folder.ready.empty()) idle_.erase(*folder.ready.begin());
+  folder.ready.insert(number);
+  if (folder.busy == 0) idle_.insert(*folder.ready.begin());
+  startable_.insert(number);
+  ready_.notify_one();
+}
+
+OrderedWork::Folder& OrderedWork::Unready(std::uint64_t number) {
+  Folder& folder = folders_[At(number).folder];
+  if (folder.busy == 0) idle_.erase(*folder.ready.begin());
+  folder.ready.erase(number);
+  startable_.erase(number);
+  if (folder.busy == 0 && !folder.ready.empty()) idle_.insert(*folder.ready.begin());
+  return folder;
 }
 
 bool OrderedWork::OldestDone() {
@@ -66,7 +81,10 @@ bool OrderedWork::TakeOldest() {
   });
   const bool ran = pieces_.front().ran;
   if (!pieces_.front().done) {
-    startable_.erase(first_);
+    if (startable_.count(first_) != 0) {
+      const Folder& folder = Unready(first_);
+      if (folder.busy == 0 && folder.ready.empty()) folders_.erase(pieces_.front().folder);
+    }
     for (const std::string& key : pieces_.front().keys) {
       const auto last = lastWithKey_.find(key);
       if (last != lastWithKey_.end() && last->second == first_) lastWithKey_.erase(last);
@@ -91,27 +109,23 @@ void OrderedWork::Work() {
     ready_.wait(lock, [&] { return ending_ || (!stopped_ && !startable_.empty()); });
     if (ending_) return;
     // The oldest piece that may start whose folder has none on its way, else the oldest.
-    auto chosen = startable_.begin();
-    std::size_t looked = 0;
-    for (auto it = startable_.begin(); it != startable_.end() && looked < kLookAtReady;
-         ++it, ++looked) {
-      const auto busy = busyFolders_.find(std::string(it->second));
-      if (busy == busyFolders_.end()) {
-        chosen = it;
-        break;
-      }
-    }
-    const std::uint64_t number = chosen->first;
-    startable_.erase(chosen);
+    const std::uint64_t number = idle_.empty() ? *startable_.begin() : *idle_.begin();
+    Folder& folder = Unready(number);
+    if (folder.busy++ == 0 && !folder.ready.empty()) idle_.erase(*folder.ready.begin());
     Piece& piece = At(number);
     piece.ran = true;
-    const std::string folder = piece.folder;
-    ++busyFolders_[folder];
     const std::function<void()> work = std::move(piece.work);
     lock.unlock();
     work();
     lock.lock();
-    if (--busyFolders_[folder] == 0) busyFolders_.erase(folder);
+    const auto finished = folders_.find(At(number).folder);
+    if (--finished->second.busy == 0) {
+      if (finished->second.ready.empty()) {
+        folders_.erase(finished);
+      } else {
+        idle_.insert(*finished->second.ready.begin());
+      }
+    }
     Done(number);
   }
 }
@@ -125,10 +139,7 @@ void OrderedWork::Done(std::uint64_t number) {
   }
   for (const std::uint64_t waiter : piece.waiters) {
     Piece& later = At(waiter);
-    if (--later.waitingFor == 0) {
-      startable_.emplace(waiter, later.folder);
-      ready_.notify_one();
-    }
+    if (--later.waitingFor == 0) MakeStartable(waiter);
   }
   if (number == first_) done_.notify_one();
 }

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -56,8 +56,6 @@ class OrderedWork {
   // Pieces given and not yet taken back: enough that pieces of several folders are on their way
   // at once.
   static constexpr std::size_t kWindow = 4096;
-  // Pieces that may start looked at for one whose folder has none on its way.
-  static constexpr std::size_t kLookAtReady = 64;
 
   struct Piece {
     std::function<void()> work;
@@ -69,9 +67,18 @@ class OrderedWork {
     bool ran = false;
   };
 
+  // A folder's pieces on their way, and those that may start.
+  struct Folder {
+    int busy = 0;
+    std::set<std::uint64_t> ready;
+  };
+
   Piece& At(std::uint64_t number) { return pieces_[number - first_]; }
   void Work();
   void Done(std::uint64_t number);
+  void MakeStartable(std::uint64_t number);
+  // Takes the piece off those that may start; returns its folder.
+  Folder& Unready(std::uint64_t number);
 
   std::mutex mutex_;
   std::condition_variable ready_;  // a piece may start, or stop
@@ -79,9 +86,10 @@ class OrderedWork {
   std::deque<Piece> pieces_;       // piece number first_ + i in pieces_[i]
   std::uint64_t first_ = 0;
   std::uint64_t next_ = 0;  // the number of the next piece given
-  std::map<std::uint64_t, std::string_view> startable_;  // by number, with folders
+  std::set<std::uint64_t> startable_;  // every piece that may start
+  std::set<std::uint64_t> idle_;       // the oldest of them in each folder with none on its way
+  std::unordered_map<std::string, Folder> folders_;  // with pieces on their way or ready
   std::unordered_map<std::string, std::uint64_t> lastWithKey_;  // not done yet
-  std::unordered_map<std::string, int> busyFolders_;  // pieces on their way, by folder
   bool stopped_ = false;  // no piece starts
   bool ending_ = false;   // the threads end
   std::vector<std::thread> threads_;

@@ -4,13 +4,6 @@
 #include <algorithm>
 
 namespace tokiren {
-namespace {
-
-// Files read ahead per reading thread at most: enough that every thread always has one to read
-// while the pass takes the answers in order.
-constexpr std::size_t kWindowPerJob = 8;
-
-}  // namespace
 
 int JobsFor(int jobs, const SlowCallProbe& probe) {
   if (jobs > 0) return std::min(jobs, kMostJobs);
@@ -20,70 +13,45 @@ int JobsFor(int jobs, const SlowCallProbe& probe) {
 TimeReadAhead::TimeReadAhead(FileSystem& fileSystem, std::size_t count,
                              std::function<std::string(std::size_t)> pathOf, int jobs)
     : fileSystem_(fileSystem), count_(count), pathOf_(std::move(pathOf)), jobs_(jobs) {
-  if (jobs_ > 1) Start(jobs_);
+  if (jobs_ > 1) work_ = std::make_unique<OrderedWork>(jobs_);
 }
 
-TimeReadAhead::~TimeReadAhead() {
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
-  }
-  toRead_.notify_all();
-  for (std::thread& thread : threads_) thread.join();
-}
+TimeReadAhead::~TimeReadAhead() = default;
 
-void TimeReadAhead::Start(int jobs) {
-  window_.resize(static_cast<std::size_t>(jobs) * kWindowPerJob);
-  next_ = passed_;
-  for (int i = 0; i < jobs; ++i) threads_.emplace_back([this] { Work(); });
-}
-
-void TimeReadAhead::Work() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    toRead_.wait(lock, [&] {
-      return stop_ || (next_ < count_ && next_ < passed_ + window_.size());
-    });
-    if (stop_) return;
-    const std::size_t k = next_++;
-    lock.unlock();
-    Slot slot;
-    slot.error = fileSystem_.GetFileTimes(pathOf_(k), &slot.times);
-    slot.done = true;
-    lock.lock();
-    window_[k % window_.size()] = slot;
-    read_.notify_all();
+void TimeReadAhead::TopUp() {
+  for (; given_ < count_ && !work_->Full(); ++given_) {
+    slots_.push_back(Slot{pathOf_(given_), {}, {}});
+    Slot& slot = slots_.back();
+    // Reads touch no name: any may go beside any other, those of a folder with none on its way
+    // first.
+    work_->Add(FolderOf(slot.path), {},
+               [this, &slot] { slot.error = fileSystem_.GetFileTimes(slot.path, &slot.times); });
   }
 }
 
 ErrorCode TimeReadAhead::Read(const std::string& path, FileTimes* times) {
-  if (!started()) {
+  if (!work_) {
     // Not reading ahead (yet): the pass reads, keeps its place in the list, and times the first
     // reads to tell whether threads would help.
-    while (passed_ < count_ && pathOf_(passed_++) != path) {
+    while (given_ < count_ && pathOf_(given_++) != path) {
     }
     const ErrorCode error = probe_.Time([&] { return fileSystem_.GetFileTimes(path, times); });
     if (jobs_ == 0 && probe_.decided() && JobsFor(jobs_, probe_) > 1) {
-      Start(JobsFor(jobs_, probe_));
+      work_ = std::make_unique<OrderedWork>(JobsFor(jobs_, probe_));
+      TopUp();
     }
     return error;
   }
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (passed_ < count_) {
-    const std::size_t k = passed_;
-    const bool claimed = k < next_;
-    if (claimed) read_.wait(lock, [&] { return window_[k % window_.size()].done; });
-    Slot slot;
-    if (claimed) std::swap(slot, window_[k % window_.size()]);
-    ++passed_;
-    next_ = std::max(next_, passed_);
-    toRead_.notify_all();
-    if (pathOf_(k) != path) continue;  // passed over by the pass
-    if (!claimed) break;               // not read yet: read on the spot
+  TopUp();
+  while (!slots_.empty()) {
+    work_->TakeOldest();
+    const Slot slot = std::move(slots_.front());
+    slots_.pop_front();
+    TopUp();
+    if (slot.path != path) continue;  // passed over by the pass
     *times = slot.times;
     return slot.error;
   }
-  lock.unlock();
   return fileSystem_.GetFileTimes(path, times);
 }
 

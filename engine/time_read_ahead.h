@@ -3,15 +3,13 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
-#include <cstdint>
+#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
-#include <vector>
 
+#include "engine/ordered_work.h"
 #include "platform/file_system.h"
 
 namespace tokiren {
@@ -56,8 +54,7 @@ int JobsFor(int jobs, const SlowCallProbe& probe);
 
 class TimeReadAhead {
  public:
-  // `count` files, the pass asking for them in that order; `pathOf(k)` is the path of file k and
-  // is called from the reading threads, so it must only read what stays unchanged meanwhile.
+  // `count` files, the pass asking for them in that order; `pathOf(k)` is the path of file k.
   // `jobs`: the setting (0: kDefaultJobs, once the first reads show a slow file system; 1: no
   // read ahead at all).
   TimeReadAhead(FileSystem& fileSystem, std::size_t count,
@@ -68,36 +65,31 @@ class TimeReadAhead {
 
   // The times of `path`, as FileSystem::GetFileTimes reads them. Files are asked for in the order
   // given, some passed over; a file never given is read on the spot. The reading threads start
-  // when the file system is slow, and read at most a window of files ahead of the pass.
+  // when the file system is slow, and read at most a window of files ahead of the pass, of
+  // several folders at once.
   ErrorCode Read(const std::string& path, FileTimes* times);
 
   // Whether reading threads were started.
-  bool started() const { return !threads_.empty(); }
+  bool started() const { return work_ != nullptr; }
 
  private:
   struct Slot {
-    bool done = false;
+    std::string path;
     ErrorCode error;
     FileTimes times;
   };
 
-  void Start(int jobs);
-  void Work();
+  // Hands the reading threads the next files, as many as the window holds.
+  void TopUp();
 
   FileSystem& fileSystem_;
   const std::size_t count_;
   const std::function<std::string(std::size_t)> pathOf_;
   const int jobs_;
   SlowCallProbe probe_;
-
-  std::mutex mutex_;
-  std::condition_variable toRead_;  // a file may be read: the window moved, or stop
-  std::condition_variable read_;    // a file was read
-  std::vector<Slot> window_;        // file k in slot k % size
-  std::size_t next_ = 0;            // the next file to read ahead
-  std::size_t passed_ = 0;          // the files the pass took or passed over
-  bool stop_ = false;
-  std::vector<std::thread> threads_;
+  std::size_t given_ = 0;      // the files handed to the threads, or passed before they started
+  std::deque<Slot> slots_;     // the files handed and not yet taken, in order
+  std::unique_ptr<OrderedWork> work_;  // last: its threads end before the slots go
 };
 
 }  // namespace tokiren

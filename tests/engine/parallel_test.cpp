@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "engine/engine.h"
+#include "engine/ordered_work.h"
 #include "engine/reset_queue.h"
 #include "engine/time_read_ahead.h"
 #include "platform/forwarding_file_system.h"
@@ -204,6 +205,36 @@ TEST(ResetQueueTest, ARenameBackStartsOnlyAfterTheEarlierLinesNamingItsEntriesAn
     for (std::size_t k = 0; k < lines.size(); ++k) EXPECT_EQ(handedBack[k], lines[k].newPath);
   }
   EXPECT_TRUE(violations.empty()) << violations.front();
+}
+
+// With pieces of one folder waiting far beyond the first few, a free thread still takes one of
+// another folder rather than a second of a folder with one on its way (where a kernel would make
+// it wait).
+TEST(OrderedWorkTest, AFreeThreadTakesAFolderWithNothingOnItsWayHoweverFarBackItsPiecesWait) {
+  constexpr int kEach = 100;
+  std::mutex mutex;
+  int endedInA = 0;
+  int endedInABeforeB = -1;  // when the first piece of b/ started
+  {
+    OrderedWork work(2);
+    for (int k = 0; k < 2 * kEach; ++k) {
+      const bool inA = k < kEach;
+      const std::string path = std::string(inA ? "/a/" : "/b/") + std::to_string(k);
+      work.Add(FolderOf(path), {path}, [&, inA] {
+        {
+          const std::lock_guard<std::mutex> lock(mutex);
+          if (!inA && endedInABeforeB < 0) endedInABeforeB = endedInA;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const std::lock_guard<std::mutex> lock(mutex);
+        endedInA += inA;
+      });
+    }
+    for (int k = 0; k < 2 * kEach; ++k) EXPECT_TRUE(work.TakeOldest());
+  }
+  EXPECT_EQ(endedInA, kEach);
+  EXPECT_GE(endedInABeforeB, 0);
+  EXPECT_LT(endedInABeforeB, 10);
 }
 
 class ParallelResetTest : public ::testing::TestWithParam<int> {
