@@ -219,7 +219,9 @@ TEST(OrderedWorkTest, AFreeThreadTakesAFolderWithNothingOnItsWayHoweverFarBackIt
     OrderedWork work(2);
     for (int k = 0; k < 2 * kEach; ++k) {
       const bool inA = k < kEach;
-      const std::string path = std::string(inA ? "/a/" : "/b/") + std::to_string(k);
+      std::string path = inA ? "a" : "b";
+      path += kPathSeparator;
+      path += std::to_string(k);
       work.Add(FolderOf(path), {path}, [&, inA] {
         {
           const std::lock_guard<std::mutex> lock(mutex);
