@@ -352,10 +352,11 @@ class LastFolder {
     for (Held& held : held_) {
       if (held.fd && held.path == folder) slot = &held;
     }
-    // A folder held from before another was worked in is looked up anew, as when it was first
-    // entered: one moved away or swapped for another since (by whoever else may write its parent)
-    // is left, never worked in where it now stands.
-    if (slot && slot->used != clock_) {
+    // A folder held from before this thread worked in another is looked up anew, as when it was
+    // first entered: one moved away or swapped for another since (by whoever else may write its
+    // parent) is left, never worked in where it now stands.
+    static thread_local std::uint64_t workedIn = 0;  // the held folder this thread used last
+    if (slot && slot->opened != workedIn) {
       FileDescriptor again(OpenFolderNoLinks(slot->path, O_PATH));
       struct stat st;
       if (again.get() < 0 || fstat(again.get(), &st) != 0 || st.st_dev != slot->device ||
@@ -383,8 +384,10 @@ class LastFolder {
       slot->fd = std::move(fd);
       slot->device = st.st_dev;
       slot->inode = st.st_ino;
+      slot->opened = ++opened_;
     }
     slot->used = ++clock_;
+    workedIn = slot->opened;
     return {slot->fd->get(), path.c_str() + folder.size(), slot->device, slot->fd};
   }
 
@@ -402,11 +405,13 @@ class LastFolder {
     dev_t device = 0;
     ino_t inode = 0;
     std::uint64_t used = 0;
+    std::uint64_t opened = 0;  // which opening of a folder, among all ever held
   };
 
   std::mutex mutex_;
   Held held_[kHeld];
   std::uint64_t clock_ = 0;
+  static inline std::atomic<std::uint64_t> opened_{0};
 };
 
 class PosixFileSystem final : public FileSystem {
