@@ -397,8 +397,9 @@ class LastFolder {
   }
 
  private:
-  // The folder being renamed in, and those whose files are read ahead of it, by several threads.
-  static constexpr std::size_t kHeld = 8;
+  // The folders being renamed in, and those whose files are read ahead, by several threads: as
+  // many as threads may work in at once.
+  static constexpr std::size_t kHeld = 32;
   struct Held {
     std::string path;
     std::shared_ptr<const FileDescriptor> fd;  // empty: the slot is free
