@@ -35,10 +35,10 @@ class Applier {
   // batch (see Fits), and are made all or none.
   void Add(std::string oldPath, std::string newPath, const FileId& id, bool leftover,
            bool noCaptureTime, std::uint32_t group = 0);
-  bool Full() const { return pending_.size() >= kRenamesPerBatch; }
+  bool Full() const { return pending_.size() >= BatchSize(); }
   // Whether `renames` more go into this batch.
   bool Fits(std::size_t renames) const {
-    return pending_.empty() || pending_.size() + renames <= kRenamesPerBatch;
+    return pending_.empty() || pending_.size() + renames <= BatchSize();
   }
 
   // Puts the waiting lines on the disk, then makes their renames. A group one member of which was
@@ -55,6 +55,12 @@ class Applier {
  private:
   // Log lines written and synced together.
   static constexpr std::size_t kRenamesPerBatch = 4096;
+  // The same after the first batch, once its renames went to several threads. A batch ends only
+  // when the last renames of its fullest folder end, made one at a time by the kernel while the
+  // other threads wait: larger batches leave fewer such ends. A batch fits into the threads'
+  // window whole.
+  static constexpr std::size_t kRenamesPerBatchTogether = OrderedWork::kWindow;
+  std::size_t BatchSize() const { return work_ ? kRenamesPerBatchTogether : kRenamesPerBatch; }
 
   struct Pending {
     std::string oldPath;

@@ -36,6 +36,10 @@ void OrderedWork::Add(std::string_view folder, const std::vector<std::string_vie
     piece.done = true;
     return;
   }
+  Folder& itsFolder = folders_[piece.folder];
+  Leave(itsFolder);
+  ++itsFolder.left;
+  Enter(piece.folder, itsFolder);
   for (const std::string_view path : paths) {
     std::string key = EntryKey(NameOf(path));
     auto [last, isNew] = lastWithKey_.try_emplace(key, number);
@@ -50,21 +54,27 @@ void OrderedWork::Add(std::string_view folder, const std::vector<std::string_vie
 }
 
 void OrderedWork::MakeStartable(std::uint64_t number) {
-  Folder& folder = folders_[At(number).folder];
-  if (folder.busy == 0 && !folder.ready.empty()) idle_.erase(*folder.ready.begin());
+  const std::string& name = At(number).folder;
+  Folder& folder = folders_[name];
+  Leave(folder);
   folder.ready.insert(number);
-  if (folder.busy == 0) idle_.insert(*folder.ready.begin());
   startable_.insert(number);
+  Enter(name, folder);
   ready_.notify_one();
 }
 
-OrderedWork::Folder& OrderedWork::Unready(std::uint64_t number) {
-  Folder& folder = folders_[At(number).folder];
-  if (folder.busy == 0) idle_.erase(*folder.ready.begin());
-  folder.ready.erase(number);
-  startable_.erase(number);
-  if (folder.busy == 0 && !folder.ready.empty()) idle_.insert(*folder.ready.begin());
-  return folder;
+void OrderedWork::Leave(const Folder& folder) {
+  if (folder.busy == 0 && !folder.ready.empty()) {
+    idle_.erase(Idle{folder.left, *folder.ready.begin()});
+  }
+}
+
+void OrderedWork::Enter(const std::string& name, const Folder& folder) {
+  if (folder.busy == 0 && !folder.ready.empty()) {
+    idle_.insert(Idle{folder.left, *folder.ready.begin()});
+  } else if (folder.busy == 0 && folder.left == 0) {
+    folders_.erase(name);
+  }
 }
 
 bool OrderedWork::OldestDone() {
@@ -81,10 +91,13 @@ bool OrderedWork::TakeOldest() {
   });
   const bool ran = pieces_.front().ran;
   if (!pieces_.front().done) {
-    if (startable_.count(first_) != 0) {
-      const Folder& folder = Unready(first_);
-      if (folder.busy == 0 && folder.ready.empty()) folders_.erase(pieces_.front().folder);
-    }
+    const std::string& name = pieces_.front().folder;
+    Folder& folder = folders_[name];
+    Leave(folder);
+    folder.ready.erase(first_);
+    startable_.erase(first_);
+    --folder.left;
+    Enter(name, folder);
     for (const std::string& key : pieces_.front().keys) {
       const auto last = lastWithKey_.find(key);
       if (last != lastWithKey_.end() && last->second == first_) lastWithKey_.erase(last);
@@ -105,27 +118,36 @@ void OrderedWork::Stop() {
 
 void OrderedWork::Work() {
   std::unique_lock<std::mutex> lock(mutex_);
+  std::string last;  // the folder of this thread's last piece
   for (;;) {
     ready_.wait(lock, [&] { return ending_ || (!stopped_ && !startable_.empty()); });
     if (ending_) return;
-    // The oldest piece that may start whose folder has none on its way, else the oldest.
-    const std::uint64_t number = idle_.empty() ? *startable_.begin() : *idle_.begin();
-    Folder& folder = Unready(number);
-    if (folder.busy++ == 0 && !folder.ready.empty()) idle_.erase(*folder.ready.begin());
+    // The thread stays in its folder while nothing else is on its way there and a piece may
+    // start there (a file system finds a folder it was just in at once); else the oldest piece
+    // that may start of the folder with none on its way and the most left, else the oldest.
+    const auto stay = folders_.find(last);
+    const std::uint64_t number =
+        stay != folders_.end() && stay->second.busy == 0 && !stay->second.ready.empty()
+            ? *stay->second.ready.begin()
+        : idle_.empty() ? *startable_.begin()
+                        : idle_.begin()->oldest;
     Piece& piece = At(number);
+    last = piece.folder;
+    Folder& folder = folders_[piece.folder];
+    Leave(folder);
+    folder.ready.erase(number);
+    startable_.erase(number);
+    --folder.left;
+    ++folder.busy;
     piece.ran = true;
     const std::function<void()> work = std::move(piece.work);
     lock.unlock();
     work();
     lock.lock();
-    const auto finished = folders_.find(At(number).folder);
-    if (--finished->second.busy == 0) {
-      if (finished->second.ready.empty()) {
-        folders_.erase(finished);
-      } else {
-        idle_.insert(*finished->second.ready.begin());
-      }
-    }
+    const std::string& name = At(number).folder;
+    Folder& finished = folders_[name];
+    --finished.busy;
+    Enter(name, finished);
     Done(number);
   }
 }

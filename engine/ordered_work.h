@@ -27,6 +27,10 @@ std::string EntryKey(std::string_view name);
 
 class OrderedWork {
  public:
+  // Pieces given and not yet taken back: enough that pieces of many folders are on their way at
+  // once, and that the last folders to end are few.
+  static constexpr std::size_t kWindow = 32768;
+
   // The pieces run on `jobs` threads.
   explicit OrderedWork(int jobs);
   // Waits for the pieces on their way; starts no more.
@@ -37,8 +41,10 @@ class OrderedWork {
   // Adds the next piece, which touches `paths` (all in `folder`). `work` runs on one of the
   // threads once every piece given before it that shares a key (EntryKey of a path's name) is
   // done: so a rename to a name another piece frees waits for that one, and a chain of them goes
-  // in order. Among the pieces that may start, one of a folder with none on its way goes first (a
-  // kernel makes the renames of one folder one at a time). No `work`: a piece done at once.
+  // in order. Among the pieces that may start, a thread takes the next of its last folder while
+  // none other is on its way there; else one of a folder with none on its way (a kernel makes the
+  // renames of one folder one at a time), the folder with the most pieces yet to start, so that
+  // the last folders to end are small ones. No `work`: a piece done at once.
   void Add(std::string_view folder, const std::vector<std::string_view>& paths,
            std::function<void()> work);
   // Whether as many pieces are waiting as may: take the oldest back before adding another.
@@ -53,10 +59,6 @@ class OrderedWork {
   void Stop();
 
  private:
-  // Pieces given and not yet taken back: enough that pieces of several folders are on their way
-  // at once.
-  static constexpr std::size_t kWindow = 4096;
-
   struct Piece {
     std::function<void()> work;
     std::string folder;
@@ -67,18 +69,30 @@ class OrderedWork {
     bool ran = false;
   };
 
-  // A folder's pieces on their way, and those that may start.
+  // A folder's pieces on their way, those that may start, and those yet to start.
   struct Folder {
     int busy = 0;
     std::set<std::uint64_t> ready;
+    std::size_t left = 0;  // given with work, neither started nor taken back
+  };
+  // A folder with none on its way and pieces that may start: by most pieces left, then by its
+  // oldest that may start.
+  struct Idle {
+    std::size_t left;
+    std::uint64_t oldest;
+    bool operator<(const Idle& other) const {
+      return left != other.left ? left > other.left : oldest < other.oldest;
+    }
   };
 
   Piece& At(std::uint64_t number) { return pieces_[number - first_]; }
   void Work();
   void Done(std::uint64_t number);
   void MakeStartable(std::uint64_t number);
-  // Takes the piece off those that may start; returns its folder.
-  Folder& Unready(std::uint64_t number);
+  // A folder about to change leaves the idle ones (Leave); once changed, it joins them again if
+  // it is idle, or is forgotten if nothing of it is left (Enter).
+  void Leave(const Folder& folder);
+  void Enter(const std::string& name, const Folder& folder);
 
   std::mutex mutex_;
   std::condition_variable ready_;  // a piece may start, or stop
@@ -87,8 +101,8 @@ class OrderedWork {
   std::uint64_t first_ = 0;
   std::uint64_t next_ = 0;  // the number of the next piece given
   std::set<std::uint64_t> startable_;  // every piece that may start
-  std::set<std::uint64_t> idle_;       // the oldest of them in each folder with none on its way
-  std::unordered_map<std::string, Folder> folders_;  // with pieces on their way or ready
+  std::set<Idle> idle_;                // each folder with none on its way and a piece that may start
+  std::unordered_map<std::string, Folder> folders_;  // with pieces on their way or left
   std::unordered_map<std::string, std::uint64_t> lastWithKey_;  // not done yet
   bool stopped_ = false;  // no piece starts
   bool ending_ = false;   // the threads end

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <sstream>
 #include <chrono>
+#include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -237,6 +239,36 @@ TEST(OrderedWorkTest, AFreeThreadTakesAFolderWithNothingOnItsWayHoweverFarBackIt
   EXPECT_EQ(endedInA, kEach);
   EXPECT_GE(endedInABeforeB, 0);
   EXPECT_LT(endedInABeforeB, 10);
+}
+
+// A free thread goes on in its folder while it may, then moves to the folder with the most
+// pieces yet to start, so that the last folders to end are small ones.
+TEST(OrderedWorkTest, AThreadEndsItsFolderThenTakesTheFolderWithTheMostLeft) {
+  std::mutex mutex;
+  std::string order;
+  std::promise<void> started, release;
+  OrderedWork work(1);
+  auto piece = [&](char folder, int k, std::function<void()> also = nullptr) {
+    const std::string path = std::string(1, folder) + kPathSeparator + std::to_string(k);
+    work.Add(FolderOf(path), {path}, [&, folder, also] {
+      if (also) also();
+      const std::lock_guard<std::mutex> lock(mutex);
+      order += folder;
+    });
+  };
+  // The thread is held in g while the others are given: a's 2 pieces, b's 3, c's 3.
+  piece('g', 0, [&] {
+    started.set_value();
+    release.get_future().wait();
+  });
+  started.get_future().wait();
+  int k = 1;
+  for (const auto& [folder, count] : {std::pair{'a', 2}, {'b', 3}, {'c', 3}}) {
+    for (int n = 0; n < count; ++n) piece(folder, k++);
+  }
+  release.set_value();
+  for (int n = 0; n < k; ++n) EXPECT_TRUE(work.TakeOldest());
+  EXPECT_EQ(order, "gbbbcccaa");
 }
 
 class ParallelResetTest : public ::testing::TestWithParam<int> {
