@@ -45,8 +45,10 @@ struct Applier::Batch {
   std::vector<Made> made;    // by unit
   std::size_t given = 0;     // units made, or handed to work_
   std::size_t settled = 0;   // units told
+  std::uint64_t start = 0;   // the log's bytes before the batch's lines
   std::uint64_t kept = 0;    // the log's bytes before the next unit to tell
-  bool withdrawn = false;    // the lines of the units found changed are out of the log already
+  bool together = false;     // units from `given` on go to work_'s threads
+  bool stale = false;        // lines of units told changed are still in the log before `kept`
 };
 
 std::uint64_t Applier::LineBytes(std::size_t k) const {
@@ -152,7 +154,11 @@ std::vector<ErrorReport> Applier::Settle(Batch& batch) {
       return {};
     case Made::Kind::kChanged:
       ++batch.settled;
-      if (!batch.withdrawn) {
+      if (batch.together) {
+        // Later units may stand renamed already: its lines leave the log with the batch's end.
+        batch.stale = true;
+        batch.kept += unit.lineEnd - unit.lineBegin;
+      } else {
         // Its lines leave the log before the next rename.
         const ErrorCode error =
             log_.Withdraw(batch.kept, std::string_view(lines_).substr(unit.lineEnd));
@@ -181,9 +187,12 @@ std::vector<ErrorReport> Applier::StopAfter(Batch& batch, std::vector<ErrorRepor
   // made meanwhile, and those of a group that could not be taken back. A group taken back keeps
   // its lines only if its folder cannot be synced: a power cut could otherwise keep a rename and
   // lose its line (a Reset finds those taken back at their old names).
-  std::string kept;
-  bool prefix = true;   // the lines kept are the first ones the log holds after batch.kept
-  bool whole = true;    // every line so far stays
+  // Lines of units told changed still in the log go too: the lines after the batch's start are
+  // then written anew.
+  std::string kept = batch.stale ? LinesMade(batch, 0, batch.settled) : std::string();
+  const std::uint64_t from = batch.stale ? batch.start : batch.kept;
+  bool prefix = !batch.stale;  // the lines kept are the first ones the log holds after `from`
+  bool whole = true;           // every line so far stays
   for (std::size_t u = batch.settled; u < batch.units.size(); ++u) {
     const Unit& unit = batch.units[u];
     const Made& made = batch.made[u];
@@ -193,7 +202,6 @@ std::vector<ErrorReport> Applier::StopAfter(Batch& batch, std::vector<ErrorRepor
       keepTo = unit.end;
     } else if (made.kind == Made::Kind::kChanged) {
       if (u < batch.given) TellChanged(unit, made.at);
-      if (batch.withdrawn) continue;  // its lines are out of the log already
     } else if (made.kind == Made::Kind::kFailed) {
       failures.insert(failures.end(), made.failures.begin(), made.failures.end());
       keepTo = made.renamed;
@@ -216,8 +224,8 @@ std::vector<ErrorReport> Applier::StopAfter(Batch& batch, std::vector<ErrorRepor
   // Only the lines of renames made stay, so Reset never moves a file this run did not. The lines
   // of a rename standing are never out of the log on the disk, not even for a moment: where they
   // do not come first, the log is replaced whole.
-  ErrorCode cut = prefix ? kSuccess : log_.Replace(batch.kept, kept);
-  if (cut.ok()) cut = log_.StopAt(prefix ? batch.kept + kept.size() : log_.size());
+  ErrorCode cut = prefix ? kSuccess : log_.Replace(from, kept);
+  if (cut.ok()) cut = log_.StopAt(prefix ? from + kept.size() : log_.size());
   if (!cut.ok()) {
     failures.push_back(
         MakeFailureReport(cut, log_.path(), "cannot cut the log back " + log_.path()));
@@ -240,7 +248,7 @@ std::vector<ErrorReport> Applier::Flush() {
   Batch batch;
   batch.units = Units();
   batch.made.resize(batch.units.size());
-  batch.kept = log_.size() - lines_.size();
+  batch.start = batch.kept = log_.size() - lines_.size();
   std::vector<ErrorReport> failures;
   while (failures.empty() && batch.settled < batch.units.size()) {
     if (work_ || jobs_ > 1 || (jobs_ == 0 && probe_.slow())) {
@@ -262,41 +270,25 @@ std::vector<ErrorReport> Applier::Flush() {
   return failures;
 }
 
-std::vector<ErrorReport> Applier::MakeTogether(Batch& batch) {
-  // The files are looked at first, all of them: the lines of those found replaced leave the log
-  // before any rename of the batch is made, so that no rename made ever waits for its line to
-  // come back.
-  for (std::size_t u = batch.given; u < batch.units.size(); ++u) {
-    work_->Add({}, {}, [this, &batch, u] { batch.made[u] = Check(batch.units[u]); });
-  }
-  while (!work_->Empty()) work_->TakeOldest();
-  std::string rest;
-  bool changed = false;
-  for (std::size_t u = batch.given; u < batch.units.size(); ++u) {
+std::string Applier::LinesMade(const Batch& batch, std::size_t from, std::size_t to) const {
+  std::string lines;
+  for (std::size_t u = from; u < to; ++u) {
     const Unit& unit = batch.units[u];
-    if (batch.made[u].kind == Made::Kind::kChanged) {
-      changed = true;
-    } else {
-      rest += std::string_view(lines_).substr(unit.lineBegin, unit.lineEnd - unit.lineBegin);
+    if (batch.made[u].kind == Made::Kind::kMade) {
+      lines += std::string_view(lines_).substr(unit.lineBegin, unit.lineEnd - unit.lineBegin);
     }
   }
-  if (changed) {
-    const ErrorCode error = log_.Withdraw(batch.kept, rest);
-    if (!error.ok()) {
-      return StopAfter(batch, {MakeFailureReport(error, log_.path(),
-                                                 "cannot write the log " + log_.path())});
-    }
-  }
-  batch.withdrawn = true;
-  // A unit starts once every earlier one that may name one of its files is done; the first to
-  // fail keeps those waiting for it from starting.
+  return lines;
+}
+
+std::vector<ErrorReport> Applier::MakeTogether(Batch& batch) {
+  // A unit is looked at just before its renames, as by one thread, and starts once every earlier
+  // one that may name one of its files is done; the first to fail keeps those waiting for it from
+  // starting.
+  batch.together = true;
   for (; batch.given < batch.units.size(); ++batch.given) {
     const std::size_t u = batch.given;
     const Unit& unit = batch.units[u];
-    if (batch.made[u].kind == Made::Kind::kChanged) {
-      work_->Add({}, {}, nullptr);
-      continue;
-    }
     std::vector<std::string_view> paths;
     for (std::size_t k = unit.begin; k < unit.end; ++k) {
       paths.push_back(pending_[k].oldPath);
@@ -304,14 +296,24 @@ std::vector<ErrorReport> Applier::MakeTogether(Batch& batch) {
     }
     OrderedWork* work = work_.get();
     work_->Add(FolderOf(pending_[unit.begin].oldPath), paths, [this, &batch, u, work] {
-      batch.made[u] = Rename(batch.units[u]);
-      if (batch.made[u].kind == Made::Kind::kFailed) work->Stop();
+      Made& made = batch.made[u];
+      made = Check(batch.units[u]);
+      if (made.kind != Made::Kind::kChanged) made = Rename(batch.units[u]);
+      if (made.kind == Made::Kind::kFailed) work->Stop();
     });
   }
   while (batch.settled < batch.units.size()) {
     work_->TakeOldest();
     std::vector<ErrorReport> failures = Settle(batch);
     if (!failures.empty() || !work_) return failures;
+  }
+  // The lines of the files found replaced leave the log at once, the lines of the renames made
+  // standing throughout.
+  if (batch.stale) {
+    const ErrorCode error = log_.Replace(batch.start, LinesMade(batch, 0, batch.units.size()));
+    if (!error.ok()) {
+      return {MakeFailureReport(error, log_.path(), "cannot write the log " + log_.path())};
+    }
   }
   return {};
 }

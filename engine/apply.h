@@ -49,7 +49,9 @@ class Applier {
   // Made by several threads, a unit (a file alone, or a group) starts once every earlier unit that
   // may name one of its entries is done, and outcomes are told in the batch's order, so the log
   // and the sink learn what one thread would have told them. Only on a failure may units after
-  // the failing one have been renamed: they are told, and keep their lines.
+  // the failing one have been renamed: they are told, and keep their lines. The lines of a group
+  // found replaced there leave the log at the batch's end, the log replaced whole, as renames
+  // after it may stand.
   std::vector<ErrorReport> Flush();
 
  private:
@@ -100,9 +102,11 @@ class Applier {
   Made Rename(const Unit& unit) const;
   // Check and Rename make only calls on the user's files: they may run on any thread.
 
-  // The rest of the batch on several threads: every unit checked first, the lines of those
-  // replaced withdrawn, then the renames.
+  // The rest of the batch on several threads, each unit checked just before its renames. The
+  // lines of units found replaced leave the log once the batch ends.
   std::vector<ErrorReport> MakeTogether(Batch& batch);
+  // The lines of units [from, to) made.
+  std::string LinesMade(const Batch& batch, std::size_t from, std::size_t to) const;
   // Tells the next unit's outcome, in the batch's order, to the log and the sink. A failure ends
   // the batch (StopAfter).
   std::vector<ErrorReport> Settle(Batch& batch);

@@ -3,6 +3,7 @@
 // tells must be what one thread would have told.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
@@ -36,7 +37,7 @@ std::string ReadWhole(const std::string& path) {
 }
 
 // Records the renames standing on the disk (a rename back takes one away). Each time the log is
-// cut back, checks that the log as it is at that moment (what a kill would leave) holds the line
+// cut back or replaced, checks that the log as it is at that moment (what a kill would leave) holds the line
 // of every one of them. Chosen calls can be disturbed.
 class WatchingFileSystem : public ForwardingFileSystem {
  public:
@@ -50,8 +51,8 @@ class WatchingFileSystem : public ForwardingFileSystem {
   std::string failingAtOnceFrom;
   // The rename from `waitingFrom` waits until a rename from `waitFor` has been tried.
   std::string waitingFrom, waitFor;
-  // Once the log was cut back, appending to it fails as on a full disk.
-  bool diskFullAfterCut = false;
+  // Once `changedPath` was found replaced, writing the log fails as on a full disk.
+  bool diskFullOnceChanged = false;
 
   // Renames standing whose line the log lacked at a moment it was cut back.
   std::vector<std::string> cutViolations;
@@ -81,6 +82,7 @@ class WatchingFileSystem : public ForwardingFileSystem {
   bool IsSameFile(const std::string& path, const FileId& id) override {
     if (path == changedPath) {
       WaitFor([&] { return made_ > 0; });
+      if (diskFullOnceChanged) diskFull_ = true;
       return false;
     }
     return ForwardingFileSystem::IsSameFile(path, id);
@@ -124,10 +126,13 @@ class WatchingFileSystem : public ForwardingFileSystem {
     ErrorCode Truncate(std::uint64_t size) override {
       const ErrorCode error = base_->Truncate(size);
       for (std::string& missing : fs_.MissingLines()) fs_.cutViolations.push_back(missing);
-      if (fs_.diskFullAfterCut) fs_.diskFull_ = true;
       return error;
     }
-    ErrorCode Commit() override { return base_->Commit(); }
+    ErrorCode Commit() override {
+      const ErrorCode error = base_->Commit();
+      for (std::string& missing : fs_.MissingLines()) fs_.cutViolations.push_back(missing);
+      return error;
+    }
 
    private:
     WatchingFileSystem& fs_;
@@ -145,7 +150,7 @@ class WatchingFileSystem : public ForwardingFileSystem {
   std::set<std::string> tried_;                           // renames tried, by old path
   std::set<std::pair<std::string, std::string>> standing_;  // (from, to)
   int made_ = 0;
-  bool diskFull_ = false;
+  std::atomic<bool> diskFull_{false};
 };
 
 // The log's lines, each "old as new".
@@ -216,11 +221,11 @@ TEST_P(ParallelApplyFaultsTest, CuttingTheLogBackAfterAFailureNeverDropsTheLines
   EXPECT_EQ(summary.renamed, fileSystem_.standing());
 }
 
-// The log cannot grow again once cut (a full disk) while the first file, replaced, has its line
-// withdrawn and the others are renamed: the run fails, but every rename standing keeps its line.
+// The disk is full once the first file is found replaced, so its line cannot be withdrawn while
+// the others are renamed: the run fails, but every rename standing keeps its line.
 TEST_P(ParallelApplyFaultsTest, AWithdrawalThatCannotWriteTheLogKeepsTheLinesOfRenamesMade) {
   fileSystem_.changedPath = first();
-  fileSystem_.diskFullAfterCut = true;
+  fileSystem_.diskFullOnceChanged = true;
   const RunSummary summary = fixture_.job.Run();
   EXPECT_FALSE(summary.error.ok());
   const std::vector<std::string> missing = fileSystem_.MissingLines();
