@@ -45,10 +45,11 @@ struct Applier::Batch {
   std::vector<Made> made;    // by unit
   std::size_t given = 0;     // units made, or handed to work_
   std::size_t settled = 0;   // units told
-  std::uint64_t start = 0;   // the log's bytes before the batch's lines
   std::uint64_t kept = 0;    // the log's bytes before the next unit to tell
   bool together = false;     // units from `given` on go to work_'s threads
   bool stale = false;        // lines of units told changed are still in the log before `kept`
+  std::size_t staleUnit = 0;  // stale: the first of those units
+  std::uint64_t staleAt = 0;  // stale: the log's bytes before its lines
 };
 
 std::uint64_t Applier::LineBytes(std::size_t k) const {
@@ -156,7 +157,11 @@ std::vector<ErrorReport> Applier::Settle(Batch& batch) {
       ++batch.settled;
       if (batch.together) {
         // Later units may stand renamed already: its lines leave the log with the batch's end.
-        batch.stale = true;
+        if (!batch.stale) {
+          batch.stale = true;
+          batch.staleUnit = batch.settled - 1;
+          batch.staleAt = batch.kept;
+        }
         batch.kept += unit.lineEnd - unit.lineBegin;
       } else {
         // Its lines leave the log before the next rename.
@@ -187,12 +192,12 @@ std::vector<ErrorReport> Applier::StopAfter(Batch& batch, std::vector<ErrorRepor
   // made meanwhile, and those of a group that could not be taken back. A group taken back keeps
   // its lines only if its folder cannot be synced: a power cut could otherwise keep a rename and
   // lose its line (a Reset finds those taken back at their old names).
-  // Lines of units told changed still in the log go too: the lines after the batch's start are
-  // then written anew.
-  std::string kept = batch.stale ? LinesMade(batch, 0, batch.settled) : std::string();
-  const std::uint64_t from = batch.stale ? batch.start : batch.kept;
-  bool prefix = !batch.stale;  // the lines kept are the first ones the log holds after `from`
-  bool whole = true;           // every line so far stays
+  // Lines of units told changed still in the log go too: the lines from the first of them on
+  // are then written anew.
+  std::string kept = batch.stale ? LinesMade(batch, batch.staleUnit, batch.settled) : std::string();
+  const std::uint64_t from = batch.stale ? batch.staleAt : batch.kept;
+  bool prefix = kept.empty();  // the lines kept are the first ones the log holds after `from`
+  bool whole = !batch.stale;   // every line so far stays
   for (std::size_t u = batch.settled; u < batch.units.size(); ++u) {
     const Unit& unit = batch.units[u];
     const Made& made = batch.made[u];
@@ -248,7 +253,7 @@ std::vector<ErrorReport> Applier::Flush() {
   Batch batch;
   batch.units = Units();
   batch.made.resize(batch.units.size());
-  batch.start = batch.kept = log_.size() - lines_.size();
+  batch.kept = log_.size() - lines_.size();
   std::vector<ErrorReport> failures;
   while (failures.empty() && batch.settled < batch.units.size()) {
     if (work_ || jobs_ > 1 || (jobs_ == 0 && probe_.slow())) {
@@ -308,9 +313,12 @@ std::vector<ErrorReport> Applier::MakeTogether(Batch& batch) {
     if (!failures.empty() || !work_) return failures;
   }
   // The lines of the files found replaced leave the log at once, the lines of the renames made
-  // standing throughout.
+  // standing throughout: cut off where no rename made follows them (which needs no room on the
+  // disk, as with one thread), else the log replaced whole.
   if (batch.stale) {
-    const ErrorCode error = log_.Replace(batch.start, LinesMade(batch, 0, batch.units.size()));
+    const std::string made = LinesMade(batch, batch.staleUnit, batch.units.size());
+    const ErrorCode error = made.empty() ? log_.Withdraw(batch.staleAt, {})
+                                         : log_.Replace(batch.staleAt, made);
     if (!error.ok()) {
       return {MakeFailureReport(error, log_.path(), "cannot write the log " + log_.path())};
     }

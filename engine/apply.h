@@ -50,8 +50,8 @@ class Applier {
   // may name one of its entries is done, and outcomes are told in the batch's order, so the log
   // and the sink learn what one thread would have told them. Only on a failure may units after
   // the failing one have been renamed: they are told, and keep their lines. The lines of a group
-  // found replaced there leave the log at the batch's end, the log replaced whole, as renames
-  // after it may stand.
+  // found replaced there leave the log at the batch's end, cut off when no rename made follows
+  // them, else the log replaced whole, as renames after it may stand.
   std::vector<ErrorReport> Flush();
 
  private:
