@@ -7,7 +7,9 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <mutex>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/ordered_work.h"
 #include "platform/forwarding_file_system.h"
 #include "tests/engine/engine_test_support.h"
 
@@ -181,7 +184,9 @@ struct Scene {
   bool diskFullOnceChanged = false;
 };
 
-std::string Name(int k) { return (k < 10 ? "photos/IMG_0" : "photos/IMG_") + std::to_string(k) + ".JPG"; }
+std::string Name(int k) {
+  return (k < 10 ? "photos/IMG_0" : "photos/IMG_") + std::to_string(k) + ".JPG";
+}
 
 // Runs the scene with `jobs` (0: as set by default), checking the log at each cut and after the
 // run. With more than one thread, the file system is slow, as a share: found slow after the first
@@ -294,6 +299,67 @@ TEST(ParallelReviewTest, TheLastFileFoundReplacedOnAFullDiskEndsTheRunAsWithOneT
     EXPECT_TRUE(result.summary.error.ok()) << result.errors << " errors";
     EXPECT_EQ(result.summary.renamed, 11u);
     EXPECT_EQ(result.summary.unreadable, 1u);
+  }
+}
+
+// Pieces of a few folders, many sharing keys, given while the threads work, some runs stopped
+// part way: every piece runs at most once (exactly once when not stopped), pieces sharing a key
+// run one at a time and in the order given, and every piece is taken back.
+TEST(ParallelReviewTest, OrderedWorkKeepsItsPiecesInOrderWhicheverFolderAThreadTakes) {
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    constexpr int kPieces = 600;
+    const int stopAt = round % 3 == 0 ? static_cast<int>(random() % kPieces) : -1;
+    std::mutex mutex;
+    std::map<std::string, int> lastRun;  // by key: the last piece run
+    std::set<std::string> running;       // keys of pieces on their way
+    std::vector<int> runs(kPieces, 0);
+    std::vector<std::string> faults;
+    OrderedWork work(4);
+    int taken = 0;
+    for (int n = 0; n < kPieces; ++n) {
+      const std::string folder = std::string(1, static_cast<char>('a' + random() % 5));
+      std::vector<std::string> keys{std::to_string(random() % 40), std::to_string(random() % 40)};
+      const std::vector<std::string> paths{folder + kPathSeparator + "x" + keys[0],
+                                           folder + kPathSeparator + "y" + keys[1]};
+      if (keys[0] == keys[1]) keys.pop_back();
+      const bool stops = n == stopAt;
+      work.Add(folder, {paths[0], paths[1]}, [&, n, keys, stops] {
+        {
+          const std::lock_guard<std::mutex> lock(mutex);
+          ++runs[n];
+          for (const std::string& key : keys) {
+            if (!running.insert(key).second) faults.push_back("key " + key + " twice at once");
+            const auto last = lastRun.find(key);
+            if (last != lastRun.end() && last->second > n) {
+              faults.push_back("key " + key + " out of order");
+            }
+            lastRun[key] = n;
+          }
+        }
+        if (n % 7 == 0) std::this_thread::yield();
+        const std::lock_guard<std::mutex> lock(mutex);
+        for (const std::string& key : keys) running.erase(key);
+        if (stops) work.Stop();
+      });
+      if (random() % 4 == 0 && !work.Empty()) {
+        work.TakeOldest();
+        ++taken;
+      }
+    }
+    while (!work.Empty()) {
+      work.TakeOldest();
+      ++taken;
+    }
+    EXPECT_EQ(taken, kPieces);
+    EXPECT_TRUE(faults.empty()) << faults.front();
+    for (int n = 0; n < kPieces; ++n) {
+      EXPECT_LE(runs[n], 1) << n;
+      if (stopAt < 0) {
+        EXPECT_EQ(runs[n], 1) << n;
+      }
+    }
   }
 }
 
