@@ -601,8 +601,9 @@ class Win32FileSystem final : public FileSystem {
     }
   }
 
-  // The folders of the last file operations, held during a job.
-  static constexpr std::size_t kHeld = 8;
+  // The folders of the last file operations, held during a job: as many as the threads that read
+  // times ahead and those that rename may work in at once.
+  static constexpr std::size_t kHeld = 32;
   struct Held {
     WindowsHandle handle;
     std::string path;
